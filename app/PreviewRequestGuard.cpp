@@ -1,0 +1,34 @@
+#include "PreviewRequestGuard.h"
+
+#include "PreviewSchemeHandler.h"
+
+#include <QLoggingCategory>
+#include <QMutexLocker>
+
+Q_LOGGING_CATEGORY(lcPreviewGuard, "tamsel.preview.guard")
+
+namespace {
+
+// Enough to diagnose a misbehaving page without growing without end.
+constexpr qsizetype MaxRemembered = 100;
+
+} // namespace
+
+void PreviewRequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info)
+{
+    const QUrl url = info.requestUrl();
+    if (url.scheme() == QLatin1String(PreviewSchemeHandler::Scheme))
+        return;
+    info.block(true);
+    qCWarning(lcPreviewGuard) << "blocked" << url.toDisplayString(QUrl::RemoveUserInfo).left(200);
+    // The engine may call interceptors off the main thread.
+    const QMutexLocker lock(&m_mutex);
+    if (m_blocked.size() < MaxRemembered)
+        m_blocked.append(url);
+}
+
+QList<QUrl> PreviewRequestGuard::blockedUrls() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_blocked;
+}

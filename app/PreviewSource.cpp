@@ -1,0 +1,89 @@
+#include "PreviewSource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("PreviewSource", text);
+}
+
+PreviewSource failure(const QString& notice)
+{
+    PreviewSource source;
+    source.notice = notice;
+    return source;
+}
+
+} // namespace
+
+PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    if (path.isEmpty())
+        return failure(tr("No preview file is given."));
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(tr("The preview file %1 does not exist.").arg(shownPath));
+    // Only a regular file is read: a FIFO or device would block or never end.
+    if (!info.isFile())
+        return failure(tr("%1 is not a file the preview can show.").arg(shownPath));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(tr("The preview file %1 cannot be read: %2").arg(shownPath, file.errorString()));
+
+    // A UTF-16 code unit takes at most three bytes of UTF-8, so this many bytes
+    // always hold the part that is shown, whatever the size of the file.
+    const qint64 maxBytes = qint64(maxChars) * 3 + 4;
+    const QByteArray bytes = file.read(maxBytes);
+    const qint64 fileSize = std::max(file.size(), qint64(bytes.size()));
+    if (bytes.contains('\0'))
+        return failure(tr("The preview file %1 holds binary data, not text.").arg(shownPath));
+
+    // Stateful decoding keeps back a sequence cut off at the end of what was
+    // read instead of showing it as a replacement character; bytes that are
+    // not UTF-8 show as replacement characters.
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+
+    PreviewSource source;
+    source.isTruncated = text.size() > maxChars || bytes.size() < fileSize;
+    if (text.size() > maxChars) {
+        qsizetype cut = maxChars;
+        if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+            --cut;
+        text.truncate(cut);
+    }
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (source.isTruncated) {
+        const qint64 shownBytes = text.toUtf8().size();
+        const QLocale locale;
+        source.notice = tr("The text is too long to preview in full: only its first %1 characters are shown, "
+                           "the remaining %2 of the file are not shown.")
+                            .arg(locale.toString(text.size()),
+                                locale.formattedDataSize(std::max<qint64>(fileSize - shownBytes, 0)));
+    }
+    source.text = std::move(text);
+    return source;
+}
+
+QString PreviewSource::script() const
+{
+    QByteArray json = QJsonDocument(QJsonArray { text, notice }).toJson(QJsonDocument::Compact);
+    // The array's brackets become the call's parentheses.
+    json.front() = '(';
+    json.back() = ')';
+    return QLatin1String("preview.show") + QString::fromUtf8(json);
+}

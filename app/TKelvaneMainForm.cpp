@@ -1,0 +1,301 @@
+#include "TKelvaneMainForm.h"
+
+#include "ChangeExtension.h"
+#include "TAppEvents.h"
+#include "TApplication.h"
+#include "TFormStorage.h"
+#include "TMainMenu.h"
+#include "TMemo.h"
+#include "TMemoStrings.h"
+#include "TMenuItem.h"
+#include "TPanel.h"
+#include "TProject.h"
+#include "TSplitter.h"
+#include "TTimer.h"
+#include "TWebBrowser.h"
+
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+TKelvaneMainForm* KelvaneMainForm = nullptr;
+
+namespace {
+
+// The window as designed: its place on the screen and the size of the area
+// below the menu bar (editor, bar and panel).
+constexpr int DesignedLeft = 282;
+constexpr int DesignedTop = 150;
+constexpr int DesignedClientWidth = 427;
+constexpr int DesignedClientHeight = 251;
+constexpr int DesignedMemoHeight = 121;
+
+} // namespace
+
+TKelvaneMainForm::TKelvaneMainForm()
+{
+    setObjectName(QStringLiteral("KelvaneMainForm"));
+    SetCaption(QStringLiteral("Tamsel"));
+    createComponents();
+    createMenu();
+    SetMenu(MainMenu1);
+    OnCreate = TNotifyEvent(this, &TKelvaneMainForm::FormCreate);
+    OnResize = TNotifyEvent(this, &TKelvaneMainForm::FormResize);
+    OnClose = TCloseEvent(this, &TKelvaneMainForm::FormClose);
+    move(DesignedLeft, DesignedTop);
+    resize(DesignedClientWidth, DesignedClientHeight + menuBar()->sizeHint().height());
+}
+
+TKelvaneMainForm::~TKelvaneMainForm()
+{
+    if (KelvaneMainForm == this)
+        KelvaneMainForm = nullptr;
+}
+
+void TKelvaneMainForm::createComponents()
+{
+    auto* layout = new QVBoxLayout(ClientArea());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Memo1 = new TMemo(ClientArea());
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->SetScrollBars(TMemo::ssBoth);
+    Memo1->setFixedHeight(DesignedMemoHeight);
+    Memo1->OnChange = TNotifyEvent(this, &TKelvaneMainForm::Memo1Change);
+
+    Panel1 = new TPanel(ClientArea());
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+
+    WebBrowser1 = new TWebBrowser(Panel1);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->OnCommandStateChange = TWebBrowser::TCommandStateChangeEvent(
+        this, &TKelvaneMainForm::WebBrowser1CommandStateChange);
+
+    Splitter1 = new TSplitter(ClientArea());
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->SetControlFirst(Memo1);
+    Splitter1->SetControlSecond(Panel1);
+    Splitter1->OnPosChanged = TNotifyEvent(this, &TKelvaneMainForm::Splitter1PosChanged);
+
+    // From the top: the editor keeps its height, the bar, the panel takes the rest.
+    layout->addWidget(Memo1);
+    layout->addWidget(Splitter1);
+    layout->addWidget(Panel1, 1);
+    setTabOrder(Memo1, Panel1);
+
+    Timer1 = new TTimer(this);
+    Timer1->SetName(QStringLiteral("Timer1"));
+    Timer1->SetEnabled(false);
+    Timer1->SetInterval(5000);
+    Timer1->SetOnTimer(TNotifyEvent(this, &TKelvaneMainForm::Timer1Timer));
+
+    Project1 = new TProject(this);
+    Project1->SetName(QStringLiteral("Project1"));
+    Project1->SetVersion(QStringLiteral("1.0c"));
+    Project1->SetBuild(12);
+    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
+    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
+    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
+
+    FormStorage1 = new TFormStorage(this);
+    FormStorage1->SetName(QStringLiteral("FormStorage1"));
+    FormStorage1->SetStoredProps({
+        QStringLiteral("Every10Seconds1.Checked"),
+        QStringLiteral("EveryHalfSecond1.Checked"),
+        QStringLiteral("Every1Second1.Checked"),
+        QStringLiteral("Every2Seconds1.Checked"),
+        QStringLiteral("Every5Seconds1.Checked"),
+        QStringLiteral("Immediately1.Checked"),
+        QStringLiteral("ManuallyOnly1.Checked"),
+        QStringLiteral("Timer1.Interval"),
+    });
+
+    AppEvents1 = new TAppEvents(this);
+    AppEvents1->SetName(QStringLiteral("AppEvents1"));
+    AppEvents1->OnMinimize = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Minimize);
+    AppEvents1->OnRestore = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Restore);
+}
+
+TMenuItem* TKelvaneMainForm::addMenuItem(TMenuItem* parent, const char* name, const QString& caption,
+    int shortCut, bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*))
+{
+    auto* item = new TMenuItem(this);
+    item->BeginLoading();
+    item->SetName(QString::fromLatin1(name));
+    item->SetCaption(caption);
+    item->SetShortCut(shortCut);
+    item->SetRadioItem(radioItem);
+    item->SetGroupIndex(groupIndex);
+    if (onClick)
+        item->OnClick = TNotifyEvent(this, onClick);
+    parent->Add(item);
+    return item;
+}
+
+void TKelvaneMainForm::createMenu()
+{
+    MainMenu1 = new TMainMenu(this);
+    MainMenu1->SetName(QStringLiteral("MainMenu1"));
+    MainMenu1->BeginLoading();
+    TMenuItem* bar = MainMenu1->Items();
+
+    File1 = addMenuItem(bar, "File1", QStringLiteral("&File"), 0, false, 0, nullptr);
+    Minimize1 = addMenuItem(File1, "Minimize1", QStringLiteral("&Minimize"), 27, false, 0, &TKelvaneMainForm::Minimize1Click);
+    Exit1 = addMenuItem(File1, "Exit1", QStringLiteral("E&xit"), 0, false, 0, &TKelvaneMainForm::Exit1Click);
+
+    Update1 = addMenuItem(bar, "Update1", QStringLiteral("&Update"), 0, false, 0, nullptr);
+    Now1 = addMenuItem(Update1, "Now1", QStringLiteral("&Now"), 45, true, 0, &TKelvaneMainForm::Now1Click);
+    N1 = addMenuItem(Update1, "N1", QStringLiteral("-"), 0, false, 0, nullptr);
+    Immediately1 = addMenuItem(Update1, "Immediately1", QStringLiteral("&Immediately"), 0x402D, true, 1, &TKelvaneMainForm::Immediately1Click);
+    EveryHalfSecond1 = addMenuItem(Update1, "EveryHalfSecond1", QStringLiteral("Every 1&/2 Second"), 0x40BF, true, 1, &TKelvaneMainForm::EveryHalfSecond1Click);
+    EveryHalfSecond1->SetChecked(true);
+    Every1Second1 = addMenuItem(Update1, "Every1Second1", QStringLiteral("Every &1 Second"), 0x4031, true, 1, &TKelvaneMainForm::Every1Second1Click);
+    Every2Seconds1 = addMenuItem(Update1, "Every2Seconds1", QStringLiteral("Every &2 Seconds"), 0x4032, true, 1, &TKelvaneMainForm::Every2Seconds1Click);
+    Every5Seconds1 = addMenuItem(Update1, "Every5Seconds1", QStringLiteral("Every &5 Seconds"), 0x4035, true, 1, &TKelvaneMainForm::Every5Seconds1Click);
+    Every10Seconds1 = addMenuItem(Update1, "Every10Seconds1", QStringLiteral("Every 1&0 Seconds"), 0x4030, true, 1, &TKelvaneMainForm::Every10Seconds1Click);
+    ManuallyOnly1 = addMenuItem(Update1, "ManuallyOnly1", QStringLiteral("&Manually Only"), 0x402E, true, 1, &TKelvaneMainForm::ManuallyOnly1Click);
+
+    About1 = addMenuItem(bar, "About1", QStringLiteral("&About"), 0, false, 0, &TKelvaneMainForm::About1Click);
+}
+
+// The browser is sized through its own Height and Width, in that order; it is
+// never moved and so covers the panel from its top-left corner.
+void TKelvaneMainForm::fitBrowserToPanel()
+{
+    WebBrowser1->setHeight(Panel1->height());
+    WebBrowser1->setWidth(Panel1->width());
+}
+
+void TKelvaneMainForm::FormResize(TObject*)
+{
+    fitBrowserToPanel();
+}
+
+void TKelvaneMainForm::Splitter1PosChanged(TObject*)
+{
+    fitBrowserToPanel();
+}
+
+void TKelvaneMainForm::FormCreate(TObject* sender)
+{
+    m_previewFileName = ChangeExtension(Application->ExeName(), QStringLiteral(".tex"));
+    FormStorage1->SetIniFileName(ChangeExtension(Application->ExeName(), QStringLiteral(".ini")));
+    AppEvents1Restore(sender);
+}
+
+// On Linux a background program must not take the foreground, so the
+// application is brought forward only while it already is the active one.
+void TKelvaneMainForm::WebBrowser1CommandStateChange(TObject*, int, bool)
+{
+    try {
+        if (QApplication::activeWindow() && Application->MainForm()) {
+            Application->MainForm()->raise();
+            Application->MainForm()->activateWindow();
+        }
+    } catch (...) {
+    }
+}
+
+// The refresh: the timer goes off first, whatever happens next; a preview file
+// that cannot be written leaves the preview as it was, and nothing is shown.
+void TKelvaneMainForm::Now1Click(TObject*)
+{
+    Timer1->SetEnabled(false);
+    try {
+        Memo1->Lines()->SaveToFile(m_previewFileName);
+        QVariant flags(0), targetFrameName(0), postData(0), headers(0);
+        WebBrowser1->Navigate(m_previewFileName, flags, targetFrameName, postData, headers);
+    } catch (...) {
+    }
+}
+
+void TKelvaneMainForm::About1Click(TObject*)
+{
+    const QString text = Application->Title() + QStringLiteral(" version ") + Project1->Version()
+        + QStringLiteral(" (Build ") + QString::number(Project1->Build()) + QStringLiteral(")\n")
+        + Project1->Copyright() + u'\n' + Project1->Comment() + u'\n' + u'\n' + Project1->Trademarks();
+    Application->MessageBox(text, Application->Title(), TApplication::MB_OK);
+}
+
+void TKelvaneMainForm::Exit1Click(TObject*)
+{
+    Close();
+}
+
+void TKelvaneMainForm::setDelay(uint interval, TMenuItem* item)
+{
+    Timer1->SetInterval(interval);
+    item->SetChecked(true);
+}
+
+void TKelvaneMainForm::Immediately1Click(TObject*)
+{
+    setDelay(1, Immediately1);
+}
+
+void TKelvaneMainForm::EveryHalfSecond1Click(TObject*)
+{
+    setDelay(500, EveryHalfSecond1);
+}
+
+void TKelvaneMainForm::Every1Second1Click(TObject*)
+{
+    setDelay(1000, Every1Second1);
+}
+
+void TKelvaneMainForm::Every2Seconds1Click(TObject*)
+{
+    setDelay(2000, Every2Seconds1);
+}
+
+void TKelvaneMainForm::Every5Seconds1Click(TObject*)
+{
+    setDelay(5000, Every5Seconds1);
+}
+
+void TKelvaneMainForm::Every10Seconds1Click(TObject*)
+{
+    setDelay(10000, Every10Seconds1);
+}
+
+void TKelvaneMainForm::ManuallyOnly1Click(TObject*)
+{
+    ManuallyOnly1->SetChecked(true);
+}
+
+void TKelvaneMainForm::Timer1Timer(TObject* sender)
+{
+    if (!ManuallyOnly1->Checked())
+        Now1Click(sender);
+}
+
+void TKelvaneMainForm::FormClose(TObject* sender, TCloseAction&)
+{
+    AppEvents1Minimize(sender);
+}
+
+// Every edit turns the timer off and on, which restarts the full delay.
+void TKelvaneMainForm::Memo1Change(TObject*)
+{
+    Timer1->SetEnabled(false);
+    Timer1->SetEnabled(true);
+}
+
+void TKelvaneMainForm::AppEvents1Minimize(TObject*)
+{
+    Memo1->SelectAll();
+    Memo1->CopyToClipboard();
+}
+
+// The restore hand-over: the clipboard's text replaces the selection (the
+// whole text after a minimise) and is previewed at once.
+void TKelvaneMainForm::AppEvents1Restore(TObject* sender)
+{
+    Memo1->PasteFromClipboard();
+    Now1Click(sender);
+}
+
+void TKelvaneMainForm::Minimize1Click(TObject*)
+{
+    Application->Minimize();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "TForm.h"
+
+class TAppEvents;
+class TFormStorage;
+class TMainMenu;
+class TMemo;
+class TMenuItem;
+class TPanel;
+class TProject;
+class TSplitter;
+class TTimer;
+class TWebBrowser;
+
+// The program's only window: the editor on top, the splitter bar, and the
+// panel with the preview pane below; the menu offers minimise and exit, the
+// refresh and its delay, and the about box.
+class TKelvaneMainForm : public TForm {
+    Q_OBJECT
+
+public:
+    TKelvaneMainForm();
+    ~TKelvaneMainForm() override;
+
+    TMemo* Memo1 = nullptr;
+    TPanel* Panel1 = nullptr;
+    TTimer* Timer1 = nullptr;
+    TMainMenu* MainMenu1 = nullptr;
+    TMenuItem* Update1 = nullptr;
+    TMenuItem* Now1 = nullptr;
+    TProject* Project1 = nullptr;
+    TMenuItem* About1 = nullptr;
+    TMenuItem* Immediately1 = nullptr;
+    TMenuItem* Every1Second1 = nullptr;
+    TMenuItem* Every2Seconds1 = nullptr;
+    TMenuItem* Every5Seconds1 = nullptr;
+    TMenuItem* File1 = nullptr;
+    TMenuItem* Exit1 = nullptr;
+    TMenuItem* N1 = nullptr;
+    TMenuItem* Every10Seconds1 = nullptr;
+    TMenuItem* ManuallyOnly1 = nullptr;
+    TSplitter* Splitter1 = nullptr;
+    TFormStorage* FormStorage1 = nullptr;
+    TAppEvents* AppEvents1 = nullptr;
+    TMenuItem* Minimize1 = nullptr;
+    TWebBrowser* WebBrowser1 = nullptr;
+    TMenuItem* EveryHalfSecond1 = nullptr;
+
+    void FormResize(TObject* sender);
+    void FormCreate(TObject* sender);
+    void WebBrowser1CommandStateChange(TObject* sender, int command, bool enable);
+    void Now1Click(TObject* sender);
+    void About1Click(TObject* sender);
+    void Exit1Click(TObject* sender);
+    void Immediately1Click(TObject* sender);
+    void Every1Second1Click(TObject* sender);
+    void Every2Seconds1Click(TObject* sender);
+    void Every5Seconds1Click(TObject* sender);
+    void Every10Seconds1Click(TObject* sender);
+    void ManuallyOnly1Click(TObject* sender);
+    void Timer1Timer(TObject* sender);
+    void Splitter1PosChanged(TObject* sender);
+    void FormClose(TObject* sender, TCloseAction& action);
+    void Memo1Change(TObject* sender);
+    void AppEvents1Minimize(TObject* sender);
+    void AppEvents1Restore(TObject* sender);
+    void Minimize1Click(TObject* sender);
+    void EveryHalfSecond1Click(TObject* sender);
+
+    // The full path of the preview file, fixed when the window is created.
+    QString PreviewFileName() const { return m_previewFileName; }
+
+private:
+    void createComponents();
+    void createMenu();
+    TMenuItem* addMenuItem(TMenuItem* parent, const char* name, const QString& caption, int shortCut,
+        bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*));
+    void setDelay(uint interval, TMenuItem* item);
+    void fitBrowserToPanel();
+
+    QString m_previewFileName;
+};
+
+// The main window, set when the application object creates it.
+extern TKelvaneMainForm* KelvaneMainForm;

@@ -1,0 +1,305 @@
+#include "TWebBrowser.h"
+
+#include "PreviewPage.h"
+#include "PreviewRequestGuard.h"
+#include "PreviewSchemeHandler.h"
+
+#include <QAction>
+#include <QChildEvent>
+#include <QEvent>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <exception>
+
+#ifndef TAMSEL_KATEX_DIR
+#define TAMSEL_KATEX_DIR "/usr/share/javascript/katex"
+#endif
+
+Q_LOGGING_CATEGORY(lcPreview, "tamsel.preview")
+
+// The page's resources live in a static library, so they are registered by
+// hand; the linker would otherwise drop them.
+static void initPreviewResources()
+{
+    Q_INIT_RESOURCE(preview);
+}
+
+namespace {
+
+// The places where the web engine calls back into the pane are exception
+// boundaries: nothing may unwind through Qt's event dispatch.
+template <class F>
+void guarded(const char* where, F&& body) noexcept
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        qCWarning(lcPreview) << where << "failed:" << e.what();
+    } catch (...) {
+        qCWarning(lcPreview) << where << "failed";
+    }
+}
+
+QString cssColor(const QColor& color)
+{
+    return color.name(QColor::HexRgb);
+}
+
+
+void configure(QWebEngineSettings* settings)
+{
+    using S = QWebEngineSettings;
+    settings->setAttribute(S::JavascriptEnabled, true);
+    settings->setAttribute(S::JavascriptCanOpenWindows, false);
+    settings->setAttribute(S::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(S::JavascriptCanPaste, false);
+    settings->setAttribute(S::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(S::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(S::LocalStorageEnabled, false);
+    settings->setAttribute(S::PluginsEnabled, false);
+    settings->setAttribute(S::PdfViewerEnabled, false);
+    settings->setAttribute(S::AutoLoadImages, false);
+    settings->setAttribute(S::AutoLoadIconsForPage, false);
+    settings->setAttribute(S::TouchIconsEnabled, false);
+    settings->setAttribute(S::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(S::DnsPrefetchEnabled, false);
+    settings->setAttribute(S::ErrorPageEnabled, false);
+    settings->setAttribute(S::FullScreenSupportEnabled, false);
+    settings->setAttribute(S::ScreenCaptureEnabled, false);
+    settings->setAttribute(S::WebGLEnabled, false);
+    settings->setAttribute(S::AllowWindowActivationFromJavaScript, false);
+    settings->setAttribute(S::NavigateOnDropEnabled, false);
+    settings->setAttribute(S::LinksIncludedInFocusChain, false);
+    // A refresh must never pull the keyboard focus out of the editor.
+    settings->setAttribute(S::FocusOnNavigationEnabled, false);
+}
+
+} // namespace
+
+void TWebBrowser::RegisterScheme()
+{
+    PreviewSchemeHandler::registerScheme();
+    static const bool resourcesReady = (initPreviewResources(), true);
+    Q_UNUSED(resourcesReady);
+}
+
+TWebBrowser::TWebBrowser(QWidget* parent)
+    : QWidget(parent)
+{
+    // Harmless when main() did it already; it still works here as long as no
+    // other web engine object exists yet.
+    RegisterScheme();
+    setFocusPolicy(Qt::NoFocus);
+
+    m_view = new QWebEngineView(this);
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setAcceptDrops(false);
+    m_view->installEventFilter(this);
+
+    // An off-the-record profile of the pane's own: nothing is written to disk,
+    // and the request guard and scheme apply to this view only.
+    m_profile = new QWebEngineProfile(this);
+    m_profile->setSpellCheckEnabled(false);
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_guard = new PreviewRequestGuard(m_profile);
+    m_profile->setUrlRequestInterceptor(m_guard);
+    m_profile->installUrlSchemeHandler(PreviewSchemeHandler::Scheme,
+        new PreviewSchemeHandler(QStringLiteral(TAMSEL_KATEX_DIR), m_profile));
+
+    m_page = new PreviewPage(m_profile, m_view);
+    configure(m_page->settings());
+    m_page->setBackgroundColor(palette().color(QPalette::Window));
+    m_view->setPage(m_page);
+
+    connect(m_page, &QWebEnginePage::loadStarted, this, [this] { guarded("loadStarted", [this] { onLoadStarted(); }); });
+    connect(m_page, &QWebEnginePage::loadFinished, this,
+        [this](bool ok) { guarded("loadFinished", [this, ok] { onLoadFinished(ok); }); });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+        [this] { guarded("renderProcessTerminated", [this] { onRenderProcessTerminated(); }); });
+    connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
+        [this] { onNavigationActionChanged(CommandNavigateBack); });
+    connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
+        [this] { onNavigationActionChanged(CommandNavigateForward); });
+
+    m_page->load(PreviewSchemeHandler::pageUrl());
+}
+
+TWebBrowser::~TWebBrowser()
+{
+    // The engine requires a page to go before its profile, but children are
+    // destroyed after this body; so the view, and the page with it, go here.
+    delete m_view;
+}
+
+QWebEnginePage* TWebBrowser::page() const
+{
+    return m_page;
+}
+
+QList<QUrl> TWebBrowser::blockedRequests() const
+{
+    return m_guard->blockedUrls();
+}
+
+void TWebBrowser::Navigate(
+    const QString& URL, QVariant& /*Flags*/, QVariant& /*TargetFrameName*/, QVariant& /*PostData*/, QVariant& /*Headers*/)
+{
+    m_source = PreviewSource::read(URL);
+    m_hasSource = true;
+    m_isPending = true;
+    sendPending();
+}
+
+// At most one text is on its way to the page. A refresh that comes while the
+// page is still typesetting replaces the waiting text, so a slow render never
+// builds up a queue; the latest text always gets shown.
+void TWebBrowser::sendPending()
+{
+    if (!m_isPageReady || m_isInFlight || !m_isPending)
+        return;
+    m_isPending = false;
+    m_isInFlight = true;
+    const QPointer<TWebBrowser> self(this);
+    m_page->runJavaScript(m_source.script(), [self](const QVariant& result) {
+        if (self)
+            guarded("render", [&] { self->onShown(result); });
+    });
+}
+
+void TWebBrowser::onShown(const QVariant& result)
+{
+    m_isInFlight = false;
+    bool isNumber = false;
+    const double ms = result.toDouble(&isNumber);
+    if (isNumber)
+        emit rendered(ms);
+    else
+        qCWarning(lcPreview) << "the page did not show the text";
+    sendPending();
+}
+
+int TWebBrowser::Width() const
+{
+    return width();
+}
+
+void TWebBrowser::setWidth(int value)
+{
+    value = std::max(value, 0);
+    if (value == width())
+        return;
+    resize(value, height());
+}
+
+int TWebBrowser::Height() const
+{
+    return height();
+}
+
+void TWebBrowser::setHeight(int value)
+{
+    value = std::max(value, 0);
+    if (value == height())
+        return;
+    resize(width(), value);
+}
+
+void TWebBrowser::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_view->setGeometry(rect());
+}
+
+void TWebBrowser::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        guarded("paletteChange", [this] { pushPalette(); });
+}
+
+bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
+{
+    // The view creates the widget that shows the page (and becomes its focus
+    // proxy) only once a page is loaded, and may replace it later.
+    if (watched == m_view && event->type() == QEvent::ChildAdded) {
+        auto* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType())
+            keepFocusAway(static_cast<QWidget*>(child));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TWebBrowser::keepFocusAway(QWidget* widget)
+{
+    widget->setFocusPolicy(Qt::NoFocus);
+    if (QWidget* proxy = m_view->focusProxy())
+        proxy->setFocusPolicy(Qt::NoFocus);
+}
+
+void TWebBrowser::onLoadStarted()
+{
+    m_isPageReady = false;
+    // A render sent to the page being replaced never answers.
+    m_isInFlight = false;
+}
+
+void TWebBrowser::onLoadFinished(bool ok)
+{
+    if (!ok) {
+        qCWarning(lcPreview) << "the preview page failed to load";
+        return;
+    }
+    m_isPageReady = true;
+    for (QWidget* child : m_view->findChildren<QWidget*>())
+        keepFocusAway(child);
+    pushPalette();
+    // The text of a Navigate made while the page loaded, or the last one shown
+    // if the page was loaded anew.
+    if (m_hasSource)
+        m_isPending = true;
+    sendPending();
+}
+
+void TWebBrowser::onRenderProcessTerminated()
+{
+    qCWarning(lcPreview) << "the preview's render process ended; reloading the page";
+    m_isPageReady = false;
+    m_isInFlight = false;
+    // The text that was being shown may be what ended the process, so it is
+    // not shown again on its own; the next refresh shows the new text.
+    if (m_hasSource) {
+        m_source = PreviewSource {};
+        m_source.notice = tr("The preview stopped while typesetting this text. It is shown again at the next refresh.");
+    }
+    m_page->load(PreviewSchemeHandler::pageUrl());
+}
+
+void TWebBrowser::onNavigationActionChanged(int command)
+{
+    QAction* action = m_page->action(command == CommandNavigateBack ? QWebEnginePage::Back : QWebEnginePage::Forward);
+    bool& known = command == CommandNavigateBack ? m_canGoBack : m_canGoForward;
+    const bool enabled = action->isEnabled();
+    if (enabled == known)
+        return;
+    known = enabled;
+    guarded("OnCommandStateChange", [&] { OnCommandStateChange(this, command, enabled); });
+}
+
+void TWebBrowser::pushPalette()
+{
+    const QPalette& pal = palette();
+    const QColor background = pal.color(QPalette::Window);
+    const QColor text = pal.color(QPalette::WindowText);
+    // A red that reads well on the background.
+    const QColor error = background.lightnessF() < 0.5 ? QColor(0xff, 0x6e, 0x6e) : QColor(0xcc, 0x00, 0x00);
+    m_page->setBackgroundColor(background);
+    if (!m_isPageReady)
+        return;
+    m_page->runJavaScript(QStringLiteral("preview.setPalette('%1', '%2', '%3')")
+                              .arg(cssColor(background), cssColor(text), cssColor(error)));
+}

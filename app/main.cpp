@@ -1,0 +1,63 @@
+#include "Exception.h"
+#include "RunningInstance.h"
+#include "TApplication.h"
+#include "TKelvaneMainForm.h"
+#include "TWebBrowser.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const QString MainWindowClassName = QStringLiteral("TKelvaneMainForm");
+const QString Title = QStringLiteral("Tamsel");
+
+// What a later start asks of this running copy.
+RunningInstanceHandlers runningInstanceHandlers()
+{
+    RunningInstanceHandlers handlers;
+    handlers.topWindowClass = [] { return QStringLiteral("TApplication"); };
+    handlers.hasDesignerWindow = [] { return false; };
+    handlers.isMinimized = [] { return Application->IsMinimized(); };
+    handlers.restore = [] {
+        TMessage message { Messages::WM_SYSCOMMAND, Messages::SC_RESTORE, 0, 0 };
+        Application->WndProc(message);
+    };
+    handlers.showWithoutActivation = [] {
+        if (TForm* form = Application->MainForm())
+            form->show();
+    };
+    handlers.bringLastActivePopupForward = [] {
+        QWidget* popup = QApplication::activeModalWidget();
+        if (!popup)
+            popup = Application->MainForm();
+        if (popup) {
+            popup->raise();
+            popup->activateWindow();
+        }
+    };
+    return handlers;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TWebBrowser::RegisterScheme();
+    TApplication application(argc, argv);
+
+    if (ActivateRunningInstance(MainWindowClassName, Title))
+        return 1;
+
+    try {
+        if (!application.Initialize())
+            return 0;
+        application.SetTitle(Title);
+        application.CreateForm(KelvaneMainForm);
+        ServeRunningInstanceRequests(runningInstanceHandlers());
+        application.Run();
+    } catch (...) {
+        application.HandleException(&application);
+    }
+    return 0;
+}

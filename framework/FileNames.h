@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// File-name functions. "/" separates path parts here, as on every platform Qt
+// runs on; "\" and ":" are kept as delimiters too, so names coming from the
+// other convention are split the same way. The extension begins at the last
+// "." after the last delimiter. Text is UTF-8 and delimiters are ASCII, so no
+// delimiter can be the trailing byte of a multi-byte character.
+namespace FileNames {
+QString ExtractFilePath(const QString& fileName);
+QString ExtractFileName(const QString& fileName);
+QString ExtractFileExt(const QString& fileName);
+QString ChangeFileExt(const QString& fileName, const QString& extension);
+} // namespace FileNames

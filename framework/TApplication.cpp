@@ -1,0 +1,304 @@
+#include "TApplication.h"
+
+#include "FileNames.h"
+#include "TForm.h"
+#include "TMainMenu.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QSessionManager>
+#include <QWidget>
+
+#include <cxxabi.h>
+#include <typeinfo>
+
+TApplication* Application = nullptr;
+
+namespace {
+
+bool isRegistrationSwitch(const QString& argument)
+{
+    if (argument.size() < 2 || (argument[0] != u'-' && argument[0] != u'/'))
+        return false;
+    const QString rest = argument.mid(1);
+    return rest.compare(u"REGSERVER", Qt::CaseInsensitive) == 0
+        || rest.compare(u"UNREGSERVER", Qt::CaseInsensitive) == 0;
+}
+
+QString currentExceptionTypeName()
+{
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (!type)
+        return QStringLiteral("unknown");
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    const QString name = QString::fromUtf8(status == 0 && demangled ? demangled : type->name());
+    std::free(demangled);
+    return name;
+}
+
+QMessageBox::Icon iconFor(int flags)
+{
+    switch (flags & 0xF0) {
+    case TApplication::MB_ICONERROR:
+        return QMessageBox::Critical;
+    case TApplication::MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case TApplication::MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    case 0x20:
+        return QMessageBox::Question;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    Application = this;
+    setQuitOnLastWindowClosed(false);
+    m_title = DefaultTitle(ExeName());
+    // Before a log-off the main window's close query runs (it saves the
+    // settings), but the window is not closed, so nothing is copied.
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        TMessage message { Messages::WM_QUERYENDSESSION, 0, 0, 0 };
+        WndProc(message);
+    });
+}
+
+TApplication::~TApplication()
+{
+    m_forms.clear();
+    Application = nullptr;
+}
+
+QString TApplication::DefaultTitle(const QString& exeName)
+{
+    QString name = FileNames::ExtractFileName(exeName);
+    name = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    if (name.size() > 1)
+        name = name.left(1) + name.mid(1).toLower();
+    return name;
+}
+
+bool TApplication::Initialize()
+{
+    const QStringList args = arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (isRegistrationSwitch(args[i]))
+            return false;
+    }
+    return true;
+}
+
+void TApplication::SetTitle(const QString& title)
+{
+    m_title = title;
+    setApplicationDisplayName(title);
+}
+
+QString TApplication::ExeName() const
+{
+    return m_exeName.isEmpty() ? applicationFilePath() : m_exeName;
+}
+
+void TApplication::SetExeName(const QString& path)
+{
+    m_exeName = path;
+}
+
+void TApplication::adoptForm(std::unique_ptr<TForm> form)
+{
+    TForm* created = form.get();
+    m_forms.push_back(std::move(form));
+    created->AfterConstruction();
+    if (!m_mainForm)
+        m_mainForm = created;
+}
+
+void TApplication::Run()
+{
+    if (!m_mainForm)
+        return;
+    m_terminated = false;
+    m_mainForm->show();
+    if (!m_terminated)
+        exec();
+}
+
+void TApplication::Terminate()
+{
+    m_terminated = true;
+    quit();
+}
+
+void TApplication::Minimize()
+{
+    if (m_isMinimized)
+        return;
+    m_isMinimized = true;
+    m_focusBeforeMinimize = focusWidget();
+    if (m_mainForm)
+        m_mainForm->setWindowState(m_mainForm->windowState() | Qt::WindowMinimized);
+    OnMinimize(this);
+}
+
+void TApplication::Restore()
+{
+    if (!m_isMinimized)
+        return;
+    m_isMinimized = false;
+    if (m_mainForm) {
+        m_mainForm->setWindowState(m_mainForm->windowState() & ~Qt::WindowMinimized);
+        m_mainForm->show();
+        m_mainForm->raise();
+        m_mainForm->activateWindow();
+    }
+    if (m_focusBeforeMinimize)
+        m_focusBeforeMinimize->setFocus();
+    OnRestore(this);
+}
+
+void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
+{
+    m_presenter = std::move(presenter);
+}
+
+int TApplication::MessageBox(const QString& text, const QString& caption, int flags)
+{
+    // A modal box keeps dispatching messages, so timers tick behind it.
+    return m_presenter ? m_presenter(text, caption, flags) : presentMessageBox(text, caption, flags);
+}
+
+int TApplication::presentMessageBox(const QString& text, const QString& caption, int flags)
+{
+    QWidget* previouslyActive = activeWindow();
+    const bool ownerless = (flags & MB_TASKMODAL) != 0;
+    QMessageBox box(iconFor(flags), caption, text, QMessageBox::Ok,
+        ownerless ? nullptr : static_cast<QWidget*>(m_mainForm.data()));
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (previouslyActive)
+        previouslyActive->activateWindow();
+    return IDOK;
+}
+
+void TApplication::HandleException(TObject* sender)
+{
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    try {
+        throw;
+    } catch (const EAbort&) {
+        // The silent exception.
+    } catch (const Exception& e) {
+        if (OnException)
+            OnException(sender, e);
+        else
+            ShowException(e);
+    } catch (...) {
+        showLowLevelReport(currentExceptionTypeName());
+    }
+}
+
+void TApplication::showLowLevelReport(const QString& className)
+{
+    // Where the exception was raised is not known here: the address stays 0.
+    const QString text = QStringLiteral("Exception %1 in module %2 at %3.\n")
+                             .arg(className, FileNames::ExtractFileName(ExeName()),
+                                 QStringLiteral("00000000"));
+    MessageBox(text, QStringLiteral("Application Error"), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+void TApplication::ShowException(const Exception& e)
+{
+    MessageBox(e.Message() + u'.', Title(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HookMainWindow(const TMessageHook& hook)
+{
+    m_hooks.push_back(hook);
+}
+
+void TApplication::UnhookMainWindow(const TMessageHook& hook)
+{
+    const auto it = std::find(m_hooks.begin(), m_hooks.end(), hook);
+    if (it != m_hooks.end())
+        m_hooks.erase(it);
+}
+
+void TApplication::WndProc(TMessage& message)
+{
+    guarded(this, [&] {
+        // A hook may unhook itself while it runs, so walk a copy.
+        const auto hooks = m_hooks;
+        for (const TMessageHook& hook : hooks) {
+            bool handled = false;
+            hook(message, handled);
+            if (handled)
+                return;
+        }
+        applyWindowCommand(message);
+    });
+}
+
+void TApplication::applyWindowCommand(TMessage& message)
+{
+    using namespace Messages;
+    switch (message.Msg) {
+    case WM_SYSCOMMAND:
+        if ((message.WParam & 0xFFF0) == SC_MINIMIZE)
+            Minimize();
+        else if ((message.WParam & 0xFFF0) == SC_RESTORE)
+            Restore();
+        break;
+    case WM_CLOSE:
+        if (m_mainForm)
+            m_mainForm->Close();
+        break;
+    case WM_QUERYENDSESSION:
+        message.Result = (m_mainForm && !m_mainForm->CloseQuery()) ? 0 : 1;
+        break;
+    default:
+        break;
+    }
+}
+
+bool TApplication::offerKeyToMenu(QObject* receiver, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
+        return false;
+    auto* form = qobject_cast<TForm*>(static_cast<QWidget*>(receiver)->window());
+    return form && form->IsShortCut(static_cast<QKeyEvent*>(event));
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    // The last guard: no exception unwinds through Qt's event dispatch.
+    try {
+        // Menu shortcuts are matched before the focused control sees the key.
+        if (offerKeyToMenu(receiver, event))
+            return true;
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException(receiver);
+        return false;
+    }
+}
+
+void TApplication::ResetForTesting()
+{
+    for (auto& form : m_forms)
+        form->hide();
+    m_forms.clear();
+    m_mainForm = nullptr;
+    m_isMinimized = false;
+    m_terminated = false;
+    m_hooks.clear();
+    OnMinimize = {};
+    OnRestore = {};
+    OnException = {};
+}

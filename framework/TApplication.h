@@ -1,0 +1,124 @@
+#pragma once
+
+#include "Exception.h"
+#include "TEvent.h"
+#include "TMessage.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "TForm.h"
+
+// The one application object of the process. It owns the forms, runs the
+// message loop, minimises and restores the whole program with one
+// notification per real change, shows message boxes and is where every
+// exception that escapes an event handler ends up.
+class TApplication : public QApplication {
+    Q_OBJECT
+
+public:
+    using TExceptionEvent = TEvent<TObject*, const Exception&>;
+    // A message hook sets its bool argument to report the message handled.
+    using TMessageHook = TEvent<TMessage&, bool&>;
+    using MessageBoxPresenter = std::function<int(const QString& text, const QString& caption, int flags)>;
+
+    static constexpr int MB_OK = 0x0;
+    static constexpr int MB_ICONERROR = 0x10;
+    static constexpr int MB_ICONWARNING = 0x30;
+    static constexpr int MB_ICONINFORMATION = 0x40;
+    static constexpr int MB_TASKMODAL = 0x2000;
+    static constexpr int IDOK = 1;
+
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    // Returns false when a registration switch asks the process to end at once.
+    bool Initialize();
+
+    // The title an application has before it sets its own: the executable's
+    // file name cut at its first ".", lower case from the second character on.
+    static QString DefaultTitle(const QString& exeName);
+
+    QString Title() const { return m_title; }
+    void SetTitle(const QString& title);
+
+    // The full path of the running executable; tests may set another one.
+    QString ExeName() const;
+    void SetExeName(const QString& path);
+
+    template <class T>
+    void CreateForm(T*& reference)
+    {
+        reference = nullptr;
+        auto form = std::make_unique<T>();
+        reference = form.get();
+        adoptForm(std::move(form));
+    }
+    TForm* MainForm() const { return m_mainForm; }
+
+    void Run();
+    void Terminate();
+    bool Terminated() const { return m_terminated; }
+
+    void Minimize();
+    void Restore();
+    bool IsMinimized() const { return m_isMinimized; }
+
+    int MessageBox(const QString& text, const QString& caption, int flags);
+    void SetMessageBoxPresenter(MessageBoxPresenter presenter);
+
+    // Call inside a catch block: reports the exception being handled.
+    void HandleException(TObject* sender);
+    void ShowException(const Exception& e);
+
+    // The application window procedure: hooks first, in registration order.
+    void WndProc(TMessage& message);
+    void HookMainWindow(const TMessageHook& hook);
+    void UnhookMainWindow(const TMessageHook& hook);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    TNotifyEvent OnMinimize;
+    TNotifyEvent OnRestore;
+    TExceptionEvent OnException;
+
+    // Forgets the forms and state of a previous test; the title and events stay.
+    void ResetForTesting();
+
+private:
+    void adoptForm(std::unique_ptr<TForm> form);
+    void showLowLevelReport(const QString& className);
+    bool offerKeyToMenu(QObject* receiver, QEvent* event);
+    void applyWindowCommand(TMessage& message);
+    int presentMessageBox(const QString& text, const QString& caption, int flags);
+
+    QString m_title;
+    QString m_exeName;
+    std::vector<std::unique_ptr<TForm>> m_forms;
+    QPointer<TForm> m_mainForm;
+    QPointer<QWidget> m_focusBeforeMinimize;
+    bool m_terminated = false;
+    bool m_isMinimized = false;
+    std::vector<TMessageHook> m_hooks;
+    MessageBoxPresenter m_presenter;
+};
+
+// The application object, set while one exists.
+extern TApplication* Application;
+
+// Runs fn and hands anything it throws to the application object with the
+// given sender: the boundary between Qt's dispatch and our handlers.
+template <typename Fn>
+void guarded(TObject* sender, Fn&& fn)
+{
+    try {
+        fn();
+    } catch (...) {
+        if (Application)
+            Application->HandleException(sender);
+    }
+}

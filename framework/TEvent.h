@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+// A single-slot event: one handler or none. Unlike a Qt signal it can be read,
+// replaced and put back, and two events compare equal when they call the same
+// member on the same object, which is what "remove the entry with the same
+// callback and context" needs.
+template <typename... Args>
+class TEvent {
+public:
+    TEvent() = default;
+
+    template <class T>
+    TEvent(T* target, void (T::*member)(Args...))
+        : m_call([target, member](Args... args) { (target->*member)(args...); })
+        , m_target(target)
+    {
+        static_assert(sizeof(member) <= sizeof(m_member), "member pointer too large");
+        std::memcpy(m_member.data(), &member, sizeof(member));
+    }
+
+    // A handler without a member function, e.g. a lambda; each such event is
+    // equal only to its own copies.
+    static TEvent fromFunction(std::function<void(Args...)> fn)
+    {
+        TEvent e;
+        e.m_call = std::move(fn);
+        e.m_identity = std::make_shared<char>(0);
+        return e;
+    }
+
+    explicit operator bool() const { return static_cast<bool>(m_call); }
+
+    void operator()(Args... args) const
+    {
+        if (m_call)
+            m_call(args...);
+    }
+
+    bool operator==(const TEvent& other) const
+    {
+        if (!m_call || !other.m_call)
+            return !m_call && !other.m_call;
+        return m_target == other.m_target && m_member == other.m_member
+            && m_identity == other.m_identity;
+    }
+
+    const void* target() const { return m_target; }
+
+private:
+    std::function<void(Args...)> m_call;
+    const void* m_target = nullptr;
+    std::array<char, 2 * sizeof(void*)> m_member {};
+    std::shared_ptr<char> m_identity;
+};
+
+using TObject = QObject;
+
+// The common event: the sending object as its one argument.
+using TNotifyEvent = TEvent<TObject*>;

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "TEvent.h"
+
+#include <QMainWindow>
+
+class QKeyEvent;
+class TMainMenu;
+
+// A top-level window. Its client area sits below the menu bar; the form
+// raises OnResize after the client area's controls have been laid out.
+// Closing asks the close query, raises OnClose with the close action preset to
+// hide and, for the main window, ends the application.
+class TForm : public QMainWindow {
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
+
+public:
+    enum TCloseAction { caNone, caHide, caFree, caMinimize };
+    Q_ENUM(TCloseAction)
+
+    using TCloseEvent = TEvent<TObject*, TCloseAction&>;
+    using TCloseQueryEvent = TEvent<TObject*, bool&>;
+
+    explicit TForm(QWidget* parent = nullptr);
+    ~TForm() override;
+
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+
+    TMainMenu* Menu() const { return m_menu; }
+    void SetMenu(TMainMenu* menu);
+
+    QWidget* ClientArea() const { return m_clientArea; }
+
+    // Runs once the form's components exist: they are told they are loaded,
+    // then OnCreate runs.
+    void AfterConstruction();
+
+    void Close();
+    bool CloseQuery();
+
+    // Offers a key press to the form's menu; true when a menu entry has it.
+    bool IsShortCut(const QKeyEvent* event);
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnResize;
+    TNotifyEvent OnShow;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+
+    void DoResize();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void routeWindowStateChange();
+
+    QWidget* m_clientArea = nullptr;
+    TMainMenu* m_menu = nullptr;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLocalServer;
+class QLocalSocket;
+class QLockFile;
+
+// A named meeting point for the copies of one program run by one user. One
+// process claims the name and answers requests on it; any other process can
+// connect and ask. The claim is a lock file held for the claimer's life, so it
+// is atomic across processes, and a claim or socket left behind by a process
+// that died is taken over by the next claimer.
+//
+// A request and its answer are each one line of bytes; the asking side blocks
+// (with a deadline) and needs no event loop or application object, while the
+// claiming side answers from the event loop of the thread that owns it.
+class TInstanceChannel : public QObject {
+    Q_OBJECT
+
+public:
+    // Turns a request into its answer; std::nullopt drops the connection.
+    using Answerer = std::function<std::optional<QByteArray>(const QByteArray& request)>;
+
+    enum class Reach {
+        Connected,   // a copy that listens on the name accepted the connection
+        Claimed,     // this object holds the name
+        Taken,       // a live process holds the name but does not listen (yet)
+        Unavailable, // the name can be neither reached nor claimed, e.g. no writable temp folder
+    };
+
+    // The longest request or answer; a peer that sends more is disconnected.
+    static constexpr qsizetype MaxLineLength = 4096;
+
+    explicit TInstanceChannel(QString name, QObject* parent = nullptr);
+    ~TInstanceChannel() override;
+
+    // The name for a window class and caption of the current user, safe as a
+    // file name on every platform and short enough for a local socket path.
+    // The executable's path is not part of it, so a copy started from another
+    // folder meets the same name.
+    static QString nameFor(const QString& className, const QString& title);
+
+    const QString& name() const { return m_name; }
+    QString lockFilePath() const;
+
+    // Claiming side.
+    Reach claim(); // Claimed, Taken or Unavailable
+    bool isClaimed() const;
+    // Answers requests from now on; needs the claim. A socket file left by a
+    // dead claimer is removed first. Calling it again replaces the answerer.
+    bool listen(Answerer answerer);
+    bool isListening() const;
+    // Closes the socket; the claim stays until this object is destroyed, so a
+    // copy that is shutting down is not joined by a new one before it ends.
+    void stopListening();
+
+    // Asking side.
+    bool connectToOwner(QDeadlineTimer deadline);
+    bool isConnected() const;
+    void disconnectFromOwner();
+    // Sends one request line and waits for its answer line; std::nullopt when
+    // the owner dropped the connection or did not answer before the deadline.
+    std::optional<QByteArray> ask(const QByteArray& request, QDeadlineTimer deadline);
+
+    // Connects to the owner, or claims the name when no one holds it, retrying
+    // until the deadline while a live holder has not started listening. Returns
+    // Connected, Claimed, Unavailable, or Taken when the deadline passed.
+    Reach connectOrClaim(QDeadlineTimer deadline);
+
+private:
+    void acceptConnections();
+    void answerRequests(QLocalSocket* socket);
+
+    QString m_name;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr; // child of this object
+    Answerer m_answerer;
+    QSet<const QLocalSocket*> m_answering;
+    std::unique_ptr<QLocalSocket> m_connection;
+};

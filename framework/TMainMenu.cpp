@@ -1,0 +1,95 @@
+#include "TMainMenu.h"
+
+#include "TApplication.h"
+#include "TForm.h"
+#include "TMenuItem.h"
+
+#include <QMenuBar>
+
+TMenu::TMenu(QObject* owner)
+    : TComponent(owner)
+    , m_items(new TMenuItem(this))
+{
+    m_items->SetRootOf(this);
+}
+
+TMenu::~TMenu()
+{
+    m_items->SetRootOf(nullptr);
+}
+
+bool TMenu::IsShortCut(TShortCut shortCut)
+{
+    if (!m_window)
+        return false;
+    TMenuItem* item = m_items->FindShortCut(shortCut);
+    if (!item)
+        return false;
+    // A click may change the entry's shortcut; then the search runs again.
+    // The bound only guards against clicks that keep swapping shortcuts.
+    for (int pass = 0; item && pass < 64; ++pass) {
+        QPointer<TMenuItem> found = item;
+        clickWithAncestors(item);
+        if (!found || found->ShortCut() == shortCut)
+            break;
+        item = m_items->FindShortCut(shortCut);
+    }
+    return true;
+}
+
+void TMenu::clickWithAncestors(TMenuItem* item)
+{
+    QList<QPointer<TMenuItem>> chain;
+    for (TMenuItem* it = item; it && it != m_items; it = it->Parent())
+        chain.prepend(it);
+    for (const QPointer<TMenuItem>& it : chain) {
+        if (!it || !it->Enabled())
+            return;
+        try {
+            it->Click();
+        } catch (...) {
+            Application->HandleException(this);
+            return;
+        }
+    }
+}
+
+bool TMenu::DispatchCommand(quint16 command)
+{
+    TMenuItem* item = m_items->FindCommand(command);
+    if (!item)
+        return false;
+    guarded(this, [item] { item->Click(); });
+    return true;
+}
+
+TMainMenu::TMainMenu(QObject* owner)
+    : TMenu(owner)
+{
+}
+
+void TMainMenu::AttachTo(TForm* form)
+{
+    m_window = form;
+    Rebuild();
+}
+
+void TMainMenu::Rebuild()
+{
+    if (!m_window || IsLoading())
+        return;
+    QMenuBar* bar = m_window->menuBar();
+    bar->clear();
+    TMenuItem* root = Items();
+    for (int i = 0; i < root->Count(); ++i) {
+        if (root->Items(i)->Visible())
+            bar->addAction(root->Items(i)->NativeAction());
+    }
+    root->RebuildNative();
+}
+
+void TMainMenu::Loaded()
+{
+    TMenu::Loaded();
+    Rebuild();
+}

@@ -1,0 +1,134 @@
+#include "TMemo.h"
+
+#include "TApplication.h"
+#include "TMemoStrings.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace {
+
+// The document keeps paragraph and line separators; the editor's text uses
+// CR LF for both.
+QString withCrLf(QString text)
+{
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+TMemo::TMemo(QWidget* parent)
+    : QPlainTextEdit(parent)
+    , m_lines(std::make_unique<TMemoStrings>(this))
+{
+    resize(185, 89);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_isAssigningText)
+            change();
+    });
+    updateWrapping();
+}
+
+TMemo::~TMemo() = default;
+
+void TMemo::change()
+{
+    guarded(this, [this] { OnChange(this); });
+}
+
+QString TMemo::Text() const
+{
+    return withCrLf(document()->toRawText());
+}
+
+void TMemo::SetText(const QString& text)
+{
+    m_isAssigningText = true;
+    setPlainText(text);
+    m_isAssigningText = false;
+    change();
+}
+
+void TMemo::SelectAll()
+{
+    selectAll();
+}
+
+void TMemo::CopyToClipboard()
+{
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        return;
+    // The clipboard of this platform carries LF line breaks.
+    QString text = cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void TMemo::PasteFromClipboard()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty())
+        return;
+    // The cursor splits the text into lines at LF, CR LF and lone CR alike.
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+}
+
+void TMemo::SetScrollBars(TScrollStyle scrollBars)
+{
+    if (scrollBars == m_scrollBars)
+        return;
+    m_scrollBars = scrollBars;
+    updateWrapping();
+}
+
+void TMemo::SetWordWrap(bool wordWrap)
+{
+    if (wordWrap == m_wordWrap)
+        return;
+    m_wordWrap = wordWrap;
+    updateWrapping();
+}
+
+// With a horizontal scroll bar long lines scroll sideways instead of wrapping.
+void TMemo::updateWrapping()
+{
+    const bool horizontal = m_scrollBars == ssHorizontal || m_scrollBars == ssBoth;
+    const bool vertical = m_scrollBars == ssVertical || m_scrollBars == ssBoth;
+    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(m_wordWrap && !horizontal ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+bool TMemo::event(QEvent* event)
+{
+    try {
+        return QPlainTextEdit::event(event);
+    } catch (...) {
+        Application->HandleException(this);
+        return true;
+    }
+}
+
+void TMemo::keyPressEvent(QKeyEvent* event)
+{
+    // Shift+Enter would insert a soft line separator; every break here is a
+    // plain line break.
+    const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (isEnter && event->modifiers().testFlag(Qt::ShiftModifier)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+            event->text(), event->isAutoRepeat(), ushort(event->count()));
+        QPlainTextEdit::keyPressEvent(&plain);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "TEvent.h"
+
+#include <QPlainTextEdit>
+
+#include <memory>
+
+class TMemoStrings;
+
+// The multi-line text editor. Its text is presented with CR LF line breaks
+// whatever breaks it was given; OnChange runs synchronously inside every
+// change of the text (typing, deleting, cutting, pasting, undo, assignment).
+class TMemo : public QPlainTextEdit {
+    Q_OBJECT
+    Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
+    Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
+    Q_PROPERTY(bool WantTabs READ WantTabs WRITE SetWantTabs)
+
+public:
+    enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+    Q_ENUM(TScrollStyle)
+
+    explicit TMemo(QWidget* parent);
+    ~TMemo() override;
+
+    TMemoStrings* Lines() const { return m_lines.get(); }
+
+    QString Text() const;
+    void SetText(const QString& text);
+
+    void SelectAll();
+    void CopyToClipboard();
+    void PasteFromClipboard();
+
+    TScrollStyle ScrollBars() const { return m_scrollBars; }
+    void SetScrollBars(TScrollStyle scrollBars);
+    bool WordWrap() const { return m_wordWrap; }
+    void SetWordWrap(bool wordWrap);
+    bool WantTabs() const { return !tabChangesFocus(); }
+    void SetWantTabs(bool wantTabs) { setTabChangesFocus(!wantTabs); }
+
+    TNotifyEvent OnChange;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void change();
+    void updateWrapping();
+
+    std::unique_ptr<TMemoStrings> m_lines;
+    TScrollStyle m_scrollBars = ssNone;
+    bool m_wordWrap = true;
+    bool m_isAssigningText = false;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class TMemo;
+
+// The editor's line store. It keeps no text of its own: every operation reads
+// the editor. The whole text has CR LF line breaks and is saved byte for byte.
+class TMemoStrings {
+public:
+    explicit TMemoStrings(TMemo* memo);
+
+    static constexpr int MaxLineLength = 4096;
+
+    // The number of lines, not counting an empty last line.
+    int Count() const;
+    // One line without its break, cut to MaxLineLength characters.
+    QString Strings(int index) const;
+    QString Text() const;
+    void SetText(const QString& text);
+
+    // Creates or truncates the file and writes the whole text as UTF-8:
+    // nothing added, no byte-order mark. Throws EFCreateError when the file
+    // cannot be created and EWriteError when not every byte was written.
+    void SaveToFile(const QString& fileName) const;
+
+private:
+    TMemo* m_memo;
+};

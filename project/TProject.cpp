@@ -1,0 +1,6 @@
+#include "TProject.h"
+
+TProject::TProject(QObject* owner)
+    : TComponent(owner)
+{
+}

@@ -1,0 +1,6 @@
+#include "TFormStorage.h"
+
+TFormStorage::TFormStorage(QObject* owner)
+    : TComponent(owner)
+{
+}

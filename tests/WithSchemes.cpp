@@ -1,0 +1,7 @@
+#include "TestSupport.h"
+#include "TWebBrowser.h"
+
+void TestSupport_RegisterSchemes()
+{
+    TWebBrowser::RegisterScheme();
+}

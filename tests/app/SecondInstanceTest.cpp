@@ -1,0 +1,279 @@
+#include "RunningInstance.h"
+#include "TApplication.h"
+#include "TInstanceChannel.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// This process plays the running copy under a class name of its own, so it
+// never meets a real copy of the program or another test process.
+const QString TestTitle = QStringLiteral("Tamsel");
+
+QString testClassName()
+{
+    return QStringLiteral("TSecondInstanceTest%1").arg(QCoreApplication::applicationPid());
+}
+
+// Claims the name once, as the program does at its start, then answers with
+// the given handlers.
+void serveAsRunningCopy(RunningInstanceHandlers handlers)
+{
+    static const bool isClaimed = !ActivateRunningInstance(testClassName(), TestTitle);
+    ASSERT_TRUE(isClaimed);
+    ASSERT_TRUE(ServeRunningInstanceRequests(std::move(handlers)));
+}
+
+struct SecondStart {
+    bool result = false;
+    bool wasRestoredOnReturn = false;
+};
+
+// A second start from another thread, standing in for another process, while
+// this thread's event loop answers it.
+SecondStart startSecondCopy(const std::atomic<bool>& restored)
+{
+    auto secondStart = std::async(std::launch::async, [&restored] {
+        const bool result = ActivateRunningInstance(testClassName(), TestTitle);
+        return SecondStart { result, restored.load() };
+    });
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] { return secondStart.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 60000));
+    return secondStart.get();
+}
+
+// Handlers that answer as a running copy in the given state and record what
+// the second start asked, in order.
+struct RecordingHandlers {
+    QString topWindowClass = QStringLiteral("TApplication");
+    bool hasDesignerWindow = false;
+    bool isMinimized = false;
+    QStringList asked;
+    std::atomic<bool> restored = false;
+
+    RunningInstanceHandlers handlers()
+    {
+        RunningInstanceHandlers h;
+        h.topWindowClass = [this] { asked << "topWindowClass"; return topWindowClass; };
+        h.hasDesignerWindow = [this] { asked << "hasDesignerWindow"; return hasDesignerWindow; };
+        h.isMinimized = [this] { asked << "isMinimized"; return isMinimized; };
+        h.restore = [this] { asked << "restore"; restored = true; };
+        h.showWithoutActivation = [this] { asked << "showWithoutActivation"; };
+        h.bringForward = [this] { asked << "bringForward"; };
+        h.bringLastActivePopupForward = [this] { asked << "bringLastActivePopupForward"; };
+        return h;
+    }
+};
+
+} // namespace
+
+TEST(SecondInstance, FollowsTheCheckForEachStateOfTheRunningCopy)
+{
+    struct Case {
+        const char* what;
+        QString topWindowClass;
+        bool hasDesignerWindow;
+        bool isMinimized;
+        bool expectedResult;
+        QStringList expectedAsked;
+    };
+    const std::vector<Case> cases = {
+        { "shown normally", "TApplication", false, false, true,
+            { "topWindowClass", "hasDesignerWindow", "isMinimized", "showWithoutActivation", "bringLastActivePopupForward" } },
+        { "minimised: restored, no pop-up", "TApplication", false, true, true,
+            { "topWindowClass", "hasDesignerWindow", "isMinimized", "restore" } },
+        { "beside a form designer: not taken", "TApplication", true, false, false,
+            { "topWindowClass", "hasDesignerWindow" } },
+        { "top window of another kind", "TForm1", false, false, true,
+            { "topWindowClass", "bringForward", "bringLastActivePopupForward" } },
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingHandlers running;
+        running.topWindowClass = c.topWindowClass;
+        running.hasDesignerWindow = c.hasDesignerWindow;
+        running.isMinimized = c.isMinimized;
+        serveAsRunningCopy(running.handlers());
+
+        const SecondStart second = startSecondCopy(running.restored);
+        EXPECT_EQ(second.result, c.expectedResult);
+        EXPECT_EQ(running.asked, c.expectedAsked);
+        // The restore is handled before the second start ends.
+        EXPECT_EQ(second.wasRestoredOnReturn, c.isMinimized && !c.hasDesignerWindow);
+    }
+}
+
+TEST(SecondInstance, AFailingHandlerIsReportedAndTheRunningCopyStillCounts)
+{
+    QStringList reported;
+    Application->OnException = TApplication::TExceptionEvent::fromFunction(
+        [&reported](TObject*, const Exception& e) { reported << e.Message(); });
+
+    RecordingHandlers running;
+    RunningInstanceHandlers failing = running.handlers();
+    failing.showWithoutActivation = [] { throw EOutOfResources(QStringLiteral("no window")); };
+    serveAsRunningCopy(failing);
+    EXPECT_TRUE(startSecondCopy(running.restored).result);
+    EXPECT_EQ(reported, QStringList { "no window" });
+
+    // The running copy goes on answering later starts.
+    RecordingHandlers recovered;
+    serveAsRunningCopy(recovered.handlers());
+    EXPECT_TRUE(startSecondCopy(recovered.restored).result);
+    EXPECT_TRUE(recovered.asked.contains("bringLastActivePopupForward")) << recovered.asked.join(' ').toStdString();
+
+    Application->OnException = {};
+}
+
+namespace {
+
+// The built program in a folder of its own, since it writes its preview and
+// settings files beside itself.
+class ProgramCopy {
+public:
+    ProgramCopy()
+    {
+        m_path = m_folder.filePath(QFileInfo(QStringLiteral(TAMSEL_EXECUTABLE)).fileName());
+        m_isReady = m_folder.isValid() && QFile::copy(QStringLiteral(TAMSEL_EXECUTABLE), m_path)
+            && QFile::setPermissions(m_path, QFile::permissions(QStringLiteral(TAMSEL_EXECUTABLE)));
+    }
+
+    ~ProgramCopy()
+    {
+        for (auto& process : m_processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(10000);
+            }
+        }
+    }
+
+    bool isReady() const { return m_isReady; }
+
+    QProcess& start()
+    {
+        auto& process = m_processes.emplace_back(std::make_unique<QProcess>());
+        process->setProgram(m_path);
+        process->setWorkingDirectory(m_folder.path());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start();
+        return *process;
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QString m_path;
+    bool m_isReady = false;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// Starting the program, with its web view, takes seconds; with sanitizers more.
+constexpr int StartTimeoutMs = 90000;
+// A second start waits for a starting copy to listen, then for its answers.
+constexpr int SecondStartTimeoutMs = 60000;
+
+QString programChannelName()
+{
+    return TInstanceChannel::nameFor(QStringLiteral("TKelvaneMainForm"), QStringLiteral("Tamsel"));
+}
+
+bool isProgramServing(int timeoutMs)
+{
+    return TestSupport::waitUntil(
+        [] { return TInstanceChannel(programChannelName()).connectToOwner(QDeadlineTimer(100)); }, timeoutMs);
+}
+
+bool endsWith(QProcess& process, int exitCode)
+{
+    const bool ended = process.waitForFinished(SecondStartTimeoutMs);
+    EXPECT_TRUE(ended) << "still running";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), exitCode);
+    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == exitCode;
+}
+
+class SecondStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(isProgramServing(0)) << "a copy of the program already runs for this user";
+    }
+};
+
+} // namespace
+
+TEST_F(SecondStart, EndsWithExitCodeOneFromAnyFolderWhileACopyRuns)
+{
+    ProgramCopy first;
+    ProgramCopy elsewhere;
+    ASSERT_TRUE(first.isReady() && elsewhere.isReady());
+
+    QProcess& running = first.start();
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [] { return TInstanceChannel(programChannelName()).claim() == TInstanceChannel::Reach::Taken; },
+        StartTimeoutMs));
+    // Started before the first copy has its window: it waits for it.
+    endsWith(elsewhere.start(), 1);
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    endsWith(first.start(), 1);
+
+    EXPECT_EQ(running.state(), QProcess::Running);
+    EXPECT_TRUE(isProgramServing(0));
+}
+
+TEST_F(SecondStart, CopiesStartedTogetherNeverBothRun)
+{
+    std::vector<std::unique_ptr<ProgramCopy>> copies;
+    std::vector<QProcess*> processes;
+    for (int i = 0; i < 3; ++i) {
+        copies.push_back(std::make_unique<ProgramCopy>());
+        ASSERT_TRUE(copies.back()->isReady());
+    }
+    for (auto& copy : copies)
+        processes.push_back(&copy->start());
+
+    auto running = [&] {
+        return std::count_if(processes.begin(), processes.end(),
+            [](QProcess* p) { return p->state() != QProcess::NotRunning; });
+    };
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return running() <= 1; }, StartTimeoutMs + SecondStartTimeoutMs));
+    for (QProcess* process : processes) {
+        if (process->state() == QProcess::NotRunning)
+            EXPECT_TRUE(endsWith(*process, 1));
+    }
+    EXPECT_EQ(running(), 1);
+    EXPECT_TRUE(isProgramServing(StartTimeoutMs));
+}
+
+TEST_F(SecondStart, AKilledCopyDoesNotBlockTheNextStart)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.isReady());
+    QProcess& crashed = copy.start();
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    crashed.kill();
+    ASSERT_TRUE(crashed.waitForFinished(10000));
+    // What the killed copy left behind.
+    ASSERT_TRUE(QFileInfo::exists(QDir(QDir::tempPath()).filePath(programChannelName())));
+    ASSERT_TRUE(QFileInfo::exists(TInstanceChannel(programChannelName()).lockFilePath()));
+
+    QProcess& next = copy.start();
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    EXPECT_EQ(next.state(), QProcess::Running);
+    endsWith(copy.start(), 1);
+}

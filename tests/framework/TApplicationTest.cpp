@@ -1,0 +1,158 @@
+#include "TApplication.h"
+#include "TForm.h"
+#include "TestSupport.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+class Notifications : public QObject {
+public:
+    void minimized(TObject*) { log << "minimize"; }
+    void restored(TObject*) { log << "restore"; }
+    void exception(TObject*, const Exception& e) { log << "handler:" + e.Message(); }
+    void hookA(TMessage& m, bool&) { log << QStringLiteral("A%1").arg(m.Msg); }
+    void hookB(TMessage& m, bool& handled)
+    {
+        log << QStringLiteral("B%1").arg(m.Msg);
+        handled = true;
+    }
+    QStringList log;
+};
+
+class TApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application->ResetForTesting();
+        Application->OnMinimize = TNotifyEvent(&notes, &Notifications::minimized);
+        Application->OnRestore = TNotifyEvent(&notes, &Notifications::restored);
+    }
+    void TearDown() override { Application->ResetForTesting(); }
+
+    template <class E>
+    void raiseInHandler(E e)
+    {
+        guarded(Application, [&] { throw e; });
+    }
+
+    Notifications notes;
+    TestSupport::MessageBoxRecorder boxes;
+};
+
+} // namespace
+
+TEST_F(TApplicationTest, MinimiseAndRestoreNotifyOncePerRealChange)
+{
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->show();
+    Application->Restore();
+    EXPECT_TRUE(notes.log.isEmpty()) << "restore while not minimised";
+    Application->Minimize();
+    Application->Minimize();
+    EXPECT_EQ(notes.log, QStringList({ "minimize" }));
+    EXPECT_TRUE(form->isMinimized());
+    Application->Restore();
+    Application->Restore();
+    EXPECT_EQ(notes.log, QStringList({ "minimize", "restore" }));
+    EXPECT_FALSE(form->isMinimized());
+}
+
+TEST_F(TApplicationTest, WindowManagerMinimiseGoesThroughTheApplication)
+{
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->show();
+    form->showMinimized();
+    EXPECT_TRUE(Application->IsMinimized());
+    form->showNormal();
+    EXPECT_FALSE(Application->IsMinimized());
+    EXPECT_EQ(notes.log, QStringList({ "minimize", "restore" }));
+}
+
+TEST_F(TApplicationTest, ExceptionsAreShownWithAPeriodTheTitleAndTheStopIcon)
+{
+    Application->SetTitle(QStringLiteral("Tamsel"));
+    raiseInHandler(Exception(QStringLiteral("File access denied")));
+    raiseInHandler(Exception(QStringLiteral("Ends with a period.")));
+    raiseInHandler(EAbort(QStringLiteral("silent")));
+    ASSERT_EQ(boxes.boxes().size(), 2);
+    EXPECT_EQ(boxes.boxes()[0].text, "File access denied.");
+    EXPECT_EQ(boxes.boxes()[0].caption, "Tamsel");
+    EXPECT_EQ(boxes.boxes()[0].flags, TApplication::MB_OK | TApplication::MB_ICONERROR);
+    EXPECT_EQ(boxes.boxes()[1].text, "Ends with a period..");
+}
+
+TEST_F(TApplicationTest, InstalledHandlerReplacesTheBox)
+{
+    Application->OnException = TApplication::TExceptionEvent(&notes, &Notifications::exception);
+    raiseInHandler(Exception(QStringLiteral("x")));
+    EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_EQ(notes.log, QStringList({ "handler:x" }));
+}
+
+TEST_F(TApplicationTest, ForeignExceptionGetsTheLowLevelReport)
+{
+    raiseInHandler(std::runtime_error("bad"));
+    ASSERT_EQ(boxes.boxes().size(), 1);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Application Error");
+    EXPECT_TRUE(boxes.boxes()[0].text.startsWith("Exception std::runtime_error in module ")) << boxes.boxes()[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes()[0].text.endsWith(".\n"));
+}
+
+TEST_F(TApplicationTest, ExceptionInAQtEventHandlerDoesNotEscape)
+{
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->OnResize = TNotifyEvent::fromFunction([](TObject*) { throw Exception(QStringLiteral("resize failed")); });
+    form->show();
+    form->resize(300, 200);
+    TestSupport::waitUntil([&] { return !boxes.boxes().isEmpty(); });
+    ASSERT_FALSE(boxes.boxes().isEmpty());
+    EXPECT_EQ(boxes.boxes()[0].text, "resize failed.");
+}
+
+TEST_F(TApplicationTest, HooksSeeMessagesInRegistrationOrderUntilOneHandlesIt)
+{
+    const TApplication::TMessageHook a(&notes, &Notifications::hookA);
+    const TApplication::TMessageHook b(&notes, &Notifications::hookB);
+    Application->HookMainWindow(a);
+    Application->HookMainWindow(b);
+    TMessage minimize { Messages::WM_SYSCOMMAND, Messages::SC_MINIMIZE, 0, 0 };
+    Application->WndProc(minimize);
+    EXPECT_EQ(notes.log, QStringList({ "A274", "B274" })) << "B handled it: no minimise";
+
+    Application->UnhookMainWindow(TApplication::TMessageHook(&notes, &Notifications::hookB));
+    notes.log.clear();
+    Application->WndProc(minimize);
+    EXPECT_EQ(notes.log, QStringList({ "A274", "minimize" }));
+}
+
+TEST_F(TApplicationTest, ClosingTheMainWindowEndsTheLoopAlthoughItOnlyHides)
+{
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    TForm::TCloseAction seen = TForm::caNone;
+    form->OnClose = TForm::TCloseEvent::fromFunction([&](TObject*, TForm::TCloseAction& action) { seen = action; });
+    QTimer::singleShot(50, form, [form] { form->Close(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    watchdog.callOnTimeout([] { Application->Terminate(); });
+    watchdog.start(10000);
+    Application->Run();
+    EXPECT_TRUE(watchdog.isActive()) << "the loop ran until the watchdog";
+    EXPECT_EQ(seen, TForm::caHide);
+    EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(TApplicationTest, DefaultTitleComesFromTheExecutableName)
+{
+    EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x/TamSEL.Bin")), "Tamsel");
+    EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x.y/tamsel")), "tamsel");
+    EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x/a.b.c")), "a");
+}
