@@ -41,6 +41,12 @@ TKelvaneMainForm::TKelvaneMainForm()
     OnCreate = TNotifyEvent(this, &TKelvaneMainForm::FormCreate);
     OnResize = TNotifyEvent(this, &TKelvaneMainForm::FormResize);
     OnClose = TCloseEvent(this, &TKelvaneMainForm::FormClose);
+}
+
+// The designed size is that of the area below the menu bar, so the window is
+// sized once the menu bar holds its entries.
+void TKelvaneMainForm::Loaded()
+{
     move(DesignedLeft, DesignedTop);
     resize(DesignedClientWidth, DesignedClientHeight + menuBar()->sizeHint().height());
 }

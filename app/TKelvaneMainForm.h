@@ -71,6 +71,9 @@ public:
     // The full path of the preview file, fixed when the window is created.
     QString PreviewFileName() const { return m_previewFileName; }
 
+protected:
+    void Loaded() override;
+
 private:
     void createComponents();
     void createMenu();

@@ -26,6 +26,13 @@ RunningInstanceHandlers runningInstanceHandlers()
         if (TForm* form = Application->MainForm())
             form->show();
     };
+    handlers.bringForward = [] {
+        if (TForm* form = Application->MainForm()) {
+            form->show();
+            form->raise();
+            form->activateWindow();
+        }
+    };
     handlers.bringLastActivePopupForward = [] {
         QWidget* popup = QApplication::activeModalWidget();
         if (!popup)

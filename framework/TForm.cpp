@@ -53,6 +53,7 @@ void TForm::AfterConstruction()
 {
     for (TComponent* component : findChildren<TComponent*>())
         component->Loaded();
+    Loaded();
     guarded(this, [this] { OnCreate(this); });
 }
 

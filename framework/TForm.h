@@ -52,6 +52,8 @@ public:
     void DoResize();
 
 protected:
+    // Runs once the components have been told they are loaded, before OnCreate.
+    virtual void Loaded() { }
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -1,1 +1,114 @@
-#include <gtest/gtest.h>
+#include "MainFormFixture.h"
+#include "TMemo.h"
+#include "TMenuItem.h"
+#include "TPanel.h"
+#include "TSplitter.h"
+#include "TTimer.h"
+#include "TWebBrowser.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+namespace {
+
+class MainForm : public MainFormFixture {
+protected:
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(form->Memo1, Qt::Key(key), modifiers);
+    }
+};
+
+} // namespace
+
+TEST_F(MainForm, LayoutAsDesigned)
+{
+    startWith({});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    EXPECT_EQ(form->Caption(), "Tamsel");
+    EXPECT_EQ(form->ClientArea()->size(), QSize(427, 251));
+    EXPECT_EQ(form->Memo1->geometry(), QRect(0, 0, 427, 121));
+    EXPECT_EQ(form->Splitter1->geometry(), QRect(0, 121, 427, 3));
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 124, 427, 127));
+    EXPECT_EQ(form->WebBrowser1->geometry(), QRect(0, 0, 427, 127)) << "the browser covers the panel";
+
+    form->resize(600, 500);
+    TestSupport::waitUntil([&] { return form->ClientArea()->width() == 600; });
+    EXPECT_EQ(form->Memo1->height(), 121) << "the editor keeps its height";
+    EXPECT_EQ(form->WebBrowser1->geometry(), QRect(QPoint(0, 0), form->Panel1->size()));
+}
+
+TEST_F(MainForm, MenuAsDesigned)
+{
+    startWith({});
+    const QList<QAction*> bar = form->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 3);
+    EXPECT_EQ(bar[0]->text(), "&File");
+    EXPECT_EQ(bar[1]->text(), "&Update");
+    EXPECT_EQ(bar[2]->text(), "&About");
+    QStringList update;
+    for (QAction* action : bar[1]->menu()->actions())
+        update << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(update, QStringList({ "&Now\tIns", "-", "&Immediately\tCtrl+Ins", "Every 1&/2 Second\tCtrl+/",
+                          "Every &1 Second\tCtrl+1", "Every &2 Seconds\tCtrl+2", "Every &5 Seconds\tCtrl+5",
+                          "Every 1&0 Seconds\tCtrl+0", "&Manually Only\tCtrl+Del" }));
+    EXPECT_TRUE(bar[1]->menu()->actions()[3]->isChecked());
+    QStringList file;
+    for (QAction* action : bar[0]->menu()->actions())
+        file << action->text();
+    EXPECT_EQ(file, QStringList({ "&Minimize\tEsc", "E&xit" }));
+}
+
+TEST_F(MainForm, MenuKeysActBeforeTheEditorSeesThem)
+{
+    startWith(QStringLiteral("x^2"));
+    form->show();
+    form->Memo1->setFocus();
+    form->Memo1->moveCursor(QTextCursor::End);
+    QFile::remove(previewPath());
+
+    press(Qt::Key_Insert);
+    EXPECT_EQ(preview(), QByteArray("x^2")) << "Ins refreshes at once";
+    press(Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_TRUE(form->Immediately1->Checked());
+    EXPECT_EQ(form->Timer1->Interval(), 1u);
+    press(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_TRUE(form->Every2Seconds1->Checked());
+    EXPECT_EQ(form->Timer1->Interval(), 2000u);
+    press(Qt::Key_Slash, Qt::ControlModifier);
+    EXPECT_TRUE(form->EveryHalfSecond1->Checked());
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(form->ManuallyOnly1->Checked());
+    press(Qt::Key_Home);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(form->Memo1->Text(), "x^2") << "none of the menu's keys reached the editor";
+
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(Application->IsMinimized());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "x^2") << "minimising copies the whole text";
+}
+
+TEST_F(MainForm, RestorePastesTheClipboardOverTheWholeText)
+{
+    startWith(QStringLiteral("x^2"));
+    form->show();
+    Application->Minimize();
+    QGuiApplication::clipboard()->setText(QStringLiteral("\\alpha"));
+    Application->Restore();
+    EXPECT_EQ(form->Memo1->Text(), "\\alpha");
+    EXPECT_EQ(preview(), QByteArray("\\alpha"));
+    EXPECT_FALSE(form->Timer1->IsArmed());
+}
+
+TEST_F(MainForm, ClosingCopiesTheTextAndEndsTheProgram)
+{
+    startWith(QStringLiteral("e^{i\\pi}"));
+    form->show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("other"));
+    form->Exit1Click(form->Exit1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "e^{i\\pi}");
+    EXPECT_TRUE(Application->Terminated());
+}

@@ -1,1 +1,152 @@
-#include <gtest/gtest.h>
+#include "MainFormFixture.h"
+#include "TFormStorage.h"
+#include "TMemo.h"
+#include "TMemoStrings.h"
+#include "TMenuItem.h"
+#include "TTimer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+using TestSupport::waitUntil;
+
+namespace {
+
+class RefreshCycle : public MainFormFixture {
+protected:
+    void type(const QString& text) { QTest::keyClicks(form->Memo1, text); }
+};
+
+} // namespace
+
+TEST_F(RefreshCycle, FirstStartPastesTheClipboardAndPreviewsIt)
+{
+    startWith(QStringLiteral("x^2\n+1"));
+    EXPECT_EQ(form->PreviewFileName(), previewPath());
+    EXPECT_EQ(form->FormStorage1->IniFileName(), dir.filePath(QStringLiteral("tamsel.ini")));
+    EXPECT_EQ(form->Memo1->Text(), "x^2\r\n+1");
+    EXPECT_EQ(preview(), QByteArray("x^2\r\n+1"));
+    EXPECT_FALSE(form->Timer1->IsArmed()) << "the first refresh leaves the timer off";
+    EXPECT_TRUE(form->EveryHalfSecond1->Checked());
+    EXPECT_EQ(form->Timer1->Interval(), 5000u) << "first start: half a second shown, five seconds used";
+}
+
+TEST_F(RefreshCycle, EmptyClipboardWritesAnEmptyFile)
+{
+    QFile stale(previewPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("old text");
+    stale.close();
+    startWith({});
+    EXPECT_TRUE(QFile::exists(previewPath()));
+    EXPECT_EQ(preview(), QByteArray());
+}
+
+TEST_F(RefreshCycle, BurstOfEditsPostponesTheRefreshUntilTheDelayPasses)
+{
+    startWith(QStringLiteral("a"));
+    form->Timer1->SetInterval(300);
+    form->Memo1->setFocus();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastKey = 0;
+    for (int i = 0; i < 4; ++i) {
+        type(QStringLiteral("b"));
+        lastKey = clock.elapsed();
+        TestSupport::pump(150);
+        EXPECT_EQ(preview(), QByteArray("a")) << "refreshed during the burst";
+    }
+    ASSERT_TRUE(waitUntil([&] { return preview() != "a"; }));
+    EXPECT_GE(clock.elapsed() - lastKey, 295) << "refreshed before the delay after the last key";
+    EXPECT_EQ(preview(), QByteArray("abbbb"));
+    EXPECT_FALSE(form->Timer1->IsArmed()) << "a refresh stops the timer";
+}
+
+TEST_F(RefreshCycle, ManualModeTicksWithoutEffectUntilNow)
+{
+    startWith(QStringLiteral("a"));
+    form->Timer1->SetInterval(40);
+    form->ManuallyOnly1Click(form->ManuallyOnly1);
+    EXPECT_TRUE(form->ManuallyOnly1->Checked());
+    EXPECT_FALSE(form->EveryHalfSecond1->Checked());
+    form->Memo1->setFocus();
+    type(QStringLiteral("b"));
+    TestSupport::pump(200);
+    EXPECT_EQ(preview(), QByteArray("a"));
+    EXPECT_TRUE(form->Timer1->IsArmed()) << "keeps ticking idly";
+
+    form->Now1Click(form->Now1);
+    EXPECT_EQ(preview(), QByteArray("ab"));
+    EXPECT_FALSE(form->Timer1->IsArmed());
+}
+
+TEST_F(RefreshCycle, DelayEntriesSetTheIntervalAndTheirCheck)
+{
+    startWith({});
+    const struct {
+        TMenuItem* item;
+        void (TKelvaneMainForm::*click)(TObject*);
+        uint interval;
+    } delays[] = {
+        { form->Immediately1, &TKelvaneMainForm::Immediately1Click, 1 },
+        { form->EveryHalfSecond1, &TKelvaneMainForm::EveryHalfSecond1Click, 500 },
+        { form->Every1Second1, &TKelvaneMainForm::Every1Second1Click, 1000 },
+        { form->Every2Seconds1, &TKelvaneMainForm::Every2Seconds1Click, 2000 },
+        { form->Every5Seconds1, &TKelvaneMainForm::Every5Seconds1Click, 5000 },
+        { form->Every10Seconds1, &TKelvaneMainForm::Every10Seconds1Click, 10000 },
+    };
+    for (const auto& delay : delays) {
+        (form->*delay.click)(delay.item);
+        EXPECT_EQ(form->Timer1->Interval(), delay.interval);
+        for (const auto& other : delays)
+            EXPECT_EQ(other.item->Checked(), other.item == delay.item);
+        EXPECT_FALSE(form->ManuallyOnly1->Checked());
+    }
+    form->ManuallyOnly1Click(form->ManuallyOnly1);
+    EXPECT_EQ(form->Timer1->Interval(), 10000u) << "manual keeps the interval";
+    EXPECT_FALSE(form->Every10Seconds1->Checked());
+}
+
+TEST_F(RefreshCycle, PreviewFileFollowsTheEditorByteForByte)
+{
+    startWith(QStringLiteral("a much longer first text\nwith two lines\n"));
+    EXPECT_EQ(preview(), QByteArray("a much longer first text\r\nwith two lines\r\n"));
+    form->Memo1->SetText(QStringLiteral("short"));
+    form->Now1Click(form->Now1);
+    EXPECT_EQ(preview(), QByteArray("short"));
+    form->Now1Click(form->Now1);
+    EXPECT_EQ(preview(), QByteArray("short")) << "an unchanged text is written again, the same";
+    form->Memo1->SetText({});
+    form->Now1Click(form->Now1);
+    EXPECT_EQ(preview(), QByteArray());
+}
+
+TEST_F(RefreshCycle, UnwritableFolderLeavesThePreviewAndShowsNothing)
+{
+    // A folder that is a plain file cannot be written, even by root.
+    QFile notAFolder(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    startWith(QStringLiteral("x^2"), dir.filePath(QStringLiteral("file/tamsel")));
+    form->Memo1->setFocus();
+    type(QStringLiteral("y"));
+    form->Now1Click(form->Now1);
+    EXPECT_FALSE(form->Timer1->IsArmed());
+    EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_EQ(form->Memo1->Text(), "x^2y") << "the text is kept";
+}
+
+TEST_F(RefreshCycle, HugeClipboardTextIsPastedAndSavedWhole)
+{
+    QString line = QStringLiteral("\\frac{a_{%1}}{b} + \\sqrt{x} = y^2 \\cdot z_{n}\n");
+    QString huge;
+    huge.reserve(10 * 1024 * 1024 + 100);
+    for (int i = 0; huge.size() < 10 * 1024 * 1024; ++i)
+        huge += line.arg(i);
+    startWith(huge);
+    const QByteArray expected = form->Memo1->Text().toUtf8();
+    EXPECT_EQ(form->Memo1->Lines()->Count(), huge.count(u'\n'));
+    EXPECT_EQ(preview().size(), huge.toUtf8().size() + huge.count(u'\n'));
+    EXPECT_EQ(preview(), expected);
+}

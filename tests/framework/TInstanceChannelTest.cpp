@@ -84,6 +84,12 @@ private:
     QByteArrayList m_lines;
 };
 
+// QProcess::waitForFinished() is false for a process that has already ended.
+bool hasEnded(QProcess& process, int timeoutMs = 15000)
+{
+    return process.state() == QProcess::NotRunning || process.waitForFinished(timeoutMs);
+}
+
 QByteArray pongOf(qint64 pid)
 {
     return "pong " + QByteArray::number(pid);
@@ -135,7 +141,7 @@ TEST(TInstanceChannel, OnlyOneHolderAtATimeInAndAcrossProcesses)
     EXPECT_FALSE(second.listen([](const QByteArray&) { return QByteArray(); }));
 
     Peer other({ "serve", name });
-    ASSERT_TRUE(other.process().waitForFinished(10000));
+    ASSERT_TRUE(hasEnded(other.process(), 10000));
     EXPECT_EQ(other.process().exitCode(), 3) << "another process claimed a held name";
 
     first.reset();
@@ -152,8 +158,11 @@ TEST(TInstanceChannel, CopiesStartedTogetherAgreeOnOneOwner)
         copies.push_back(std::make_unique<Peer>(QStringList { "start", name, "300" }));
     for (auto& copy : copies)
         ASSERT_TRUE(copy->process().waitForStarted(10000));
+    // QProcess only passes written bytes on from its event loop or a wait.
     for (auto& copy : copies)
         copy->process().write("go\n");
+    for (auto& copy : copies)
+        ASSERT_TRUE(copy->process().waitForBytesWritten(10000));
 
     Peer* owner = nullptr;
     for (auto& copy : copies) {
@@ -166,7 +175,7 @@ TEST(TInstanceChannel, CopiesStartedTogetherAgreeOnOneOwner)
     for (auto& copy : copies) {
         if (copy.get() == owner)
             continue;
-        ASSERT_TRUE(copy->process().waitForFinished(15000));
+        ASSERT_TRUE(hasEnded(copy->process(), 15000));
         EXPECT_EQ(copy->process().exitCode(), 1);
         EXPECT_TRUE(copy->output().contains("found " + pongOf(*owner))) << copy->output().toStdString();
     }
@@ -176,7 +185,7 @@ TEST(TInstanceChannel, CopiesStartedTogetherAgreeOnOneOwner)
     EXPECT_EQ(asker.ask("ping", QDeadlineTimer(5000)), pongOf(*owner));
     EXPECT_EQ(asker.ask("two\nlines", QDeadlineTimer(5000)), QByteArray("echo two lines"));
     EXPECT_EQ(asker.ask("quit", QDeadlineTimer(5000)), QByteArray("bye"));
-    ASSERT_TRUE(owner->process().waitForFinished(10000));
+    ASSERT_TRUE(hasEnded(owner->process(), 10000));
     EXPECT_EQ(owner->process().exitCode(), 0);
 }
 
@@ -188,7 +197,7 @@ TEST(TInstanceChannel, AKilledOwnerLeavesNothingThatBlocksTheNextOne)
         Peer crashed({ "serve", name });
         ASSERT_TRUE(crashed.waitForLine("listening"));
         crashed.process().kill();
-        ASSERT_TRUE(crashed.process().waitForFinished(10000));
+        ASSERT_TRUE(hasEnded(crashed.process(), 10000));
     }
     ASSERT_TRUE(QFileInfo::exists(socketPath));
     ASSERT_TRUE(QFileInfo::exists(TInstanceChannel(name).lockFilePath()));
@@ -199,6 +208,7 @@ TEST(TInstanceChannel, AKilledOwnerLeavesNothingThatBlocksTheNextOne)
 
     Peer starting({ "start", name, "0" });
     starting.process().write("go\n");
+    ASSERT_TRUE(starting.process().waitForBytesWritten(10000));
     ASSERT_TRUE(starting.waitForExit());
     EXPECT_EQ(starting.process().exitCode(), 1);
     EXPECT_TRUE(starting.output().contains("found here ping")) << starting.output().toStdString();
@@ -219,7 +229,7 @@ TEST(TInstanceChannel, WaitsBoundedlyForAHolderThatDoesNotListen)
 
     // Once the holder ends, the name is free at the next attempt.
     holder.process().closeWriteChannel();
-    ASSERT_TRUE(holder.process().waitForFinished(10000));
+    ASSERT_TRUE(hasEnded(holder.process(), 10000));
     EXPECT_EQ(starting.connectOrClaim(QDeadlineTimer(5000)), TInstanceChannel::Reach::Claimed);
 }
 
