@@ -239,8 +239,9 @@ QAction* TMenuItem::NativeAction()
         });
     }
     m_action = wanted;
-    m_action->setText(nativeText());
-    m_action->setSeparator(m_caption == u"-");
+    const bool isSeparator = m_caption == u"-";
+    m_action->setSeparator(isSeparator);
+    m_action->setText(isSeparator ? QString() : nativeText());
     m_action->setEnabled(m_enabled);
     QFont font = m_action->font();
     font.setBold(m_default);
