@@ -1,4 +1,5 @@
 #include "Exception.h"
+#include "ProgramIcon.h"
 #include "RunningInstance.h"
 #include "TApplication.h"
 #include "TKelvaneMainForm.h"
@@ -60,6 +61,7 @@ int main(int argc, char* argv[])
         if (!application.Initialize())
             return 0;
         application.SetTitle(Title);
+        application.setWindowIcon(ProgramIcon());
         application.CreateForm(KelvaneMainForm);
         ServeRunningInstanceRequests(runningInstanceHandlers());
         application.Run();

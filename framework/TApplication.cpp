@@ -97,7 +97,6 @@ bool TApplication::Initialize()
 void TApplication::SetTitle(const QString& title)
 {
     m_title = title;
-    setApplicationDisplayName(title);
 }
 
 QString TApplication::ExeName() const

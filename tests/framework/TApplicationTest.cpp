@@ -1,7 +1,9 @@
 #include "TApplication.h"
 #include "TForm.h"
+#include "TTimer.h"
 #include "TestSupport.h"
 
+#include <QMessageBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -155,4 +157,30 @@ TEST_F(TApplicationTest, DefaultTitleComesFromTheExecutableName)
     EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x/TamSEL.Bin")), "Tamsel");
     EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x.y/tamsel")), "tamsel");
     EXPECT_EQ(TApplication::DefaultTitle(QStringLiteral("/opt/x/a.b.c")), "a");
+}
+
+TEST_F(TApplicationTest, TimersKeepTickingBehindAModalMessageBox)
+{
+    Application->SetMessageBoxPresenter({});
+    TTimer timer(nullptr);
+    int ticks = 0;
+    timer.SetInterval(10);
+    timer.SetOnTimer(TNotifyEvent::fromFunction([&](TObject*) {
+        ++ticks;
+        if (ticks == 5) {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        }
+    }));
+    QTimer closer; // closes the box should the ticks stop
+    closer.setSingleShot(true);
+    closer.callOnTimeout([] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    closer.start(5000);
+    EXPECT_EQ(Application->MessageBox(QStringLiteral("text"), QStringLiteral("caption"), TApplication::MB_OK),
+        TApplication::IDOK);
+    EXPECT_GE(ticks, 5) << "ticks stopped while the box was shown";
+    EXPECT_TRUE(closer.isActive());
 }
