@@ -150,3 +150,13 @@ TEST_F(RefreshCycle, HugeClipboardTextIsPastedAndSavedWhole)
     EXPECT_EQ(preview().size(), huge.toUtf8().size() + huge.count(u'\n'));
     EXPECT_EQ(preview(), expected);
 }
+
+TEST_F(RefreshCycle, HugeSingleLineIsPastedAndSavedWhole)
+{
+    const QString huge(10 * 1024 * 1024, u'x');
+    startWith(huge);
+    EXPECT_EQ(preview().size(), huge.size());
+    form->show();
+    TestSupport::pump(50);
+    EXPECT_EQ(form->Memo1->Lines()->Count(), 1);
+}

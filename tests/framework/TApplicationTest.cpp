@@ -184,3 +184,18 @@ TEST_F(TApplicationTest, TimersKeepTickingBehindAModalMessageBox)
     EXPECT_GE(ticks, 5) << "ticks stopped while the box was shown";
     EXPECT_TRUE(closer.isActive());
 }
+
+TEST_F(TApplicationTest, LogOffRunsTheCloseQueryButDoesNotClose)
+{
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->show();
+    QStringList seen;
+    form->OnCloseQuery = TForm::TCloseQueryEvent::fromFunction([&](TObject*, bool&) { seen << "query"; });
+    form->OnClose = TForm::TCloseEvent::fromFunction([&](TObject*, TForm::TCloseAction&) { seen << "close"; });
+    TMessage query { Messages::WM_QUERYENDSESSION, 0, 0, 0 };
+    Application->WndProc(query);
+    EXPECT_EQ(seen, QStringList({ "query" }));
+    EXPECT_EQ(query.Result, 1);
+    EXPECT_TRUE(form->isVisible());
+}

@@ -200,3 +200,11 @@ TEST_F(TMenuTest, DetachedMenuAcceptsNothing)
     detached.Items()->Add(item);
     EXPECT_FALSE(detached.IsShortCut(45));
 }
+
+TEST_F(TMenuTest, OpeningADropDownClicksItsEntryFirst)
+{
+    update->NativeAction();
+    ASSERT_NE(update->NativePopup(), nullptr);
+    emit update->NativePopup()->aboutToShow();
+    EXPECT_EQ(clicks.log, QStringList({ "Update1" }));
+}
