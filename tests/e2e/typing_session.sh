@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# A user's session with the real program on the test's X display: start with
+# text on the clipboard, type, change the delay with the menu's keys, start a
+# second copy, minimise and exit. Usage: typing_session.sh path/to/tamsel
+set -euo pipefail
+
+binary="$1"
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$binary" "$work/tamsel"
+preview="$work/tamsel.tex"
+export QTWEBENGINE_DISABLE_SANDBOX=1
+
+fail() { echo "FAIL: $*"; exit 1; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+content() { cat "$preview" 2>/dev/null || true; }
+
+# Waits until the preview file holds the wanted text; prints the milliseconds
+# it took, or fails after the limit.
+wait_for_preview() {
+  local wanted="$1" limit_ms="$2" start
+  start=$(now_ms)
+  while [ "$(content)" != "$wanted" ]; do
+    [ $(( $(now_ms) - start )) -lt "$limit_ms" ] || fail "preview is '$(content)', wanted '$wanted'"
+    sleep 0.05
+  done
+  echo $(( $(now_ms) - start ))
+}
+
+# The preview must keep its text for the given time.
+expect_unchanged() {
+  local wanted="$1" for_ms="$2" start
+  start=$(now_ms)
+  while [ $(( $(now_ms) - start )) -lt "$for_ms" ]; do
+    [ "$(content)" = "$wanted" ] || fail "preview changed to '$(content)' before the delay passed"
+    sleep 0.05
+  done
+}
+
+printf 'x' | xclip -selection clipboard
+"$work/tamsel" >"$work/log" 2>&1 &
+pid=$!
+wait_for_preview "x" 60000 >/dev/null
+window=$(xdotool search --sync --onlyvisible --name '^Tamsel$' | head -n 1)
+[ -n "$window" ] || fail "no window"
+sleep 1
+xdotool windowfocus --sync "$window" || true
+# Click into the editor (the upper part of the window) and go to the end.
+xdotool mousemove --window "$window" 200 60 click 1
+xdotool key End
+
+echo "first start: five seconds although half a second is checked"
+xdotool type --delay 30 '^2'
+expect_unchanged "x" 4500
+took=$(wait_for_preview "x^2" 4000)
+echo "  refreshed about $(( 4500 + took )) ms after the last key"
+
+echo "Ctrl+2: two seconds"
+xdotool key ctrl+2
+xdotool type 'y'
+expect_unchanged "x^2" 1800
+wait_for_preview "x^2y" 3000 >/dev/null
+
+echo "Ctrl+Del: manual only; Ins refreshes at once"
+xdotool key ctrl+Delete
+xdotool type 'z'
+expect_unchanged "x^2y" 3000
+xdotool key Insert
+took=$(wait_for_preview "x^2yz" 1000)
+echo "  Ins refreshed after $took ms"
+
+echo "Ctrl+Ins: immediately"
+xdotool key ctrl+Insert
+xdotool type 'w'
+wait_for_preview "x^2yzw" 1000 >/dev/null
+
+echo "Esc copies the whole text to the clipboard"
+xdotool key Escape
+sleep 0.5
+[ "$(xclip -o -selection clipboard)" = "x^2yzw" ] || fail "clipboard holds '$(xclip -o -selection clipboard)'"
+
+echo "a second start from another folder brings this one forward and ends with 1"
+mkdir "$work/other"
+cp "$binary" "$work/other/tamsel"
+printf 'a+b' | xclip -selection clipboard
+set +e
+timeout 60 "$work/other/tamsel" >"$work/other/log" 2>&1
+code=$?
+set -e
+[ "$code" -eq 1 ] || fail "second start ended with $code"
+[ ! -e "$work/other/tamsel.tex" ] || fail "the second copy wrote a preview file"
+wait_for_preview "a+b" 5000 >/dev/null
+echo "  the running copy restored and pasted the clipboard"
+
+echo "Exit copies the text and ends the program with 0"
+xdotool windowfocus --sync "$window" || true
+xdotool key alt+f
+sleep 0.5
+xdotool key x
+set +e
+timeout 30 tail --pid="$pid" -f /dev/null
+wait "$pid"
+code=$?
+set -e
+[ "$code" -eq 0 ] || fail "program ended with $code"
+# Without a desktop's clipboard manager the X clipboard ends with its owner,
+# so what was copied at the close is checked by the unit tests, not here.
+echo "typing session: every step passed"
