@@ -3,7 +3,6 @@
 #include "PreviewSchemeHandler.h"
 
 #include <QLoggingCategory>
-#include <QMutexLocker>
 
 Q_LOGGING_CATEGORY(lcPreviewGuard, "tamsel.preview.guard")
 
@@ -21,14 +20,11 @@ void PreviewRequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info)
         return;
     info.block(true);
     qCWarning(lcPreviewGuard) << "blocked" << url.toDisplayString(QUrl::RemoveUserInfo).left(200);
-    // The engine may call interceptors off the main thread.
-    const QMutexLocker lock(&m_mutex);
     if (m_blocked.size() < MaxRemembered)
         m_blocked.append(url);
 }
 
 QList<QUrl> PreviewRequestGuard::blockedUrls() const
 {
-    const QMutexLocker lock(&m_mutex);
     return m_blocked;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QMutex>
 #include <QUrl>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -19,6 +18,5 @@ public:
     QList<QUrl> blockedUrls() const;
 
 private:
-    mutable QMutex m_mutex;
     QList<QUrl> m_blocked;
 };

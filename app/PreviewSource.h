@@ -7,9 +7,12 @@
 // the file cannot be shown or is not shown in full. Reading never throws.
 class PreviewSource {
 public:
-    // The page typesets at most this many UTF-16 code units of a text; a
-    // larger one would keep the typesetter busy for seconds on every refresh.
-    static constexpr qsizetype DefaultMaxChars = 200'000;
+    // The page typesets at most this many UTF-16 code units of a text. Text
+    // dense with formulas typesets at about 50 000 characters a second, so
+    // this bounds a refresh of a huge text to about two seconds of the page's
+    // time (the editor is never blocked), and it is still far more than the
+    // pane can show at once.
+    static constexpr qsizetype DefaultMaxChars = 100'000;
 
     static PreviewSource read(const QString& path, qsizetype maxChars = DefaultMaxChars);
 

@@ -34,7 +34,9 @@ struct RunningInstanceHandlers {
 // when a running copy was found and asked to come forward: the caller ends
 // with exit code 1. Returns false when none runs; this process then holds the
 // instance name, atomically, so a copy started at the same moment finds this
-// one instead of also running. Needs no application object.
+// one instead of also running. (Where the name can be neither reached nor
+// claimed, e.g. without a writable temp folder, it returns false without the
+// claim, as after a failed window search.) Needs no application object.
 bool ActivateRunningInstance(const QString& className, const QString& title);
 
 // Starts answering second starts, once the main window exists. Needs the name

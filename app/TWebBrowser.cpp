@@ -3,6 +3,7 @@
 #include "PreviewPage.h"
 #include "PreviewRequestGuard.h"
 #include "PreviewSchemeHandler.h"
+#include "TApplication.h"
 
 #include <QAction>
 #include <QChildEvent>
@@ -13,7 +14,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include <exception>
+#include <algorithm>
 
 #ifndef TAMSEL_KATEX_DIR
 #define TAMSEL_KATEX_DIR "/usr/share/javascript/katex"
@@ -30,25 +31,10 @@ static void initPreviewResources()
 
 namespace {
 
-// The places where the web engine calls back into the pane are exception
-// boundaries: nothing may unwind through Qt's event dispatch.
-template <class F>
-void guarded(const char* where, F&& body) noexcept
-{
-    try {
-        body();
-    } catch (const std::exception& e) {
-        qCWarning(lcPreview) << where << "failed:" << e.what();
-    } catch (...) {
-        qCWarning(lcPreview) << where << "failed";
-    }
-}
-
 QString cssColor(const QColor& color)
 {
     return color.name(QColor::HexRgb);
 }
-
 
 void configure(QWebEngineSettings* settings)
 {
@@ -116,23 +102,28 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_page->setBackgroundColor(palette().color(QPalette::Window));
     m_view->setPage(m_page);
 
-    connect(m_page, &QWebEnginePage::loadStarted, this, [this] { guarded("loadStarted", [this] { onLoadStarted(); }); });
+    // Each place where the engine calls back into the pane hands whatever it
+    // throws to the application object.
     connect(m_page, &QWebEnginePage::loadFinished, this,
-        [this](bool ok) { guarded("loadFinished", [this, ok] { onLoadFinished(ok); }); });
+        [this](bool ok) { guarded(this, [this, ok] { onLoadFinished(ok); }); });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-        [this] { guarded("renderProcessTerminated", [this] { onRenderProcessTerminated(); }); });
+        [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+            if (status != QWebEnginePage::NormalTerminationStatus)
+                guarded(this, [this] { onRenderProcessTerminated(); });
+        });
     connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
         [this] { onNavigationActionChanged(CommandNavigateBack); });
     connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
         [this] { onNavigationActionChanged(CommandNavigateForward); });
 
-    m_page->load(PreviewSchemeHandler::pageUrl());
+    loadPage();
 }
 
 TWebBrowser::~TWebBrowser()
 {
     // The engine requires a page to go before its profile, but children are
     // destroyed after this body; so the view, and the page with it, go here.
+    m_page->disconnect(this);
     delete m_view;
 }
 
@@ -167,7 +158,7 @@ void TWebBrowser::sendPending()
     const QPointer<TWebBrowser> self(this);
     m_page->runJavaScript(m_source.script(), [self](const QVariant& result) {
         if (self)
-            guarded("render", [&] { self->onShown(result); });
+            guarded(self.data(), [&] { self->onShown(result); });
     });
 }
 
@@ -219,7 +210,7 @@ void TWebBrowser::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
-        guarded("paletteChange", [this] { pushPalette(); });
+        guarded(this, [this] { pushPalette(); });
 }
 
 bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
@@ -241,20 +232,28 @@ void TWebBrowser::keepFocusAway(QWidget* widget)
         proxy->setFocusPolicy(Qt::NoFocus);
 }
 
-void TWebBrowser::onLoadStarted()
+void TWebBrowser::loadPage()
 {
     m_isPageReady = false;
+    m_isLoadingPage = true;
     // A render sent to the page being replaced never answers.
     m_isInFlight = false;
+    m_page->load(PreviewSchemeHandler::pageUrl());
 }
 
 void TWebBrowser::onLoadFinished(bool ok)
 {
+    // A refused navigation also ends in a failed load, but leaves the page as
+    // it was; only the pane's own loads change whether the page is ready.
     if (!ok) {
-        qCWarning(lcPreview) << "the preview page failed to load";
+        if (m_isLoadingPage)
+            qCWarning(lcPreview) << "the preview page failed to load";
+        m_isLoadingPage = false;
         return;
     }
+    m_isLoadingPage = false;
     m_isPageReady = true;
+    m_isInFlight = false;
     for (QWidget* child : m_view->findChildren<QWidget*>())
         keepFocusAway(child);
     pushPalette();
@@ -268,26 +267,24 @@ void TWebBrowser::onLoadFinished(bool ok)
 void TWebBrowser::onRenderProcessTerminated()
 {
     qCWarning(lcPreview) << "the preview's render process ended; reloading the page";
-    m_isPageReady = false;
-    m_isInFlight = false;
     // The text that was being shown may be what ended the process, so it is
     // not shown again on its own; the next refresh shows the new text.
     if (m_hasSource) {
         m_source = PreviewSource {};
         m_source.notice = tr("The preview stopped while typesetting this text. It is shown again at the next refresh.");
     }
-    m_page->load(PreviewSchemeHandler::pageUrl());
+    loadPage();
 }
 
 void TWebBrowser::onNavigationActionChanged(int command)
 {
     QAction* action = m_page->action(command == CommandNavigateBack ? QWebEnginePage::Back : QWebEnginePage::Forward);
-    bool& known = command == CommandNavigateBack ? m_canGoBack : m_canGoForward;
+    bool& known = command == CommandNavigateBack ? m_isBackEnabled : m_isForwardEnabled;
     const bool enabled = action->isEnabled();
     if (enabled == known)
         return;
     known = enabled;
-    guarded("OnCommandStateChange", [&] { OnCommandStateChange(this, command, enabled); });
+    guarded(this, [&] { OnCommandStateChange(this, command, enabled); });
 }
 
 void TWebBrowser::pushPalette()

@@ -66,7 +66,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void onLoadStarted();
+    void loadPage();
     void onLoadFinished(bool ok);
     void onRenderProcessTerminated();
     void onNavigationActionChanged(int command);
@@ -86,6 +86,7 @@ private:
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;
-    bool m_canGoBack = false;
-    bool m_canGoForward = false;
+    bool m_isLoadingPage = false;
+    bool m_isBackEnabled = false;
+    bool m_isForwardEnabled = false;
 };

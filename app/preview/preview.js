@@ -23,6 +23,12 @@
 
         function pushMath(source, display, next) {
             run += text.slice(runStart, i);
+            // A display formula is a block of its own; the line breaks around
+            // it in the source would add blank lines.
+            if (display && run.endsWith("\n"))
+                run = run.slice(0, -1);
+            if (display && text[next] === "\n")
+                ++next;
             if (run !== "")
                 parts.push({ text: run });
             run = "";
@@ -96,6 +102,8 @@
     }
 
     function describe(error) {
+        if (typeof katex === "undefined")
+            return "The typesetter could not be loaded.";
         if (error instanceof katex.ParseError)
             return String(error.message).replace(/^KaTeX parse error: /, "");
         return "The formula cannot be typeset: " + String(error && error.message || error);

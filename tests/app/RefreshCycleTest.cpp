@@ -84,23 +84,19 @@ TEST_F(RefreshCycle, ManualModeTicksWithoutEffectUntilNow)
 TEST_F(RefreshCycle, DelayEntriesSetTheIntervalAndTheirCheck)
 {
     startWith({});
-    const struct {
-        TMenuItem* item;
-        void (TKelvaneMainForm::*click)(TObject*);
-        uint interval;
-    } delays[] = {
-        { form->Immediately1, &TKelvaneMainForm::Immediately1Click, 1 },
-        { form->EveryHalfSecond1, &TKelvaneMainForm::EveryHalfSecond1Click, 500 },
-        { form->Every1Second1, &TKelvaneMainForm::Every1Second1Click, 1000 },
-        { form->Every2Seconds1, &TKelvaneMainForm::Every2Seconds1Click, 2000 },
-        { form->Every5Seconds1, &TKelvaneMainForm::Every5Seconds1Click, 5000 },
-        { form->Every10Seconds1, &TKelvaneMainForm::Every10Seconds1Click, 10000 },
+    const QList<QPair<TMenuItem*, uint>> delays = {
+        { form->Immediately1, 1 },
+        { form->EveryHalfSecond1, 500 },
+        { form->Every1Second1, 1000 },
+        { form->Every2Seconds1, 2000 },
+        { form->Every5Seconds1, 5000 },
+        { form->Every10Seconds1, 10000 },
     };
-    for (const auto& delay : delays) {
-        (form->*delay.click)(delay.item);
-        EXPECT_EQ(form->Timer1->Interval(), delay.interval);
+    for (const auto& [item, interval] : delays) {
+        item->Click();
+        EXPECT_EQ(form->Timer1->Interval(), interval);
         for (const auto& other : delays)
-            EXPECT_EQ(other.item->Checked(), other.item == delay.item);
+            EXPECT_EQ(other.first->Checked(), other.first == item);
         EXPECT_FALSE(form->ManuallyOnly1->Checked());
     }
     form->ManuallyOnly1Click(form->ManuallyOnly1);

@@ -16,7 +16,10 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
+
+#include <signal.h>
 
 namespace {
 
@@ -38,18 +41,18 @@ void serveAsRunningCopy(RunningInstanceHandlers handlers)
     ASSERT_TRUE(ServeRunningInstanceRequests(std::move(handlers)));
 }
 
-struct SecondStart {
+struct SecondStartOutcome {
     bool result = false;
     bool wasRestoredOnReturn = false;
 };
 
 // A second start from another thread, standing in for another process, while
 // this thread's event loop answers it.
-SecondStart startSecondCopy(const std::atomic<bool>& restored)
+SecondStartOutcome startSecondCopy(const std::atomic<bool>& restored)
 {
     auto secondStart = std::async(std::launch::async, [&restored] {
         const bool result = ActivateRunningInstance(testClassName(), TestTitle);
-        return SecondStart { result, restored.load() };
+        return SecondStartOutcome { result, restored.load() };
     });
     EXPECT_TRUE(TestSupport::waitUntil(
         [&] { return secondStart.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 60000));
@@ -110,7 +113,7 @@ TEST(SecondInstance, FollowsTheCheckForEachStateOfTheRunningCopy)
         running.isMinimized = c.isMinimized;
         serveAsRunningCopy(running.handlers());
 
-        const SecondStart second = startSecondCopy(running.restored);
+        const SecondStartOutcome second = startSecondCopy(running.restored);
         EXPECT_EQ(second.result, c.expectedResult);
         EXPECT_EQ(running.asked, c.expectedAsked);
         // The restore is handled before the second start ends.
@@ -131,12 +134,6 @@ TEST(SecondInstance, AFailingHandlerIsReportedAndTheRunningCopyStillCounts)
     EXPECT_TRUE(startSecondCopy(running.restored).result);
     EXPECT_EQ(reported, QStringList { "no window" });
 
-    // The running copy goes on answering later starts.
-    RecordingHandlers recovered;
-    serveAsRunningCopy(recovered.handlers());
-    EXPECT_TRUE(startSecondCopy(recovered.restored).result);
-    EXPECT_TRUE(recovered.asked.contains("bringLastActivePopupForward")) << recovered.asked.join(' ').toStdString();
-
     Application->OnException = {};
 }
 
@@ -155,11 +152,12 @@ public:
 
     ~ProgramCopy()
     {
+        for (auto& process : m_processes)
+            process->kill();
+        killStrays();
         for (auto& process : m_processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
+            if (process->state() != QProcess::NotRunning)
                 process->waitForFinished(10000);
-            }
         }
     }
 
@@ -176,6 +174,19 @@ public:
     }
 
 private:
+    // A copy killed while its browser engine forks a helper can leave that
+    // helper behind, spinning on a lock no thread will release; everything
+    // still running this copy's file goes too.
+    void killStrays()
+    {
+        const QString program = QFileInfo(m_path).canonicalFilePath();
+        const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& pid : pids) {
+            if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == program)
+                ::kill(pid.toInt(), SIGKILL);
+        }
+    }
+
     QTemporaryDir m_folder;
     QString m_path;
     bool m_isReady = false;
@@ -200,19 +211,37 @@ bool isProgramServing(int timeoutMs)
 
 bool endsWith(QProcess& process, int exitCode)
 {
-    const bool ended = process.waitForFinished(SecondStartTimeoutMs);
+    // QProcess::waitForFinished() is false for a process that has already ended.
+    const bool ended = process.state() == QProcess::NotRunning || process.waitForFinished(SecondStartTimeoutMs);
     EXPECT_TRUE(ended) << "still running";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), exitCode);
     return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == exitCode;
 }
 
+// The instance name lives in the temp folder, so each test gets a temp folder
+// of its own: the copies it starts never meet a copy the user runs or one of
+// another test run on this machine. The short name keeps socket paths short.
 class SecondStart : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(isProgramServing(0)) << "a copy of the program already runs for this user";
+        ASSERT_TRUE(m_tempFolder.isValid());
+        m_savedTempFolder = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+        qputenv("TMPDIR", QFile::encodeName(m_tempFolder.path()));
     }
+
+    void TearDown() override
+    {
+        if (m_savedTempFolder)
+            qputenv("TMPDIR", *m_savedTempFolder);
+        else
+            qunsetenv("TMPDIR");
+    }
+
+private:
+    QTemporaryDir m_tempFolder { QDir::tempPath() + QStringLiteral("/tsi-XXXXXX") };
+    std::optional<QByteArray> m_savedTempFolder;
 };
 
 } // namespace
@@ -253,8 +282,9 @@ TEST_F(SecondStart, CopiesStartedTogetherNeverBothRun)
     };
     ASSERT_TRUE(TestSupport::waitUntil([&] { return running() <= 1; }, StartTimeoutMs + SecondStartTimeoutMs));
     for (QProcess* process : processes) {
-        if (process->state() == QProcess::NotRunning)
+        if (process->state() == QProcess::NotRunning) {
             EXPECT_TRUE(endsWith(*process, 1));
+        }
     }
     EXPECT_EQ(running(), 1);
     EXPECT_TRUE(isProgramServing(StartTimeoutMs));
@@ -267,7 +297,7 @@ TEST_F(SecondStart, AKilledCopyDoesNotBlockTheNextStart)
     QProcess& crashed = copy.start();
     ASSERT_TRUE(isProgramServing(StartTimeoutMs));
     crashed.kill();
-    ASSERT_TRUE(crashed.waitForFinished(10000));
+    ASSERT_TRUE(crashed.waitForFinished(10000)) << "state " << crashed.state() << ", exit code " << crashed.exitCode();
     // What the killed copy left behind.
     ASSERT_TRUE(QFileInfo::exists(QDir(QDir::tempPath()).filePath(programChannelName())));
     ASSERT_TRUE(QFileInfo::exists(TInstanceChannel(programChannelName()).lockFilePath()));

@@ -1,4 +1,6 @@
+#include "Exception.h"
 #include "TWebBrowser.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,8 @@
 #include <QWebEngineView>
 
 #include <memory>
+
+#include <signal.h>
 
 namespace {
 
@@ -111,4 +115,263 @@ TEST_F(TWebBrowserTest, NavigateToTheSamePathShowsTheNewContentWithoutReloading)
     EXPECT_EQ(count("#content .katex"), 1);
     // Still the same document: updated in place, not reloaded.
     EXPECT_EQ(js(QStringLiteral("window.marker")).toInt(), 42);
+}
+
+TEST_F(TWebBrowserTest, DelimitedMathEnvironmentsAndChemistryAreTypeset)
+{
+    ASSERT_TRUE(show("Euler: $e^{i\\pi}+1=0$, \\(a_1\\) and \\[b^2\\]\n$$\\sum_{k=1}^n k$$ costs \\$5."));
+    EXPECT_EQ(count("#content .katex"), 4);
+    EXPECT_EQ(count("#content .katex-display"), 2);
+    EXPECT_EQ(count("#content .preview-error"), 0);
+    const QString text = js("document.getElementById('content').innerText");
+    EXPECT_TRUE(text.startsWith(QLatin1String("Euler: "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QLatin1String(" costs $5."))) << text.toStdString();
+
+    // Without any delimiter the whole text is one display formula.
+    const char* formulas[] = {
+        "\\begin{align*} a &= b + c \\\\ d &= e \\end{align*}",
+        "f(x) = \\begin{cases} 0 & x < 0 \\\\ x & x \\ge 0 \\end{cases}",
+        "\\begin{pmatrix} 1 & 0 \\\\ 0 & 1 \\end{pmatrix}",
+        "\\ce{2H2 + O2 -> 2H2O}",
+        "x < y \\land y > z",
+    };
+    for (const char* formula : formulas) {
+        ASSERT_TRUE(show(formula));
+        EXPECT_EQ(count("#content .katex-display"), 1) << formula;
+        EXPECT_EQ(count("#content .preview-error"), 0) << formula;
+    }
+}
+
+TEST_F(TWebBrowserTest, TeXErrorIsShownInPlaceInRed)
+{
+    ASSERT_TRUE(show("before $\\frac{1}$ between $x^2$ after"));
+    EXPECT_EQ(count("#content span.preview-error"), 1);
+    EXPECT_EQ(count("#content .katex"), 1);
+    EXPECT_EQ(js("document.querySelector('.preview-error .preview-source').textContent"), QStringLiteral("\\frac{1}"));
+    EXPECT_FALSE(js("document.querySelector('.preview-error .preview-message').textContent").isEmpty());
+    EXPECT_EQ(js("getComputedStyle(document.querySelector('.preview-error')).color"), QStringLiteral("rgb(204, 0, 0)"));
+    const QString text = js("document.getElementById('content').innerText");
+    EXPECT_TRUE(text.startsWith(QLatin1String("before "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QLatin1String(" after"))) << text.toStdString();
+
+    // Undefined commands and endless expansion end in a message, not a hang.
+    for (const char* bad : { "\\undefinedcommand{x}", "\\def\\a{\\a\\a}\\a", "\\rule{100000em}{1em}x" }) {
+        ASSERT_TRUE(show(bad)) << bad;
+        EXPECT_LE(count("#content .katex-display"), 1) << bad;
+    }
+    ASSERT_TRUE(show("\\def\\a{\\a\\a}\\a"));
+    EXPECT_EQ(count("#content div.preview-error"), 1);
+}
+
+TEST_F(TWebBrowserTest, HostileTextsExecuteNothingAndLoadNothing)
+{
+    const char* hostile[] = {
+        "<script>window.pwned = 1</script>",
+        "<img src=x onerror=\"window.pwned = 2\">",
+        "$<img src=x onerror=\"window.pwned = 3\">$",
+        "\\href{javascript:window.pwned = 4}{x}",
+        "$\\href{javascript:window.pwned = 5}{click}$",
+        "\\url{file:///etc/passwd}",
+        "\\includegraphics{file:///etc/passwd}",
+        "\\htmlId{x}{y} \\htmlStyle{background:url(https://example.org/)}{z}",
+        "\"); window.pwned = 6; (\"",
+        "\\\"); window.pwned = 7; //",
+        "</script><script>window.pwned = 8</script>\u2028",
+        "<iframe src=\"file:///etc/passwd\"></iframe><a href=\"javascript:window.pwned=9\">a</a>",
+    };
+    for (const char* text : hostile) {
+        ASSERT_TRUE(show(text)) << text;
+        EXPECT_EQ(js(QStringLiteral("typeof window.pwned")).toString(), QStringLiteral("undefined")) << text;
+        EXPECT_EQ(count("script:not([src]), #content script, #content img, #content iframe, #content a, #content [style*=url]"), 0) << text;
+    }
+    // The markup arrived as visible text.
+    ASSERT_TRUE(show("<b>bold?</b> $x$"));
+    EXPECT_EQ(count("#content b"), 0);
+    EXPECT_TRUE(js("document.getElementById('content').innerText").startsWith(QLatin1String("<b>bold?</b>")));
+
+    // Even a script that did run inside the page could not reach outside it.
+    js("for (const src of ['file:///etc/passwd', 'https://example.org/x.png', 'http://127.0.0.1:9/']) {"
+       "  const img = document.createElement('img'); img.src = src; document.body.append(img);"
+       "  fetch(src).then(() => { window.pwned = src; }, () => {});"
+       "} ''");
+    ASSERT_TRUE(show("x"));
+    EXPECT_EQ(js(QStringLiteral("typeof window.pwned")).toString(), QStringLiteral("undefined"));
+    EXPECT_TRUE(m_browser->blockedRequests().isEmpty());
+}
+
+TEST_F(TWebBrowserTest, PageRefusesToNavigateAway)
+{
+    ASSERT_TRUE(show("x^2"));
+    const QUrl page = m_browser->page()->url();
+    m_browser->page()->load(QUrl(QStringLiteral("file:///etc/passwd")));
+    js("location.href = 'https://example.org/'; window.open('https://example.org/'); ''");
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_EQ(m_browser->page()->url(), page);
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y^2"));
+}
+
+TEST_F(TWebBrowserTest, UnreadableFileShowsAMessageAndNoFormula)
+{
+    ASSERT_TRUE(show("x^2"));
+    ASSERT_TRUE(refresh(m_dir.filePath(QStringLiteral("missing.tex"))));
+    EXPECT_EQ(count("#content .katex"), 0);
+    EXPECT_TRUE(js("document.getElementById('notice').innerText").contains(QLatin1String("missing.tex")));
+
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_EQ(count("#content .katex"), 1);
+    EXPECT_EQ(js("document.getElementById('notice').hidden ? 'hidden' : 'shown'"), QStringLiteral("hidden"));
+}
+
+TEST_F(TWebBrowserTest, HugeTextLeavesTheCallerResponsiveAndSaysWhatIsNotShown)
+{
+    QByteArray line = "Term $x_{1}^{2} + \\frac{a}{b}$ and more text. ";
+    QByteArray big;
+    big.reserve(10 * 1024 * 1024 + line.size());
+    while (big.size() < 10 * 1024 * 1024)
+        big += line;
+    write(big);
+
+    // The event loop keeps turning while the page typesets.
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    QSignalSpy spy(m_browser, &TWebBrowser::rendered);
+    QElapsedTimer navigateTime;
+    navigateTime.start();
+    navigate(m_path);
+    const qint64 navigateMs = navigateTime.elapsed();
+    sinceTick.start();
+    ticker.start(10);
+    ASSERT_TRUE(spy.wait(60000));
+    ticker.stop();
+
+    EXPECT_LT(navigateMs, 1000);
+    EXPECT_LT(longestGap, 1000);
+    const QString notice = js("document.getElementById('notice').innerText");
+    EXPECT_TRUE(notice.contains(QLatin1String("not shown"))) << notice.toStdString();
+    const int shown = js(QStringLiteral("document.querySelectorAll('#content .katex').length")).toInt();
+    EXPECT_GT(shown, 1000);
+    EXPECT_LT(shown, 2 * (PreviewSource::DefaultMaxChars / line.size()) + 2);
+
+    // The next refresh with a small text is shown as usual.
+    ASSERT_TRUE(show("x^2"));
+    EXPECT_EQ(count("#content .katex"), 1);
+}
+
+TEST_F(TWebBrowserTest, ScrollPositionSurvivesARefresh)
+{
+    QByteArray text;
+    for (int i = 0; i < 80; ++i)
+        text += "$$x_{" + QByteArray::number(i) + "} = \\frac{1}{2}$$\n";
+    ASSERT_TRUE(show(text));
+    js("window.scrollTo(0, 500); ''");
+    ASSERT_EQ(js(QStringLiteral("window.scrollY")).toInt(), 500);
+    ASSERT_TRUE(show(text.replace("frac{1}{2}", "frac{3}{4}")));
+    EXPECT_EQ(js(QStringLiteral("window.scrollY")).toInt(), 500);
+}
+
+TEST_F(TWebBrowserTest, EditorKeepsTheKeyboardFocus)
+{
+    // The window's own focus child is checked: a bare X server without a
+    // window manager may never make the window active.
+    m_window->activateWindow();
+    m_editor->setFocus();
+    ASSERT_TRUE(show("x^2"));
+    EXPECT_EQ(m_window->focusWidget(), m_editor);
+
+    QWidget* surface = m_browser->view()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->focusPolicy(), Qt::NoFocus);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_EQ(m_window->focusWidget(), m_editor);
+}
+
+TEST_F(TWebBrowserTest, WidthAndHeightSizeTheViewInPlace)
+{
+    m_browser->setHeight(123);
+    m_browser->setWidth(321);
+    EXPECT_EQ(m_browser->geometry(), QRect(0, 0, 321, 123));
+    EXPECT_EQ(m_browser->view()->geometry(), QRect(0, 0, 321, 123));
+    EXPECT_EQ(m_browser->Width(), 321);
+    EXPECT_EQ(m_browser->Height(), 123);
+    m_browser->setWidth(0);
+    EXPECT_EQ(m_browser->view()->geometry(), QRect(0, 0, 0, 123));
+}
+
+TEST_F(TWebBrowserTest, PageFollowsThePalette)
+{
+    ASSERT_TRUE(show("x^2"));
+    QPalette dark = m_browser->palette();
+    dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x24));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    m_browser->setPalette(dark);
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_EQ(js("getComputedStyle(document.body).backgroundColor"), QStringLiteral("rgb(32, 34, 36)"));
+    EXPECT_EQ(js("getComputedStyle(document.body).color"), QStringLiteral("rgb(238, 238, 238)"));
+}
+
+TEST_F(TWebBrowserTest, ControlWheelZoomsThePreview)
+{
+    ASSERT_TRUE(show("x^2"));
+    QWidget* surface = m_browser->view()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    const qreal before = m_browser->page()->zoomFactor();
+    const QPoint at(60, 60);
+    QWheelEvent wheel(at, surface->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+        Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(surface, &wheel);
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->page()->zoomFactor() > before, 5000);
+    // The editor's text is not zoomed along: the zoom stays in the view.
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_GT(m_browser->page()->zoomFactor(), before);
+}
+
+TEST_F(TWebBrowserTest, NavigationCommandChangesAreReportedAndHandlerFailuresStayInside)
+{
+    ASSERT_TRUE(show("x^2"));
+    struct Call {
+        int command;
+        bool enable;
+    };
+    QList<Call> calls;
+    TestSupport::MessageBoxRecorder reports;
+    m_browser->OnCommandStateChange = TWebBrowser::TCommandStateChangeEvent::fromFunction([&](TObject* sender, int command, bool enable) {
+        EXPECT_EQ(sender, m_browser);
+        calls.append({ command, enable });
+        throw Exception(QStringLiteral("The handler fails"));
+    });
+    // A history entry made inside the page enables the Back command.
+    js("history.pushState(null, '', '#second'); ''");
+    QTRY_VERIFY_WITH_TIMEOUT(!calls.isEmpty(), 5000);
+    EXPECT_EQ(calls.front().command, TWebBrowser::CommandNavigateBack);
+    EXPECT_TRUE(calls.front().enable);
+    // The failure went to the application object instead of through Qt.
+    ASSERT_FALSE(reports.boxes().isEmpty());
+    EXPECT_TRUE(reports.boxes().front().text.startsWith(QLatin1String("The handler fails")));
+
+    // Refreshes do not navigate, so they report nothing.
+    calls.clear();
+    ASSERT_TRUE(show("y^2"));
+    ASSERT_TRUE(show("z^2"));
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(TWebBrowserTest, PreviewRecoversWhenTheRenderProcessDies)
+{
+    ASSERT_TRUE(show("x^2"));
+    const qint64 pid = m_browser->page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    QSignalSpy spy(m_browser, &TWebBrowser::rendered);
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+    // The page comes back on its own and says why the text is missing.
+    ASSERT_TRUE(spy.wait(RenderTimeoutMs));
+    EXPECT_EQ(count("#content .katex"), 0);
+    EXPECT_FALSE(js("document.getElementById('notice').innerText").isEmpty());
+
+    ASSERT_TRUE(show("y^2"));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y^2"));
 }

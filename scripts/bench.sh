@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release and runs them on a virtual display:
+# the C++ side of a refresh and the refresh cycle's own work (Google
+# Benchmark, when installed), then the end-to-end preview latency, start-up
+# and memory figures.
+#
+# Usage: scripts/bench.sh [preview_bench options, e.g. --iterations 60 --runs 7]
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TAMSEL_BENCH_BUILD:-$root/build-bench}"
+
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=ON >/dev/null
+fi
+targets=(preview_bench)
+if grep -q '^benchmark_DIR:PATH=/' "$build/CMakeCache.txt"; then
+  targets+=(preview_source_bench framework_bench)
+else
+  echo "Google Benchmark not found: skipping the micro-benchmarks" >&2
+fi
+cmake --build "$build" -j2 --target "${targets[@]}"
+
+# The web engine refuses to run as root inside its sandbox.
+export QTWEBENGINE_DISABLE_SANDBOX=1
+export QT_QPA_PLATFORM=xcb
+export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext=false}"
+
+if [ -x "$build/bench/preview_source_bench" ]; then
+  echo "== reading and packaging the preview file =="
+  "$build/bench/preview_source_bench"
+  echo "== the refresh cycle's own work =="
+  xvfb-run -a "$build/bench/framework_bench" 2>/dev/null
+fi
+
+echo "== preview latency, first preview, memory =="
+# A screen of its own for the whole run; the web engine's own chatter on
+# stderr is dropped, the figures go to stdout.
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/preview_bench" "$@" 2>/dev/null
