@@ -162,11 +162,13 @@ public:
     }
 
     bool isReady() const { return m_isReady; }
+    QString filePath(const QString& name) const { return m_folder.filePath(name); }
 
-    QProcess& start()
+    QProcess& start(const QStringList& arguments = {})
     {
         auto& process = m_processes.emplace_back(std::make_unique<QProcess>());
         process->setProgram(m_path);
+        process->setArguments(arguments);
         process->setWorkingDirectory(m_folder.path());
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start();
@@ -306,4 +308,19 @@ TEST_F(SecondStart, AKilledCopyDoesNotBlockTheNextStart)
     ASSERT_TRUE(isProgramServing(StartTimeoutMs));
     EXPECT_EQ(next.state(), QProcess::Running);
     endsWith(copy.start(), 1);
+}
+
+TEST_F(SecondStart, RegistrationSwitchesEndAtOnceWithoutAWindow)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.isReady());
+    for (const QString& argument : { QStringLiteral("/REGSERVER"), QStringLiteral("-unregserver") }) {
+        endsWith(copy.start({ argument }), 0);
+        EXPECT_FALSE(QFileInfo::exists(copy.filePath(QStringLiteral("tamsel.tex"))))
+            << "no main window, so no refresh: " << argument.toStdString();
+    }
+    QProcess& running = copy.start();
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    EXPECT_TRUE(endsWith(copy.start({ QStringLiteral("/REGSERVER") }), 1)) << "a running copy is activated first";
+    EXPECT_EQ(running.state(), QProcess::Running);
 }
