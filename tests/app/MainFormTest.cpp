@@ -2,6 +2,7 @@
 #include "TMemo.h"
 #include "TMenuItem.h"
 #include "TPanel.h"
+#include "TProject.h"
 #include "TSplitter.h"
 #include "TTimer.h"
 #include "TWebBrowser.h"
@@ -111,4 +112,22 @@ TEST_F(MainForm, ClosingCopiesTheTextAndEndsTheProgram)
     form->Exit1Click(form->Exit1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "e^{i\\pi}");
     EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainForm, AboutBoxIsComposedFromTheCurrentValues)
+{
+    startWith({});
+    Application->SetTitle(QStringLiteral("Tamsel"));
+    form->Project1->SetCopyright(QStringLiteral("notice one"));
+    form->Project1->SetComment(QString());
+    form->Project1->SetTrademarks(QStringLiteral("notice three"));
+    form->About1->Click();
+    form->Project1->SetVersion(QString());
+    form->Project1->SetBuild(0);
+    form->About1->Click();
+    ASSERT_EQ(boxes.boxes().size(), 2);
+    EXPECT_EQ(boxes.boxes()[0].text, "Tamsel version 1.0c (Build 12)\nnotice one\n\n\nnotice three");
+    EXPECT_EQ(boxes.boxes()[0].caption, "Tamsel");
+    EXPECT_EQ(boxes.boxes()[0].flags, TApplication::MB_OK);
+    EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Tamsel version  (Build 0)\n"));
 }
