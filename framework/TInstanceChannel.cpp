@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -40,6 +41,23 @@ bool isFileNameSafe(QChar c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
         || c == u'-' || c == u'_';
+}
+
+// The folder of the lock and the socket: the user's own runtime folder where
+// the session has one, so that no other user can take the name first; the
+// temp folder otherwise.
+QString channelFolder()
+{
+#ifdef Q_OS_UNIX
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QFileInfo info(runtime);
+    const auto othersMayAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::WriteOther | QFile::ExeOther;
+    if (!runtime.isEmpty() && info.isAbsolute() && info.isDir() && info.ownerId() == ::getuid()
+        && !(info.permissions() & othersMayAccess))
+        return runtime;
+#endif
+    return QDir::tempPath();
 }
 
 QByteArray withoutLineBreaks(QByteArray line)
@@ -91,7 +109,12 @@ QString TInstanceChannel::nameFor(const QString& className, const QString& title
 
 QString TInstanceChannel::lockFilePath() const
 {
-    return QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock"));
+    return QDir(channelFolder()).filePath(m_name + QStringLiteral(".lock"));
+}
+
+QString TInstanceChannel::socketPath() const
+{
+    return QDir(channelFolder()).filePath(m_name);
 }
 
 TInstanceChannel::Reach TInstanceChannel::claim()
@@ -124,10 +147,10 @@ bool TInstanceChannel::listen(Answerer answerer)
 
     // Holding the lock means any socket file of this name was left by a
     // process that died without closing it.
-    QLocalServer::removeServer(m_name);
+    QLocalServer::removeServer(socketPath());
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_name)) {
+    if (!server->listen(socketPath())) {
         server->deleteLater();
         return false;
     }
@@ -200,7 +223,7 @@ void TInstanceChannel::answerRequests(QLocalSocket* socket)
 bool TInstanceChannel::connectToOwner(QDeadlineTimer deadline)
 {
     auto connection = std::make_unique<QLocalSocket>();
-    connection->connectToServer(m_name);
+    connection->connectToServer(socketPath());
     if (!connection->waitForConnected(remainingMs(deadline)))
         return false;
     m_connection = std::move(connection);

@@ -51,6 +51,7 @@ public:
 
     const QString& name() const { return m_name; }
     QString lockFilePath() const;
+    QString socketPath() const;
 
     // Claiming side.
     Reach claim(); // Claimed, Taken or Unavailable

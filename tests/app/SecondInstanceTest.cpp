@@ -231,6 +231,8 @@ protected:
         ASSERT_TRUE(m_tempFolder.isValid());
         m_savedTempFolder = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
         qputenv("TMPDIR", QFile::encodeName(m_tempFolder.path()));
+        m_savedRuntimeFolder = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR") ? std::optional(qgetenv("XDG_RUNTIME_DIR")) : std::nullopt;
+        qunsetenv("XDG_RUNTIME_DIR");
     }
 
     void TearDown() override
@@ -239,11 +241,14 @@ protected:
             qputenv("TMPDIR", *m_savedTempFolder);
         else
             qunsetenv("TMPDIR");
+        if (m_savedRuntimeFolder)
+            qputenv("XDG_RUNTIME_DIR", *m_savedRuntimeFolder);
     }
 
 private:
     QTemporaryDir m_tempFolder { QDir::tempPath() + QStringLiteral("/tsi-XXXXXX") };
     std::optional<QByteArray> m_savedTempFolder;
+    std::optional<QByteArray> m_savedRuntimeFolder;
 };
 
 } // namespace
@@ -301,7 +306,7 @@ TEST_F(SecondStart, AKilledCopyDoesNotBlockTheNextStart)
     crashed.kill();
     ASSERT_TRUE(crashed.waitForFinished(10000)) << "state " << crashed.state() << ", exit code " << crashed.exitCode();
     // What the killed copy left behind.
-    ASSERT_TRUE(QFileInfo::exists(QDir(QDir::tempPath()).filePath(programChannelName())));
+    ASSERT_TRUE(QFileInfo::exists(TInstanceChannel(programChannelName()).socketPath()));
     ASSERT_TRUE(QFileInfo::exists(TInstanceChannel(programChannelName()).lockFilePath()));
 
     QProcess& next = copy.start();

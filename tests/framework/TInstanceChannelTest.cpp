@@ -2,7 +2,10 @@
 #include "TInstanceChannel.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
@@ -43,7 +46,7 @@ public:
         // Take over what the killed peer left in the temp folder, then let go.
         TInstanceChannel leftovers(m_process.arguments().value(0));
         if (leftovers.claim() == TInstanceChannel::Reach::Claimed)
-            QLocalServer::removeServer(leftovers.name());
+            QLocalServer::removeServer(leftovers.socketPath());
     }
 
     // QProcess passes written bytes on only from its event loop or a wait.
@@ -197,7 +200,7 @@ TEST(TInstanceChannel, DropsMisbehavingAskersAndKeepsAnswering)
 
     auto send = [&owner](const QByteArray& bytes) {
         auto socket = std::make_unique<QLocalSocket>();
-        socket->connectToServer(owner.name());
+        socket->connectToServer(owner.socketPath());
         EXPECT_TRUE(socket->waitForConnected(5000));
         socket->write(bytes);
         return socket;
@@ -217,4 +220,31 @@ TEST(TInstanceChannel, DropsMisbehavingAskersAndKeepsAnswering)
     EXPECT_EQ(received, QByteArray("one two\necho ping\n"));
 
     Application->OnException = {};
+}
+
+TEST(TInstanceChannel, LivesInTheUsersPrivateRuntimeFolderWhenThereIsOne)
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    const TInstanceChannel channel(QStringLiteral("folder-test"));
+
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    EXPECT_EQ(QFileInfo(channel.socketPath()).absolutePath(), runtime.path());
+    EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), runtime.path());
+
+    // A folder others may write is no place for the claim: another user could
+    // take the name first.
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::WriteOther | QFile::ExeOther);
+    EXPECT_EQ(QFileInfo(channel.socketPath()).absolutePath(), QDir::tempPath());
+    qputenv("XDG_RUNTIME_DIR", "relative/folder");
+    EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), QDir::tempPath());
+
+    if (wasSet)
+        qputenv("XDG_RUNTIME_DIR", saved);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
 }
