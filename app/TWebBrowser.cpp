@@ -64,10 +64,25 @@ void configure(QWebEngineSettings* settings)
     settings->setAttribute(S::FocusOnNavigationEnabled, false);
 }
 
+// The engine otherwise holds a finished render back to the next 60 Hz frame
+// of its own clock, so a typeset formula reached the screen only 17 ms after
+// the refresh; unthrottled, it is shown as soon as it is drawn. The page is
+// static, so no frames are drawn while nothing changes. Flags the user set are
+// kept.
+void unthrottleFrames()
+{
+    static const QByteArray flag("--disable-frame-rate-limit");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains(flag))
+        return;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
+}
+
 } // namespace
 
-void TWebBrowser::RegisterScheme()
+void TWebBrowser::PrepareEngine()
 {
+    unthrottleFrames();
     PreviewSchemeHandler::registerScheme();
     static const bool resourcesReady = (initPreviewResources(), true);
     Q_UNUSED(resourcesReady);
@@ -78,7 +93,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
 {
     // Harmless when main() did it already; it still works here as long as no
     // other web engine object exists yet.
-    RegisterScheme();
+    PrepareEngine();
     setFocusPolicy(Qt::NoFocus);
 
     m_view = new QWebEngineView(this);

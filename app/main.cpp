@@ -51,7 +51,7 @@ RunningInstanceHandlers runningInstanceHandlers()
 int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TWebBrowser::RegisterScheme();
+    TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
 
     if (ActivateRunningInstance(MainWindowClassName, Title))

@@ -79,7 +79,7 @@ BENCHMARK(MenuShortCutMiss);
 int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TWebBrowser::RegisterScheme();
+    TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

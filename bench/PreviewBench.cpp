@@ -384,7 +384,7 @@ void reportMemory(int runs)
 int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TWebBrowser::RegisterScheme();
+    TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

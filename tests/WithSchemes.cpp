@@ -3,5 +3,5 @@
 
 void TestSupport_RegisterSchemes()
 {
-    TWebBrowser::RegisterScheme();
+    TWebBrowser::PrepareEngine();
 }
