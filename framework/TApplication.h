@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "TEvent.h"
+#include "TForm.h"
 #include "TMessage.h"
 
 #include <QApplication>
@@ -10,8 +11,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include "TForm.h"
 
 // The one application object of the process. It owns the forms, runs the
 // message loop, minimises and restores the whole program with one

@@ -6,8 +6,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScrollBar>
-#include <QTextBlock>
 
 namespace {
 
