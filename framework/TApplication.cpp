@@ -187,10 +187,13 @@ int TApplication::presentMessageBox(const QString& text, const QString& caption,
 
 void TApplication::HandleException(TObject* sender)
 {
+    const std::exception_ptr current = std::current_exception();
+    if (!current)
+        return; // called outside a catch block: nothing to report
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     try {
-        throw;
+        std::rethrow_exception(current);
     } catch (const EAbort&) {
         // The silent exception.
     } catch (const Exception& e) {
