@@ -33,10 +33,10 @@ if [ -x "$build/bench/preview_source_bench" ]; then
   echo "== reading and packaging the preview file =="
   "$build/bench/preview_source_bench"
   echo "== the refresh cycle's own work =="
-  xvfb-run -a "$build/bench/framework_bench" 2>/dev/null
+  dbus-run-session -- xvfb-run -a "$build/bench/framework_bench" 2>/dev/null
 fi
 
 echo "== preview latency, first preview, memory =="
 # A screen of its own for the whole run; the web engine's own chatter on
 # stderr is dropped, the figures go to stdout.
-xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/preview_bench" "$@" 2>/dev/null
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/preview_bench" "$@" 2>/dev/null

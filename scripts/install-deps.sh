@@ -10,7 +10,7 @@ packages=(
   libgl-dev
   libjs-katex fonts-katex
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick xclip
+  xvfb xauth xdotool x11-utils imagemagick xclip dbus-daemon
 )
 
 missing=()

@@ -16,4 +16,6 @@ export QT_QPA_PLATFORM=xcb
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 cd build-test
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 300 "$@"
+# A session bus of its own, as on a desktop: without one, Qt's accessibility
+# bridge sometimes waits for ever while it looks for the bus.
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 300 "$@"
