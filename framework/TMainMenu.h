@@ -26,7 +26,6 @@ public:
     bool DispatchCommand(quint16 command);
 
     virtual void Rebuild() { }
-    bool IsAttached() const { return m_window != nullptr; }
 
 protected:
     QPointer<TForm> m_window;

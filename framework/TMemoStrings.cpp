@@ -79,11 +79,6 @@ QString TMemoStrings::Text() const
     return m_memo->Text();
 }
 
-void TMemoStrings::SetText(const QString& text)
-{
-    m_memo->SetText(text);
-}
-
 void TMemoStrings::SaveToFile(const QString& fileName) const
 {
     const QByteArray path = QFile::encodeName(fileName);

@@ -17,7 +17,6 @@ public:
     // One line without its break, cut to MaxLineLength characters.
     QString Strings(int index) const;
     QString Text() const;
-    void SetText(const QString& text);
 
     // Creates or truncates the file and writes the whole text as UTF-8:
     // nothing added, no byte-order mark. Throws EFCreateError when the file
