@@ -12,6 +12,16 @@ namespace {
 const QString MainWindowClassName = QStringLiteral("TKelvaneMainForm");
 const QString Title = QStringLiteral("Tamsel");
 
+// Shows a window and puts it in the foreground; nothing for no window.
+void bringWindowForward(QWidget* window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 // What a later start asks of this running copy.
 RunningInstanceHandlers runningInstanceHandlers()
 {
@@ -27,21 +37,11 @@ RunningInstanceHandlers runningInstanceHandlers()
         if (TForm* form = Application->MainForm())
             form->show();
     };
-    handlers.bringForward = [] {
-        if (TForm* form = Application->MainForm()) {
-            form->show();
-            form->raise();
-            form->activateWindow();
-        }
-    };
+    handlers.bringForward = [] { bringWindowForward(Application->MainForm()); };
+    // A modal box (the about box) is the last active pop-up while it is open.
     handlers.bringLastActivePopupForward = [] {
         QWidget* popup = QApplication::activeModalWidget();
-        if (!popup)
-            popup = Application->MainForm();
-        if (popup) {
-            popup->raise();
-            popup->activateWindow();
-        }
+        bringWindowForward(popup ? popup : Application->MainForm());
     };
     return handlers;
 }
