@@ -64,25 +64,10 @@ void configure(QWebEngineSettings* settings)
     settings->setAttribute(S::FocusOnNavigationEnabled, false);
 }
 
-// The engine otherwise holds a finished render back to the next 60 Hz frame
-// of its own clock, so a typeset formula reached the screen only 17 ms after
-// the refresh; unthrottled, it is shown as soon as it is drawn. The page is
-// static, so no frames are drawn while nothing changes. Flags the user set are
-// kept.
-void unthrottleFrames()
-{
-    static const QByteArray flag("--disable-frame-rate-limit");
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains(flag))
-        return;
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
-}
-
 } // namespace
 
 void TWebBrowser::PrepareEngine()
 {
-    unthrottleFrames();
     PreviewSchemeHandler::registerScheme();
     static const bool resourcesReady = (initPreviewResources(), true);
     Q_UNUSED(resourcesReady);
