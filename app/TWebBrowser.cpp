@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QQuickWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -64,13 +65,25 @@ void configure(QWebEngineSettings* settings)
     settings->setAttribute(S::FocusOnNavigationEnabled, false);
 }
 
+// The view draws through a Qt Quick scene. With a graphics API behind it,
+// every window holding the view is composed through that API on each update,
+// so each blink of the editor's caret redrew and presented the whole window
+// (some thirty wakeups a second in an idle window, against a few for an
+// editor alone). Drawn in software, the view is one more widget of the window
+// and an update presents only what changed. A backend the user chose is kept.
+void drawViewInSoftware()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QMLSCENE_DEVICE"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
 } // namespace
 
 void TWebBrowser::PrepareEngine()
 {
     PreviewSchemeHandler::registerScheme();
-    static const bool resourcesReady = (initPreviewResources(), true);
-    Q_UNUSED(resourcesReady);
+    static const bool isReady = (drawViewInSoftware(), initPreviewResources(), true);
+    Q_UNUSED(isReady);
 }
 
 TWebBrowser::TWebBrowser(QWidget* parent)
