@@ -23,13 +23,6 @@
 
 Q_LOGGING_CATEGORY(lcPreview, "tamsel.preview")
 
-// The page's resources live in a static library, so they are registered by
-// hand; the linker would otherwise drop them.
-static void initPreviewResources()
-{
-    Q_INIT_RESOURCE(preview);
-}
-
 namespace {
 
 QString cssColor(const QColor& color)
@@ -82,7 +75,7 @@ void drawViewInSoftware()
 void TWebBrowser::PrepareEngine()
 {
     PreviewSchemeHandler::registerScheme();
-    static const bool isReady = (drawViewInSoftware(), initPreviewResources(), true);
+    static const bool isReady = (drawViewInSoftware(), true);
     Q_UNUSED(isReady);
 }
 
@@ -152,6 +145,11 @@ QList<QUrl> TWebBrowser::blockedRequests() const
 
 void TWebBrowser::Navigate(
     const QString& URL, QVariant& /*Flags*/, QVariant& /*TargetFrameName*/, QVariant& /*PostData*/, QVariant& /*Headers*/)
+{
+    Navigate(URL);
+}
+
+void TWebBrowser::Navigate(const QString& URL)
 {
     m_source = PreviewSource::read(URL);
     m_hasSource = true;
