@@ -1,5 +1,6 @@
 #include "TKelvaneMainForm.h"
 
+#include "AboutText.h"
 #include "ChangeExtension.h"
 #include "TAppEvents.h"
 #include "TApplication.h"
@@ -95,13 +96,7 @@ void TKelvaneMainForm::createComponents()
     Timer1->SetInterval(5000);
     Timer1->SetOnTimer(TNotifyEvent(this, &TKelvaneMainForm::Timer1Timer));
 
-    Project1 = new TProject(this);
-    Project1->SetName(QStringLiteral("Project1"));
-    Project1->SetVersion(QStringLiteral("1.0c"));
-    Project1->SetBuild(12);
-    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
-    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
-    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
+    createProject();
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->SetName(QStringLiteral("FormStorage1"));
@@ -120,6 +115,53 @@ void TKelvaneMainForm::createComponents()
     AppEvents1->SetName(QStringLiteral("AppEvents1"));
     AppEvents1->OnMinimize = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Minimize);
     AppEvents1->OnRestore = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Restore);
+}
+
+// The project's identity as designed, in the order the designer stores it:
+// the log comes before the version, whose assignment adds the log's last line.
+void TKelvaneMainForm::createProject()
+{
+    Project1 = new TProject(this);
+    Project1->SetName(QStringLiteral("Project1"));
+    Project1->BeginLoading();
+    Project1->SetAutoNaming(false);
+    Project1->SetBuild(12);
+    Project1->SetLog({
+        QStringLiteral("Project started."),
+        QStringLiteral("2026-11-23 09:10: Framework, main window and refresh cycle: first cut"),
+        QStringLiteral("2026-11-23 14:42: Main window tests: layout, menu, keys, refresh cycle"),
+        QStringLiteral("2026-11-24 10:05: Separator entries show no caption text"),
+        QStringLiteral("2026-11-24 16:30: README, program icon; message box keeps timers ticking"),
+        QStringLiteral("2026-11-25 11:18: Tests: log-off close query, drop-down click, huge single line"),
+        QStringLiteral("2026-11-26 09:47: End-to-end typing session under a virtual display"),
+        QStringLiteral("2026-11-27 15:02: Preview pane, single-instance channel, benchmarks"),
+        QStringLiteral("2026-11-30 10:26: Registration switches end at once"),
+        QStringLiteral("2026-12-01 13:55: About box text"),
+        QStringLiteral("2026-12-02 09:31: Instance channel in the user's private runtime folder"),
+        QStringLiteral("2026-12-02 17:12: Preview frames shown as soon as they are drawn"),
+        QStringLiteral("2026-12-03 11:40: Exceptions outside a catch block report nothing"),
+        QStringLiteral("2026-12-04 10:08: Tests run with a session bus of their own"),
+        QStringLiteral("Note: the preview typesets with the installed typesetting library."),
+        QStringLiteral("2026-12-07 09:20: One helper brings the window forward"),
+        QStringLiteral("Note: settings and preview file live beside the executable."),
+    });
+    Project1->SetVersion(QStringLiteral("1.0c"));
+    Project1->SetBackupFiles(QStringLiteral("*.cpp;*.h;*.txt"));
+    Project1->SetSmartBackup(false);
+    Project1->SetCompany(QStringLiteral("<Name of your company>"));
+    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
+    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
+    Project1->SetDescription(QStringLiteral("<Description of file>"));
+    Project1->SetSpecialBuild(QStringLiteral("<How this build differs from a standard build>"));
+    Project1->SetPrivateBuild(QStringLiteral("<Private information>"));
+    Project1->SetProductname(QStringLiteral("Tamsel"));
+    Project1->SetProductVersion(QStringLiteral("<0.0.0.0>"));
+    Project1->SetOriginalName(QStringLiteral("<name of .exe file>"));
+    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
+    Project1->SetLanguage(TProject::lanUS_English);
+    Project1->SetCharset(TProject::csMultilingual);
+    Project1->SetFileType(TProject::ftProgram);
+    Project1->SetResourceFile(QStringLiteral("Version.res"));
 }
 
 TMenuItem* TKelvaneMainForm::addMenuItem(TMenuItem* parent, const char* name, const QString& caption,
@@ -217,9 +259,7 @@ void TKelvaneMainForm::Now1Click(TObject*)
 
 void TKelvaneMainForm::About1Click(TObject*)
 {
-    const QString text = Application->Title() + QStringLiteral(" version ") + Project1->Version()
-        + QStringLiteral(" (Build ") + QString::number(Project1->Build()) + QStringLiteral(")\n")
-        + Project1->Copyright() + u'\n' + Project1->Comment() + u'\n' + u'\n' + Project1->Trademarks();
+    const QString text = AboutText(Application->Title(), *Project1);
     Application->MessageBox(text, Application->Title(), TApplication::MB_OK);
 }
 

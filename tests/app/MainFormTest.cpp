@@ -1,3 +1,4 @@
+#include "AboutText.h"
 #include "MainFormFixture.h"
 #include "TMemo.h"
 #include "TMenuItem.h"
@@ -123,11 +124,34 @@ TEST_F(MainForm, AboutBoxIsComposedFromTheCurrentValues)
     form->Project1->SetTrademarks(QStringLiteral("notice three"));
     form->About1->Click();
     form->Project1->SetVersion(QString());
-    form->Project1->SetBuild(0);
+    form->Project1->SetBuild(-3);
     form->About1->Click();
     ASSERT_EQ(boxes.boxes().size(), 2);
     EXPECT_EQ(boxes.boxes()[0].text, "Tamsel version 1.0c (Build 12)\nnotice one\n\n\nnotice three");
     EXPECT_EQ(boxes.boxes()[0].caption, "Tamsel");
     EXPECT_EQ(boxes.boxes()[0].flags, TApplication::MB_OK);
-    EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Tamsel version  (Build 0)\n"));
+    EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Tamsel version 0.01 (Build -3)\n"))
+        << "an empty version is stored as 0.01";
+}
+
+TEST_F(MainForm, AboutTextOfAnEmptyVersionAndBuildZero)
+{
+    TProject fresh(nullptr);
+    EXPECT_EQ(AboutText(QStringLiteral("Tamsel"), fresh), "Tamsel version  (Build 0)\n\n\n\n");
+    fresh.SetComment(QStringLiteral("https://x.example/"));
+    fresh.SetTrademarks(QStringLiteral("t"));
+    EXPECT_EQ(AboutText(QString(), fresh), " version  (Build 0)\n\nhttps://x.example/\n\nt");
+}
+
+TEST_F(MainForm, ProjectAsDesigned)
+{
+    const QString title = Application->Title();
+    startWith({});
+    EXPECT_EQ(form->Project1->Version(), "1.0c");
+    EXPECT_EQ(form->Project1->Build(), 12);
+    ASSERT_EQ(form->Project1->Log().size(), 18);
+    EXPECT_TRUE(form->Project1->Log().last().endsWith(": Version 1.0c"));
+    EXPECT_EQ(form->Project1->BackupFiles(), "");
+    EXPECT_EQ(form->Project1->ResourceFile(), "Version.res");
+    EXPECT_EQ(Application->Title(), title) << "AutoNaming is off";
 }
