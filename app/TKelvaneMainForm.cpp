@@ -2,6 +2,7 @@
 
 #include "AboutText.h"
 #include "ChangeExtension.h"
+#include "TAlignLayout.h"
 #include "TAppEvents.h"
 #include "TApplication.h"
 #include "TFormStorage.h"
@@ -16,7 +17,6 @@
 #include "TWebBrowser.h"
 
 #include <QMenuBar>
-#include <QVBoxLayout>
 
 TKelvaneMainForm* KelvaneMainForm = nullptr;
 
@@ -48,6 +48,7 @@ TKelvaneMainForm::TKelvaneMainForm()
 // sized once the menu bar holds its entries.
 void TKelvaneMainForm::Loaded()
 {
+    Splitter1->Loaded();
     move(DesignedLeft, DesignedTop);
     resize(DesignedClientWidth, DesignedClientHeight + menuBar()->sizeHint().height());
 }
@@ -60,34 +61,33 @@ TKelvaneMainForm::~TKelvaneMainForm()
 
 void TKelvaneMainForm::createComponents()
 {
-    auto* layout = new QVBoxLayout(ClientArea());
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
     Memo1 = new TMemo(ClientArea());
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(0, 0, DesignedClientWidth, DesignedMemoHeight);
+    TAlignLayout::setAlign(Memo1, alTop);
     Memo1->SetScrollBars(TMemo::ssBoth);
-    Memo1->setFixedHeight(DesignedMemoHeight);
     Memo1->OnChange = TNotifyEvent(this, &TKelvaneMainForm::Memo1Change);
 
     Panel1 = new TPanel(ClientArea());
     Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, DesignedMemoHeight + 3, DesignedClientWidth, DesignedClientHeight - DesignedMemoHeight - 3);
+    TAlignLayout::setAlign(Panel1, alClient);
 
     WebBrowser1 = new TWebBrowser(Panel1);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->OnCommandStateChange = TWebBrowser::TCommandStateChangeEvent(
         this, &TKelvaneMainForm::WebBrowser1CommandStateChange);
 
+    // The editor keeps its height, the bar lies below it and the panel takes
+    // the rest; dragging the bar changes the editor's height.
     Splitter1 = new TSplitter(ClientArea());
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->BeginLoading();
+    Splitter1->setGeometry(0, DesignedMemoHeight, DesignedClientWidth, 3);
+    Splitter1->SetAlign(alTop);
     Splitter1->SetControlFirst(Memo1);
     Splitter1->SetControlSecond(Panel1);
     Splitter1->OnPosChanged = TNotifyEvent(this, &TKelvaneMainForm::Splitter1PosChanged);
-
-    // From the top: the editor keeps its height, the bar, the panel takes the rest.
-    layout->addWidget(Memo1);
-    layout->addWidget(Splitter1);
-    layout->addWidget(Panel1, 1);
     setTabOrder(Memo1, Panel1);
 
     Timer1 = new TTimer(this);

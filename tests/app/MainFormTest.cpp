@@ -155,3 +155,22 @@ TEST_F(MainForm, ProjectAsDesigned)
     EXPECT_EQ(form->Project1->ResourceFile(), "Version.res");
     EXPECT_EQ(Application->Title(), title) << "AutoNaming is off";
 }
+
+TEST_F(MainForm, DraggingTheBarFitsTheBrowserToThePanel)
+{
+    startWith({});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    const auto send = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form->Splitter1, &event);
+    };
+    send(QEvent::MouseButtonPress, { 10, 1 });
+    send(QEvent::MouseMove, { 10, 41 });
+    EXPECT_EQ(form->Memo1->height(), 121) << "nothing is resized during the drag";
+    send(QEvent::MouseButtonRelease, { 10, 41 });
+    EXPECT_EQ(form->Memo1->height(), 161);
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 164, 427, 87));
+    EXPECT_EQ(form->WebBrowser1->geometry(), QRect(QPoint(0, 0), form->Panel1->size()));
+}
