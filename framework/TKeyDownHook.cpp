@@ -1,7 +1,7 @@
 #include "TKeyDownHook.h"
 
 #include "KeyMap.h"
-#include "TApplication.h"
+#include "ExceptionBoundary.h"
 
 #include <QKeyEvent>
 #include <QWidget>

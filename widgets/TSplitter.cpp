@@ -215,11 +215,14 @@ void TSplitter::startSizing(int x, int y)
     if (!form)
         throw EInvalidOperation(QStringLiteral("Control '%1' has no parent window").arg(objectName()));
     m_isTracking = true;
+    m_savedShowHint = Application->ShowHint();
     grabMouse();
     m_keyControl = form->focusWidget() ? form->focusWidget() : form;
     TKeyEvent& keyDown = TKeyDownHook::OnKeyDown(m_keyControl);
     m_savedKeyDown = keyDown;
     keyDown = TKeyEvent(this, &TSplitter::keyDown);
+    // No hint window comes up during the drag.
+    Application->SetShowHint(false);
     m_downPos = { x, y };
     // A minimised or hidden form ends the drag without applying it.
     form->installEventFilter(this);
@@ -399,6 +402,8 @@ void TSplitter::endTracking()
         releaseMouse();
     QGuiApplication::restoreOverrideCursor();
     m_dragCursor = crDefault;
+    if (Application)
+        Application->SetShowHint(m_savedShowHint);
     if (m_keyControl)
         TKeyDownHook::OnKeyDown(m_keyControl) = m_savedKeyDown;
     m_keyControl = nullptr;

@@ -212,10 +212,13 @@ TEST_F(Splitter, EscapeCancelsAndGivesTheKeyHandlerBack)
     const TKeyEvent own = TKeyEvent::fromFunction([&](TObject*, quint16& key, Qt::KeyboardModifiers) { seen << key; });
     TKeyDownHook::OnKeyDown(editor) = own;
 
+    Application->SetShowHint(true);
     mouse(QEvent::MouseButtonPress, { 1, 1 });
+    EXPECT_FALSE(Application->ShowHint()) << "no hints during the drag";
     mouse(QEvent::MouseMove, { 1, 41 });
     key(editor, Qt::Key_A);
     key(editor, Qt::Key_Escape);
+    EXPECT_TRUE(Application->ShowHint());
     EXPECT_FALSE(splitter->IsTracking());
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     mouse(QEvent::MouseButtonRelease, { 1, 41 });
