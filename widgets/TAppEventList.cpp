@@ -2,6 +2,7 @@
 
 #include "TScreen.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -216,6 +217,12 @@ void TAppEventList::relayHelp(quint16 command, qint32 data, bool& callHelp, bool
 
 void TAppEventList::relayMessage(TMsg& message, bool& handled)
 {
+    // Every event of the program passes here: with no handler anywhere there
+    // is nothing to walk.
+    const bool hasHandler = std::any_of(m_components.cbegin(), m_components.cend(),
+        [](const TAppEventSlots* component) { return static_cast<bool>(component->OnMessage); });
+    if (!hasHandler && !m_previousMessage)
+        return;
     for (TAppEventSlots* component : newestFirst()) {
         if (!isRegistered(component))
             continue;
