@@ -36,6 +36,8 @@ class TSplitter : public QWidget {
     Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE SetParentShowHint)
     Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
     Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
+    // Read from older descriptions only: sets both limits, and is never written.
+    Q_PROPERTY(int LimitOffset READ TopLeftLimit WRITE SetLimitOffset STORED false DESIGNABLE false)
 
 public:
     enum TPanelBevel { bvNone, bvLowered, bvRaised };
@@ -100,6 +102,7 @@ public:
     void SetTopLeftLimit(int limit) { m_topLeftLimit = limit; }
     int BottomRightLimit() const { return m_bottomRightLimit; }
     void SetBottomRightLimit(int limit) { m_bottomRightLimit = limit; }
+    void SetLimitOffset(int limit) { m_topLeftLimit = m_bottomRightLimit = limit; }
 
     bool IsTracking() const { return m_isTracking; }
 

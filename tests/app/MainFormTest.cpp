@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QWebEnginePage>
 
 namespace {
 
@@ -173,4 +174,35 @@ TEST_F(MainForm, DraggingTheBarFitsTheBrowserToThePanel)
     EXPECT_EQ(form->Memo1->height(), 161);
     EXPECT_EQ(form->Panel1->geometry(), QRect(0, 164, 427, 87));
     EXPECT_EQ(form->WebBrowser1->geometry(), QRect(QPoint(0, 0), form->Panel1->size()));
+}
+
+TEST_F(MainForm, DraggingTheBarKeepsThePreviewScrolled)
+{
+    QString text;
+    for (int i = 0; i < 80; ++i)
+        text += QStringLiteral("$$x_{%1} = \\frac{1}{2}$$\n").arg(i);
+    startWith(text);
+    int renders = 0;
+    QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
+    form->show();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return renders > 0; }, 20000));
+    const auto scrollY = [&](const QString& script) {
+        QVariant value;
+        bool isDone = false;
+        form->WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) { value = result, isDone = true; });
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return isDone; }, 20000));
+        return value.toInt();
+    };
+    ASSERT_EQ(scrollY(QStringLiteral("window.scrollTo(0, 500); window.scrollY")), 500);
+
+    const auto send = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form->Splitter1, &event);
+    };
+    send(QEvent::MouseButtonPress, { 10, 1 });
+    send(QEvent::MouseMove, { 10, 41 });
+    send(QEvent::MouseButtonRelease, { 10, 41 });
+    TestSupport::pump(300);
+    EXPECT_EQ(scrollY(QStringLiteral("window.scrollY")), 500);
 }

@@ -4,7 +4,9 @@
 #include "TScreen.h"
 #include "TestSupport.h"
 
-#include <QEvent>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -190,4 +192,54 @@ TEST_F(AppEvents, SettingsMirrorTheApplication)
     Application->WndProc(message);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(calls, QStringList({ "previous" })) << "handed to the exception handling, not escaped";
+}
+
+TEST_F(AppEvents, HintsComeFromToolTips)
+{
+    QWidget window;
+    auto* control = new QWidget(&window);
+    control->setToolTip(QStringLiteral("the bar"));
+    window.show();
+    QStringList shown;
+    bool canShow = true;
+    b->OnShowHint = TApplication::TShowHintEvent::fromFunction([&](QString& text, bool& show, THintInfo& info) {
+        shown << text;
+        EXPECT_EQ(info.HintControl, control);
+        show = canShow;
+    });
+    a->OnHint = note("hint");
+    const auto askForToolTip = [&] {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), control->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(control, &event);
+    };
+    askForToolTip();
+    EXPECT_EQ(shown, QStringList({ "the bar" }));
+    EXPECT_EQ(calls, QStringList({ "hint" })) << "the hint changed once";
+    canShow = false;
+    askForToolTip();
+    EXPECT_TRUE(TestSupport::waitUntil([] { return !QToolTip::isVisible(); }, 3000));
+    Application->SetShowHint(false);
+    askForToolTip();
+    EXPECT_EQ(shown.size(), 2) << "no hints while they are switched off";
+    Application->SetShowHint(true);
+}
+
+TEST_F(AppEvents, DesktopChangesRaiseSettingsChangedOnce)
+{
+    int changes = 0;
+    a->OnSettingsChanged = TNotifyEvent::fromFunction([&](TObject*) { ++changes; });
+    const QPalette palette = QApplication::palette();
+    const QFont font = QApplication::font();
+    QPalette dark = palette;
+    dark.setColor(QPalette::Window, Qt::black);
+    QFont larger = font;
+    larger.setPointSize(font.pointSize() + 2);
+    QApplication::setPalette(dark);
+    QApplication::setFont(larger);
+    TestSupport::pump(50);
+    EXPECT_EQ(changes, 1);
+    QApplication::setPalette(palette);
+    QApplication::setFont(font);
+    TestSupport::pump(50);
+    EXPECT_EQ(changes, 2);
 }

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QKeyEvent>
+#include <QMetaProperty>
 #include <QMouseEvent>
 
 #include <gtest/gtest.h>
@@ -270,6 +271,11 @@ TEST_F(Splitter, ReferencesAndAlignment)
     EXPECT_EQ(splitter->height(), 3) << "alNone to alTop makes the bar 3 pixels high";
     splitter->SetAlign(alLeft);
     EXPECT_EQ(splitter->width(), 400) << "an edge to another edge keeps the size";
+
+    splitter->setProperty("LimitOffset", 5);
+    EXPECT_EQ(splitter->TopLeftLimit() + splitter->BottomRightLimit(), 10);
+    const QMetaObject* meta = splitter->metaObject();
+    EXPECT_FALSE(meta->property(meta->indexOfProperty("LimitOffset")).isStored()) << "never written";
 
     splitter->SetControlFirst(splitter);
     EXPECT_EQ(splitter->ControlFirst(), nullptr);
