@@ -158,6 +158,15 @@ TEST_F(Splitter, ClampsToTheLimits)
         EXPECT_EQ(first->height(), c.firstHeight) << c.topLeft << " " << c.bottomRight << " " << c.dy;
         EXPECT_EQ(splitter->geometry().top(), c.firstHeight);
     }
+
+    build(alTop, alTop, alClient);
+    mouse(QEvent::MouseButtonPress, { 1, 1 });
+    mouse(QEvent::MouseMove, { 1, -500 });
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::ForbiddenCursor) << "past a limit";
+    mouse(QEvent::MouseMove, { 1, 11 });
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::SplitVCursor) << "back within the limits";
+    mouse(QEvent::MouseButtonRelease, { 1, 11 });
+    EXPECT_EQ(first->height(), 110);
 }
 
 TEST_F(Splitter, PressAndReleaseWithoutMovementStillApplies)
