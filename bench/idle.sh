@@ -60,7 +60,7 @@ measure() {
 
 # The top-level window of a process (child widgets may have windows too).
 window() {
-  timeout 30 xdotool search --sync --onlyvisible --pid "$1" --name . | head -1
+  timeout 30 xdotool search --all --sync --onlyvisible --pid "$1" --name . | head -1
 }
 
 # Another window to take the focus away.

@@ -276,9 +276,10 @@
         const started = performance.now();
         if (text !== shownText)
             update(text);
-        if (notice.textContent !== noticeText)
+        if (notice.textContent !== noticeText) {
             notice.textContent = noticeText;
-        notice.hidden = noticeText === "";
+            notice.hidden = noticeText === "";
+        }
         void document.body.offsetHeight;
         return performance.now() - started;
     }
