@@ -1,3 +1,4 @@
+#include "ClipboardHandOff.h"
 #include "Exception.h"
 #include "ProgramIcon.h"
 #include "RunningInstance.h"
@@ -68,5 +69,7 @@ int main(int argc, char* argv[])
     } catch (...) {
         application.HandleException(&application);
     }
+    // The text copied at the close is the user's only copy of it.
+    ClipboardHandOff::KeepClipboardText();
     return 0;
 }
