@@ -1,6 +1,6 @@
 #include "TMemo.h"
 
-#include "TApplication.h"
+#include "ExceptionBoundary.h"
 #include "TMemoStrings.h"
 
 #include <QClipboard>
@@ -9,15 +9,6 @@
 #include <QMimeData>
 
 namespace {
-
-// The document keeps paragraph and line separators; the editor's text uses
-// CR LF for both.
-QString withCrLf(QString text)
-{
-    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return text;
-}
 
 // Every kind of line break that may come in (CR LF, lone CR, the Unicode line
 // and paragraph separators) becomes one LF, which the document turns into a
@@ -36,7 +27,7 @@ QString withLineFeeds(QString text)
 
 TMemo::TMemo(QWidget* parent)
     : QPlainTextEdit(parent)
-    , m_lines(std::make_unique<TMemoStrings>(this))
+    , m_lines(std::make_unique<TMemoStrings>(document()))
 {
     resize(185, 89);
     setTabChangesFocus(true);
@@ -57,7 +48,7 @@ void TMemo::change()
 
 QString TMemo::Text() const
 {
-    return withCrLf(document()->toRawText());
+    return m_lines->Text();
 }
 
 void TMemo::SetText(const QString& text)
@@ -165,16 +156,6 @@ void TMemo::updateWrapping()
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setLineWrapMode(m_wordWrap && !horizontal ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-}
-
-bool TMemo::event(QEvent* event)
-{
-    try {
-        return QPlainTextEdit::event(event);
-    } catch (...) {
-        Application->HandleException(this);
-        return true;
-    }
 }
 
 void TMemo::keyPressEvent(QKeyEvent* event)

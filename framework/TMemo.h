@@ -47,7 +47,6 @@ public:
     TNotifyEvent OnChange;
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
