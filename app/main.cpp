@@ -2,6 +2,7 @@
 #include "Exception.h"
 #include "ProgramIcon.h"
 #include "RunningInstance.h"
+#include "SessionPlatform.h"
 #include "TApplication.h"
 #include "TKelvaneMainForm.h"
 #include "TWebBrowser.h"
@@ -51,6 +52,7 @@ RunningInstanceHandlers runningInstanceHandlers()
 
 int main(int argc, char* argv[])
 {
+    SessionPlatform::Apply(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
