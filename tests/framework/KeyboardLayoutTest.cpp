@@ -1,10 +1,25 @@
 #include "CurrentKeyboardLayout.h"
 #include "KeyMap.h"
 #include "KeyboardLayout.h"
+#include "TForm.h"
+#include "TMainMenu.h"
+#include "TMenuItem.h"
+#include "TestSupport.h"
 
+#include <QAction>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QProcess>
+#include <QStandardPaths>
+
+// The XKB protocol header names a field "explicit", a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -82,4 +97,50 @@ TEST(KeyboardLayout, KeyPressIsKnownByItsKeyNotItsCharacter)
     EXPECT_EQ(KeyMap::ShortCutFromKeyEvent(&ampersand), 0x4031);
     QKeyEvent keypad(QEvent::KeyPress, Qt::Key_1, Qt::KeypadModifier, 87, 0xffb1, 0, "1");
     EXPECT_EQ(KeyMap::ShortCutFromKeyEvent(&keypad), 97) << "the keypad keeps its own codes";
+}
+
+TEST(KeyboardLayout, MenuFollowsTheLayoutAndTheActiveGroupAtOnce)
+{
+    CurrentKeyboardLayout* keyboard = CurrentKeyboardLayout::Instance();
+    if (!keyboard || QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+        GTEST_SKIP() << "no X keyboard or no setxkbmap";
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const auto lockGroup = [&](uint8_t group) {
+        xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0);
+        xcb_flush(connection);
+    };
+    const auto setLayout = [](const char* layout) {
+        return QProcess::execute(QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QLatin1String(layout) });
+    };
+    // The display is shared with the tests that follow: it gets its US layout back.
+    struct Restore {
+        std::function<void()> run;
+        ~Restore() { run(); }
+    } restore { [&] {
+        lockGroup(0);
+        setLayout("us");
+        TestSupport::waitUntil([&] { return keyboard->Layout()->KeyName(0xBF) == u"/"; });
+    } };
+
+    TForm form;
+    auto* menu = new TMainMenu(&form);
+    auto* entry = new TMenuItem(&form);
+    entry->SetCaption(QStringLiteral("Half"));
+    entry->SetShortCut(0x40BF);
+    auto* update = new TMenuItem(&form);
+    update->SetCaption(QStringLiteral("Update"));
+    update->Add(entry);
+    menu->Items()->Add(update);
+    form.SetMenu(menu);
+    const auto shown = [&] { return entry->NativeAction()->text(); };
+    EXPECT_EQ(shown(), "Half\tCtrl+/");
+
+    ASSERT_EQ(setLayout("de"), 0);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return shown() == QStringLiteral("Half\tCtrl+\u00DF"); }))
+        << shown().toStdString();
+
+    ASSERT_EQ(setLayout("us,fr"), 0);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return shown() == "Half\tCtrl+/"; })) << shown().toStdString();
+    lockGroup(1);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return shown() == "Half\tCtrl+:"; })) << shown().toStdString();
 }
