@@ -9,8 +9,10 @@ work=$(mktemp -d)
 pid=""
 helpers=()
 # Whatever step fails, every process this session started ends with it.
+layout_changed=""
 cleanup() {
   local p
+  if [ -n "$layout_changed" ]; then setxkbmap us || true; fi
   for p in $pid "${helpers[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in $pid "${helpers[@]}"; do wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
@@ -102,9 +104,19 @@ xdotool key ctrl+Insert
 xdotool type 'w'
 wait_for_preview "x^2yzw" 1000 >/dev/null
 
+echo "French layout: Ctrl + the key that types & is Ctrl+1 (one second)"
+setxkbmap fr
+layout_changed=1
+xdotool key ctrl+ampersand
+xdotool type 'v'
+expect_unchanged "x^2yzw" 800
+took=$(wait_for_preview "x^2yzwv" 2000)
+echo "  refreshed about $(( 800 + took )) ms after the last key"
+setxkbmap us
+
 echo "Esc copies the whole text to the clipboard"
 xdotool key Escape
-wait_until "clipboard holds the text, not '$(clipboard)'" 5000 '[ "$(clipboard)" = "x^2yzw" ]' 
+wait_until "clipboard holds the text, not '$(clipboard)'" 5000 '[ "$(clipboard)" = "x^2yzwv" ]' 
 
 echo "a second start from another folder brings this one forward and ends with 1"
 mkdir "$work/other"
