@@ -145,11 +145,14 @@ pid_t StartKeeper(const QString& keeperPath, const QString& text, int timeoutMs)
     const bool handed = writeAll(textWrite.get(), text.toUtf8());
     std::signal(SIGPIPE, previous);
     textWrite.reset();
-    if (!handed || !waitForReady(readyRead.get(), timeoutMs)) {
+    if (!handed) {
+        // Half a text must never reach the clipboard.
         ::kill(pid, SIGTERM);
         return 0;
     }
-    return pid;
+    // A keeper slower than the wait is left to take the clipboard when it
+    // gets there: that is still better than losing the text.
+    return waitForReady(readyRead.get(), timeoutMs) ? pid : 0;
 }
 
 void KeepClipboardText()

@@ -25,7 +25,8 @@ bool HasClipboardManager();
 
 // Starts the keeper at keeperPath, hands it the text through a pipe and waits
 // until it owns the clipboard. Returns its process id, or 0 when it could not
-// be started or did not take the clipboard within timeoutMs.
+// be started, could not be handed the whole text (it is then ended) or did
+// not take the clipboard within timeoutMs.
 pid_t StartKeeper(const QString& keeperPath, const QString& text, int timeoutMs);
 
 } // namespace ClipboardHandOff
