@@ -83,17 +83,17 @@ void TMemo::PasteFromClipboard()
 {
     const QString text = QGuiApplication::clipboard()->text();
     if (!text.isEmpty())
-        insertPlainText(text);
+        insertPastedText(text);
 }
 
 // The editor's own paste (Ctrl+V, the context menu) and drops come here.
 void TMemo::insertFromMimeData(const QMimeData* source)
 {
     if (source && source->hasText() && !source->text().isEmpty())
-        insertPlainText(source->text());
+        insertPastedText(source->text());
 }
 
-void TMemo::insertPlainText(const QString& text)
+void TMemo::insertPastedText(const QString& text)
 {
     QTextCursor cursor = textCursor();
     cursor.insertText(withLineFeeds(text));

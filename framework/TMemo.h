@@ -55,7 +55,7 @@ private:
     void change();
     void updateWrapping();
     void updateSelectionPalette();
-    void insertPlainText(const QString& text);
+    void insertPastedText(const QString& text);
 
     std::unique_ptr<TMemoStrings> m_lines;
     TScrollStyle m_scrollBars = ssNone;
