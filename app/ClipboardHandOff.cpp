@@ -104,14 +104,19 @@ pid_t spawnKeeper(const QByteArray& path, int input, int output)
     return result == 0 ? pid : 0;
 }
 
+xcb_connection_t* x11Connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
 } // namespace
 
 namespace ClipboardHandOff {
 
 bool HasClipboardManager()
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = x11Connection();
     if (!connection)
         return false;
     static const char name[] = "CLIPBOARD_MANAGER";
@@ -157,8 +162,9 @@ pid_t StartKeeper(const QString& keeperPath, const QString& text, int timeoutMs)
 
 void KeepClipboardText()
 {
+    // Only an X11 clipboard ends with its owner; other platforms keep their own rules.
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard->ownsClipboard() || HasClipboardManager())
+    if (!x11Connection() || !clipboard->ownsClipboard() || HasClipboardManager())
         return;
     const QString text = clipboard->text();
     if (text.isEmpty())

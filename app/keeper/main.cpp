@@ -56,6 +56,10 @@ int main(int argc, char* argv[])
     // The keeper holds no folder of the user's: they may be removed while it runs.
     QDir::setCurrent(QDir::rootPath());
     QGuiApplication application(argc, argv);
+    // Only an X11 clipboard needs keeping; anywhere else the keeper would
+    // serve nobody for a day.
+    if (!application.nativeInterface<QNativeInterface::QX11Application>())
+        return 1;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(text, QClipboard::Clipboard);
     if (!clipboard->ownsClipboard())

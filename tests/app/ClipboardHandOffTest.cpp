@@ -83,10 +83,14 @@ TEST(ClipboardHandOff, KeeperThatCannotServeIsReportedAndChangesNothing)
     struct Case {
         QString keeper;
         QString text;
+        QByteArray platform; // the keeper's
     };
-    for (const Case& c : { Case { QStringLiteral("/no/such/keeper"), QStringLiteral("x") },
-             Case { Keeper, QString() } }) {
-        EXPECT_EQ(ClipboardHandOff::StartKeeper(c.keeper, c.text, 15000), 0) << c.keeper.toStdString();
+    for (const Case& c : { Case { QStringLiteral("/no/such/keeper"), QStringLiteral("x"), "xcb" },
+             Case { Keeper, QString(), "xcb" }, Case { Keeper, QStringLiteral("x"), "offscreen" } }) {
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        qputenv("QT_QPA_PLATFORM", c.platform);
+        EXPECT_EQ(ClipboardHandOff::StartKeeper(c.keeper, c.text, 15000), 0) << c.keeper.toStdString() << " " << c.platform.constData();
+        qputenv("QT_QPA_PLATFORM", platform);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
     }
     while (::waitpid(-1, nullptr, WNOHANG) > 0) {
