@@ -88,6 +88,9 @@ pid_t spawnKeeper(const QByteArray& path, int input, int output)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    // Nothing else of this process (its instance channel, the web engine's
+    // sockets) may live on in the keeper.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signalSet;
