@@ -72,6 +72,16 @@ TEST(KeyboardLayout, CodesFollowTheKeysOfEachLayout)
     }
 }
 
+TEST(KeyboardLayout, UnknownLayoutAndKeysGiveNoCode)
+{
+    EXPECT_FALSE(KeyboardLayout::FromNames("no-such-layout"));
+    const auto us = KeyboardLayout::FromNames("us");
+    ASSERT_TRUE(us);
+    for (const quint32 keycode : { 0u, 9u /* Esc */, 87u /* keypad 1 */, 255u, 256u, 0xFFFFFFFFu })
+        EXPECT_EQ(us->VirtualKey(keycode), 0) << keycode;
+    EXPECT_EQ(us->KeyName(0x90), "") << "a code no key of the layout has";
+}
+
 TEST(KeyboardLayout, EveryCodeOfTheMainBlockHasOneKeyOnEveryLayout)
 {
     const quint8 codes[] = { '0', '1', '5', '9', 'A', 'Q', 'Z', 0xBA, 0xBB, 0xBC, 0xBD, 0xBE, 0xBF, 0xC0, 0xDB, 0xDC,
