@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
