@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The text of a profile ("INI") file held as its lines, with the rules the
+// settings rely on: section and key names match without regard to case, a
+// value is replaced in place, a new key goes to the end of its section and a
+// new section to the end of the text. Lines are kept as their bytes, so lines
+// this class never touches (comments, garbage, invalid UTF-8) are written back
+// exactly as they were read, each with its own line end.
+class ProfileText {
+public:
+    // The longest value a read returns, as a 1024-character buffer allows.
+    static constexpr int MaxValueLength = 1023;
+
+    static ProfileText parse(const QByteArray& bytes);
+    QByteArray serialize() const;
+
+    // The value as stored (blanks around it removed), or none when the section
+    // or key is missing. Only the first section of a name is looked at.
+    std::optional<QString> rawValue(const QString& section, const QString& key) const;
+    // What a read returns: one enclosing pair of quotes dropped, then cut.
+    static QString readBack(const QString& rawValue);
+
+    // False when the names or the value cannot be written as one line.
+    bool setValue(const QString& section, const QString& key, const QString& value);
+    // Removes every section of this name with all its lines.
+    void removeSection(const QString& section);
+
+    static bool isValidSectionName(const QString& section);
+    static bool isValidKeyName(const QString& key);
+    static bool isValidValue(const QString& value);
+
+private:
+    struct Line {
+        QByteArray text;
+        QByteArray end; // "\r\n", "\n", "\r" or empty for a last line without one
+    };
+
+    std::optional<QString> sectionNameOf(const Line& line) const;
+    std::optional<QString> keyNameOf(const Line& line) const;
+    // Index of the first header line of the section, or -1.
+    qsizetype findSection(const QString& section) const;
+    // One past the section's last line (the next header or the end).
+    qsizetype sectionEnd(qsizetype header) const;
+    qsizetype findKey(qsizetype header, const QString& key) const;
+    void insertLine(qsizetype index, const QByteArray& text);
+
+    bool m_hasBom = false;
+    QByteArray m_lineEnd = "\r\n";
+    std::vector<Line> m_lines;
+};
