@@ -40,7 +40,10 @@ TForm::TForm(QWidget* parent)
     setCentralWidget(m_clientArea);
 }
 
-TForm::~TForm() = default;
+TForm::~TForm()
+{
+    guarded(this, [this] { OnDestroy(this); });
+}
 
 void TForm::SetMenu(TMainMenu* menu)
 {

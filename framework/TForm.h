@@ -48,6 +48,8 @@ public:
     TNotifyEvent OnShow;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
+    // Raised as the form is destroyed, while its components still exist.
+    TNotifyEvent OnDestroy;
 
     void DoResize();
 
