@@ -253,21 +253,30 @@ void TPropsStorage::loadComponent(const QMetaProperty& property, const QString& 
     if (text.isEmpty())
         return;
     if (sameAsciiText(text, QStringLiteral("(null)"))) {
-        property.write(Object, QVariant::fromValue<QObject*>(nullptr));
+        writeComponent(property, nullptr);
         return;
     }
     const qsizetype dot = text.indexOf(u'.');
     if (dot < 0) {
-        property.write(Object, QVariant::fromValue(findOwnedComponent(Owner, text)));
+        writeComponent(property, findOwnedComponent(Owner, text));
         return;
     }
     const QString ownerName = text.left(dot).trimmed();
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (qobject_cast<TForm*>(window) && sameAsciiText(window->objectName(), ownerName)) {
-            property.write(Object, QVariant::fromValue(findOwnedComponent(window, text.mid(dot + 1).trimmed())));
+            writeComponent(property, findOwnedComponent(window, text.mid(dot + 1).trimmed()));
             return;
         }
     }
+}
+
+// A component of another class than the property's counts as none.
+void TPropsStorage::writeComponent(const QMetaProperty& property, QObject* component)
+{
+    const QMetaObject* type = property.metaType().metaObject();
+    if (component && !(type && component->metaObject()->inherits(type)))
+        component = nullptr;
+    property.write(Object, QVariant(property.metaType(), &component));
 }
 
 std::unique_ptr<TPropsStorage> TPropsStorage::nestedStorage(QObject* object, const QString& prefix) const

@@ -56,6 +56,7 @@ private:
     void assignText(const QMetaProperty& property, Kind kind, const QString& text);
     QString componentText(const QObject* component) const;
     void loadComponent(const QMetaProperty& property, const QString& text);
+    void writeComponent(const QMetaProperty& property, QObject* component);
     void storeStringList(const QMetaProperty& property);
     void loadStringList(const QMetaProperty& property);
     std::unique_ptr<TPropsStorage> nestedStorage(QObject* object, const QString& prefix) const;
