@@ -22,10 +22,18 @@ QByteArray readAll(const QString& fileName)
     return file.readAll();
 }
 
+// A file without any write permission counts as read-only also for a user
+// whom the system would let write it.
+bool isReadOnly(const QFileInfo& info)
+{
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
+}
+
 bool changeFile(const QString& fileName, const std::function<bool(ProfileText&)>& change)
 {
     const QFileInfo info(fileName);
-    if (fileName.isEmpty() || info.isDir() || (info.exists() && !info.isWritable()))
+    if (fileName.isEmpty() || info.isDir() || isReadOnly(info))
         return false;
     QLockFile lock(fileName + QStringLiteral(".lock"));
     if (!lock.tryLock(LockTimeoutMs))

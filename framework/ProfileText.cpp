@@ -46,53 +46,56 @@ bool hasLineBreak(const QString& text)
 ProfileText ProfileText::parse(const QByteArray& bytes)
 {
     ProfileText profile;
-    qsizetype pos = 0;
-    if (bytes.startsWith(Bom)) {
-        profile.m_hasBom = true;
-        pos = Bom.size();
-    }
-    bool lineEndKnown = false;
-    while (pos < bytes.size()) {
-        qsizetype end = pos;
-        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
-            ++end;
-        Line line { bytes.mid(pos, end - pos), {} };
-        if (end < bytes.size()) {
-            const bool crlf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
-            line.end = bytes.mid(end, crlf ? 2 : 1);
+    profile.m_bytes = bytes;
+    profile.index();
+    // Lines added later end as the file's first line does.
+    for (const Line& line : profile.m_lines)
+        if (line.endLength > 0) {
+            profile.m_lineEnd = profile.m_bytes.mid(line.start + line.length, line.endLength);
+            break;
         }
-        // Lines added later end as the file's first line does.
-        if (!lineEndKnown && !line.end.isEmpty()) {
-            profile.m_lineEnd = line.end;
-            lineEndKnown = true;
-        }
-        pos = end + line.end.size();
-        profile.m_lines.push_back(std::move(line));
-    }
     return profile;
+}
+
+void ProfileText::index()
+{
+    m_lines.clear();
+    const char* data = m_bytes.constData();
+    const qsizetype size = m_bytes.size();
+    qsizetype pos = m_bytes.startsWith(Bom) ? Bom.size() : 0;
+    while (pos < size) {
+        qsizetype end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        qsizetype endLength = 0;
+        if (end < size)
+            endLength = data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? 2 : 1;
+        m_lines.push_back({ pos, end - pos, endLength });
+        pos = end + endLength;
+    }
+}
+
+void ProfileText::splice(qsizetype from, qsizetype to, const QByteArray& bytes)
+{
+    m_bytes.replace(from, to - from, bytes);
+    index();
 }
 
 QByteArray ProfileText::serialize() const
 {
-    QByteArray bytes;
-    qsizetype size = m_hasBom ? Bom.size() : 0;
-    for (const Line& line : m_lines)
-        size += line.text.size() + line.end.size();
-    bytes.reserve(size);
-    if (m_hasBom)
-        bytes += Bom;
-    for (const Line& line : m_lines) {
-        bytes += line.text;
-        bytes += line.end;
-    }
-    return bytes;
+    return m_bytes;
 }
 
 std::optional<QString> ProfileText::sectionNameOf(const Line& line) const
 {
-    const QByteArray text = trimmedBlanks(line.text);
-    if (!text.startsWith('['))
+    // Most lines are keys: they are told apart without a copy.
+    const QByteArrayView view = textOf(line);
+    qsizetype first = 0;
+    while (first < view.size() && isBlank(view[first]))
+        ++first;
+    if (first == view.size() || view[first] != '[')
         return std::nullopt;
+    const QByteArray text = trimmedBlanks(view.toByteArray());
     qsizetype close = text.indexOf(']');
     if (close < 0)
         close = text.size();
@@ -101,10 +104,11 @@ std::optional<QString> ProfileText::sectionNameOf(const Line& line) const
 
 std::optional<QString> ProfileText::keyNameOf(const Line& line) const
 {
-    const qsizetype equals = line.text.indexOf('=');
+    const QByteArrayView text = textOf(line);
+    const qsizetype equals = text.indexOf('=');
     if (equals < 0)
         return std::nullopt;
-    return trimmedBlanks(QString::fromUtf8(line.text.left(equals)));
+    return trimmedBlanks(QString::fromUtf8(text.first(equals)));
 }
 
 qsizetype ProfileText::findSection(const QString& section) const
@@ -146,8 +150,8 @@ std::optional<QString> ProfileText::rawValue(const QString& section, const QStri
     const qsizetype line = findKey(header, key);
     if (line < 0)
         return std::nullopt;
-    const QByteArray& text = m_lines[line].text;
-    return trimmedBlanks(QString::fromUtf8(text.mid(text.indexOf('=') + 1)));
+    const QByteArrayView text = textOf(m_lines[line]);
+    return trimmedBlanks(QString::fromUtf8(text.sliced(text.indexOf('=') + 1)));
 }
 
 QString ProfileText::readBack(const QString& rawValue)
@@ -184,10 +188,16 @@ bool ProfileText::isValidValue(const QString& value)
 
 void ProfileText::insertLine(qsizetype index, const QByteArray& text)
 {
-    // The line before the new one may be a last line without a line end.
-    if (index > 0 && m_lines[index - 1].end.isEmpty())
-        m_lines[index - 1].end = m_lineEnd;
-    m_lines.insert(m_lines.begin() + index, Line { text, m_lineEnd });
+    QByteArray bytes = text + m_lineEnd;
+    qsizetype at = m_bytes.startsWith(Bom) ? Bom.size() : 0;
+    if (index > 0) {
+        const Line& before = m_lines[index - 1];
+        at = before.start + before.length + before.endLength;
+        // The line before may be a last line without a line end.
+        if (before.endLength == 0)
+            bytes.prepend(m_lineEnd);
+    }
+    splice(at, at, bytes);
 }
 
 bool ProfileText::setValue(const QString& section, const QString& key, const QString& value)
@@ -203,14 +213,15 @@ bool ProfileText::setValue(const QString& section, const QString& key, const QSt
     }
     const qsizetype line = findKey(header, key);
     if (line >= 0) {
-        QByteArray& text = m_lines[line].text;
-        text = text.left(text.indexOf('=') + 1) + value.toUtf8();
+        const Line& found = m_lines[line];
+        const qsizetype valueStart = found.start + textOf(found).indexOf('=') + 1;
+        splice(valueStart, found.start + found.length, value.toUtf8());
         return true;
     }
     // After the section's last line that is not blank, so that blank lines
     // before the next section stay there.
     qsizetype insertAt = sectionEnd(header);
-    while (insertAt > header + 1 && trimmedBlanks(m_lines[insertAt - 1].text).isEmpty())
+    while (insertAt > header + 1 && trimmedBlanks(textOf(m_lines[insertAt - 1]).toByteArray()).isEmpty())
         --insertAt;
     insertLine(insertAt, keyLine);
     return true;
@@ -218,6 +229,9 @@ bool ProfileText::setValue(const QString& section, const QString& key, const QSt
 
 void ProfileText::removeSection(const QString& section)
 {
-    for (qsizetype header = findSection(section); header >= 0; header = findSection(section))
-        m_lines.erase(m_lines.begin() + header, m_lines.begin() + sectionEnd(header));
+    for (qsizetype header = findSection(section); header >= 0; header = findSection(section)) {
+        const qsizetype end = sectionEnd(header);
+        const qsizetype to = end < qsizetype(m_lines.size()) ? m_lines[end].start : m_bytes.size();
+        splice(m_lines[header].start, to, {});
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -11,7 +12,8 @@
 // value is replaced in place, a new key goes to the end of its section and a
 // new section to the end of the text. Lines are kept as their bytes, so lines
 // this class never touches (comments, garbage, invalid UTF-8) are written back
-// exactly as they were read, each with its own line end.
+// exactly as they were read, each with its own line end. The text stays one
+// byte buffer with an index of its lines, so that a large file costs one scan.
 class ProfileText {
 public:
     // The longest value a read returns, as a 1024-character buffer allows.
@@ -37,12 +39,17 @@ public:
 
 private:
     struct Line {
-        QByteArray text;
-        QByteArray end; // "\r\n", "\n", "\r" or empty for a last line without one
+        qsizetype start;
+        qsizetype length;
+        qsizetype endLength; // 2 for CR LF, 1 for LF or CR, 0 for a last line without one
     };
 
+    QByteArrayView textOf(const Line& line) const { return QByteArrayView(m_bytes).sliced(line.start, line.length); }
     std::optional<QString> sectionNameOf(const Line& line) const;
     std::optional<QString> keyNameOf(const Line& line) const;
+    void index();
+    // Replaces the bytes from..to and indexes the text again.
+    void splice(qsizetype from, qsizetype to, const QByteArray& bytes);
     // Index of the first header line of the section, or -1.
     qsizetype findSection(const QString& section) const;
     // One past the section's last line (the next header or the end).
@@ -50,7 +57,7 @@ private:
     qsizetype findKey(qsizetype header, const QString& key) const;
     void insertLine(qsizetype index, const QByteArray& text);
 
-    bool m_hasBom = false;
+    QByteArray m_bytes;
     QByteArray m_lineEnd = "\r\n";
     std::vector<Line> m_lines;
 };
