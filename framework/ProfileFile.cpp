@@ -26,7 +26,7 @@ QByteArray readAll(const QString& fileName)
 // whom the system would let write it.
 bool isReadOnly(const QFileInfo& info)
 {
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
