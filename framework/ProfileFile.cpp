@@ -1,23 +1,19 @@
 #include "ProfileFile.h"
 
-#include "ProfileText.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 
-#include <functional>
-
 namespace {
 
-// Another copy of the program holds the lock only for one write.
+// Another copy of the program holds the lock only for one save.
 constexpr int LockTimeoutMs = 5000;
 
 QByteArray readAll(const QString& fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (fileName.isEmpty() || QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
 }
@@ -30,47 +26,94 @@ bool isReadOnly(const QFileInfo& info)
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
-bool changeFile(const QString& fileName, const std::function<bool(ProfileText&)>& change)
+} // namespace
+
+ProfileFile::ProfileFile(const QString& fileName)
+    : m_fileName(fileName)
 {
-    const QFileInfo info(fileName);
-    if (fileName.isEmpty() || info.isDir() || isReadOnly(info))
-        return false;
-    QLockFile lock(fileName + QStringLiteral(".lock"));
-    if (!lock.tryLock(LockTimeoutMs))
-        return false;
-    ProfileText profile = ProfileText::parse(readAll(fileName));
-    if (!change(profile))
-        return false;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = profile.serialize();
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
 }
 
-} // namespace
+ProfileFile::~ProfileFile()
+{
+    commit();
+}
+
+QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue)
+{
+    if (!m_text)
+        m_text = ProfileText::parse(readAll(m_fileName));
+    const auto value = m_text->rawValue(section, key);
+    return value ? ProfileText::readBack(*value) : defaultValue.left(ProfileText::MaxValueLength);
+}
+
+bool ProfileFile::beginChange()
+{
+    if (m_lock)
+        return true;
+    const QFileInfo info(m_fileName);
+    if (m_fileName.isEmpty() || info.isDir() || isReadOnly(info))
+        return false;
+    auto lock = std::make_unique<QLockFile>(m_fileName + QStringLiteral(".lock"));
+    if (!lock->tryLock(LockTimeoutMs))
+        return false;
+    m_lock = std::move(lock);
+    m_text = ProfileText::parse(readAll(m_fileName));
+    return true;
+}
+
+bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value)
+{
+    if (!ProfileText::isValidSectionName(section) || !ProfileText::isValidKeyName(key) || !ProfileText::isValidValue(value))
+        return false;
+    if (!beginChange())
+        return false;
+    m_text->setValue(section, key, value);
+    m_isChanged = true;
+    return true;
+}
+
+bool ProfileFile::eraseSection(const QString& section)
+{
+    if (!beginChange())
+        return false;
+    m_text->removeSection(section);
+    m_isChanged = true;
+    return true;
+}
+
+bool ProfileFile::commit()
+{
+    if (!m_lock)
+        return true;
+    bool isWritten = true;
+    if (m_isChanged) {
+        QSaveFile file(m_fileName);
+        const QByteArray bytes = m_text->serialize();
+        isWritten = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    }
+    m_isChanged = false;
+    m_lock.reset();
+    // What another program writes after this is read anew.
+    if (!isWritten)
+        m_text.reset();
+    return isWritten;
+}
 
 QString ProfileFile::ReadString(const QString& fileName, const QString& section, const QString& key,
     const QString& defaultValue)
 {
-    std::optional<QString> value;
-    if (!fileName.isEmpty() && !QFileInfo(fileName).isDir())
-        value = ProfileText::parse(readAll(fileName)).rawValue(section, key);
-    return value ? ProfileText::readBack(*value) : defaultValue.left(ProfileText::MaxValueLength);
+    return ProfileFile(fileName).readString(section, key, defaultValue);
 }
 
 bool ProfileFile::WriteString(const QString& fileName, const QString& section, const QString& key,
     const QString& value)
 {
-    return changeFile(fileName, [&](ProfileText& profile) { return profile.setValue(section, key, value); });
+    ProfileFile file(fileName);
+    return file.writeString(section, key, value) && file.commit();
 }
 
 bool ProfileFile::EraseSection(const QString& fileName, const QString& section)
 {
-    return changeFile(fileName, [&](ProfileText& profile) {
-        profile.removeSection(section);
-        return true;
-    });
+    ProfileFile file(fileName);
+    return file.eraseSection(section) && file.commit();
 }

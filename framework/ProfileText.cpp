@@ -60,25 +60,46 @@ ProfileText ProfileText::parse(const QByteArray& bytes)
 void ProfileText::index()
 {
     m_lines.clear();
+    indexRange(m_bytes.startsWith(Bom) ? Bom.size() : 0, m_bytes.size(), m_lines);
+}
+
+void ProfileText::indexRange(qsizetype from, qsizetype to, std::vector<Line>& lines) const
+{
     const char* data = m_bytes.constData();
-    const qsizetype size = m_bytes.size();
-    qsizetype pos = m_bytes.startsWith(Bom) ? Bom.size() : 0;
-    while (pos < size) {
+    qsizetype pos = from;
+    while (pos < to) {
         qsizetype end = pos;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
+        while (end < to && data[end] != '\n' && data[end] != '\r')
             ++end;
         qsizetype endLength = 0;
-        if (end < size)
-            endLength = data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? 2 : 1;
-        m_lines.push_back({ pos, end - pos, endLength });
+        if (end < to)
+            endLength = data[end] == '\r' && end + 1 < to && data[end + 1] == '\n' ? 2 : 1;
+        lines.push_back({ pos, end - pos, endLength });
         pos = end + endLength;
     }
 }
 
-void ProfileText::splice(qsizetype from, qsizetype to, const QByteArray& bytes)
+void ProfileText::replaceLines(qsizetype first, qsizetype last, const QByteArray& bytes)
 {
+    const qsizetype count = qsizetype(m_lines.size());
+    const qsizetype from = first < count ? m_lines[first].start : m_bytes.size();
+    const qsizetype to = last < count ? m_lines[last].start : m_bytes.size();
     m_bytes.replace(from, to - from, bytes);
-    index();
+    const qsizetype joint = from + bytes.size();
+    // Bytes that now meet may read differently: a CR before an LF, or a
+    // byte-order mark at the start. Such a text is indexed whole again.
+    if ((joint > 0 && joint < m_bytes.size() && m_bytes[joint - 1] == '\r' && m_bytes[joint] == '\n')
+        || (from == 0 && m_bytes.startsWith(Bom))) {
+        index();
+        return;
+    }
+    std::vector<Line> added;
+    indexRange(from, joint, added);
+    const qsizetype delta = bytes.size() - (to - from);
+    for (qsizetype i = last; i < count; ++i)
+        m_lines[i].start += delta;
+    m_lines.erase(m_lines.begin() + first, m_lines.begin() + last);
+    m_lines.insert(m_lines.begin() + first, added.begin(), added.end());
 }
 
 QByteArray ProfileText::serialize() const
@@ -188,16 +209,13 @@ bool ProfileText::isValidValue(const QString& value)
 
 void ProfileText::insertLine(qsizetype index, const QByteArray& text)
 {
-    QByteArray bytes = text + m_lineEnd;
-    qsizetype at = m_bytes.startsWith(Bom) ? Bom.size() : 0;
-    if (index > 0) {
-        const Line& before = m_lines[index - 1];
-        at = before.start + before.length + before.endLength;
-        // The line before may be a last line without a line end.
-        if (before.endLength == 0)
-            bytes.prepend(m_lineEnd);
+    // The line before may be a last line without a line end.
+    if (index > 0 && m_lines[index - 1].endLength == 0) {
+        const QByteArray before = textOf(m_lines[index - 1]).toByteArray();
+        replaceLines(index - 1, index, before + m_lineEnd + text + m_lineEnd);
+        return;
     }
-    splice(at, at, bytes);
+    replaceLines(index, index, text + m_lineEnd);
 }
 
 bool ProfileText::setValue(const QString& section, const QString& key, const QString& value)
@@ -214,8 +232,9 @@ bool ProfileText::setValue(const QString& section, const QString& key, const QSt
     const qsizetype line = findKey(header, key);
     if (line >= 0) {
         const Line& found = m_lines[line];
-        const qsizetype valueStart = found.start + textOf(found).indexOf('=') + 1;
-        splice(valueStart, found.start + found.length, value.toUtf8());
+        const QByteArrayView text = textOf(found);
+        const QByteArray end = m_bytes.mid(found.start + found.length, found.endLength);
+        replaceLines(line, line + 1, text.first(text.indexOf('=') + 1).toByteArray() + value.toUtf8() + end);
         return true;
     }
     // After the section's last line that is not blank, so that blank lines
@@ -230,8 +249,6 @@ bool ProfileText::setValue(const QString& section, const QString& key, const QSt
 void ProfileText::removeSection(const QString& section)
 {
     for (qsizetype header = findSection(section); header >= 0; header = findSection(section)) {
-        const qsizetype end = sectionEnd(header);
-        const qsizetype to = end < qsizetype(m_lines.size()) ? m_lines[end].start : m_bytes.size();
-        splice(m_lines[header].start, to, {});
+        replaceLines(header, sectionEnd(header), {});
     }
 }

@@ -48,8 +48,11 @@ private:
     std::optional<QString> sectionNameOf(const Line& line) const;
     std::optional<QString> keyNameOf(const Line& line) const;
     void index();
-    // Replaces the bytes from..to and indexes the text again.
-    void splice(qsizetype from, qsizetype to, const QByteArray& bytes);
+    // Appends the index of the lines in bytes from..to.
+    void indexRange(qsizetype from, qsizetype to, std::vector<Line>& lines) const;
+    // Replaces lines first..last (with their line ends) by bytes made of whole
+    // lines, and indexes only those.
+    void replaceLines(qsizetype first, qsizetype last, const QByteArray& bytes);
     // Index of the first header line of the section, or -1.
     qsizetype findSection(const QString& section) const;
     // One past the section's last line (the next header or the end).

@@ -20,6 +20,10 @@ public:
     // Raises "Unable to write to <file name>" when the store refuses.
     virtual void WriteString(const QString& section, const QString& key, const QString& value) = 0;
     virtual void EraseSection(const QString& section) = 0;
+    // Puts what was written into the file, if the store keeps it until
+    // then; raises as WriteString does. Freeing the store does it too, but
+    // without a report.
+    virtual void UpdateFile() { }
 
     // A missing key or text that does not convert gives the default.
     int ReadInteger(const QString& section, const QString& key, int defaultValue);

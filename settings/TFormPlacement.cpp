@@ -193,10 +193,13 @@ QString TFormPlacement::ReadString(const QString& section, const QString& key, c
 
 void TFormPlacement::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    if (m_store)
+    if (m_store) {
         IniStore::WriteString(m_store.get(), section, key, value);
-    else
-        IniStore::WriteString(createStore().get(), section, key, value);
+        return;
+    }
+    const std::unique_ptr<TCustomIniFile> store = createStore();
+    IniStore::WriteString(store.get(), section, key, value);
+    store->UpdateFile();
 }
 
 void TFormPlacement::RestoreFormPlacement()
@@ -219,6 +222,7 @@ void TFormPlacement::SaveFormPlacement()
         return;
     OpenStore store(this);
     WritePlacement();
+    m_store->UpdateFile();
     OnSavePlacement(this);
     m_saved = true;
 }

@@ -12,19 +12,40 @@ namespace {
 
 } // namespace
 
+TIniFile::TIniFile(const QString& fileName)
+    : TCustomIniFile(fileName)
+{
+}
+
+TIniFile::~TIniFile() = default;
+
+// Opened at the first use, so that creating the store touches nothing.
+ProfileFile& TIniFile::file()
+{
+    if (!m_file)
+        m_file = std::make_unique<ProfileFile>(FileName());
+    return *m_file;
+}
+
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue)
 {
-    return ProfileFile::ReadString(FileName(), section, key, defaultValue);
+    return file().readString(section, key, defaultValue);
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    if (!ProfileFile::WriteString(FileName(), section, key, value))
+    if (!file().writeString(section, key, value))
         raiseWriteFailure(FileName());
 }
 
 void TIniFile::EraseSection(const QString& section)
 {
-    if (!ProfileFile::EraseSection(FileName(), section))
+    if (!file().eraseSection(section))
+        raiseWriteFailure(FileName());
+}
+
+void TIniFile::UpdateFile()
+{
+    if (m_file && !m_file->commit())
         raiseWriteFailure(FileName());
 }

@@ -17,6 +17,7 @@ public:
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) override;
     void WriteString(const QString& section, const QString& key, const QString& value) override;
     void EraseSection(const QString& section) override;
+    void UpdateFile() override { sync(); }
 
 private:
     QString groupOf(const QString& section) const;

@@ -63,6 +63,7 @@ TEST(IniStore, QuotedTextSurvivesTheFileButNotTheOtherStore)
     };
     for (const auto& c : cases) {
         WriteString(&file, QStringLiteral("S"), QStringLiteral("k"), QString::fromLatin1(c.value));
+        file.UpdateFile();
         EXPECT_TRUE(TestSupport::readFile(path).contains(QByteArray("k=") + c.inFile + "\r\n")) << c.value << TestSupport::readFile(path).toStdString();
         EXPECT_EQ(ReadString(&file, QStringLiteral("S"), QStringLiteral("k"), {}), QString::fromLatin1(c.value)) << c.value;
     }
@@ -145,6 +146,7 @@ TEST(IniStore, PositionKeysWithAndWithoutTheScreenSuffix)
     file.WriteString(QStringLiteral("S"), QStringLiteral("NormPos"), QStringLiteral("1,2,3,4"));
     EXPECT_EQ(ReadPosStr(&file, QStringLiteral("S"), QStringLiteral("NormPos")), "1,2,3,4") << "falls back to the key without suffix";
     WritePosStr(&file, QStringLiteral("S"), QStringLiteral("NormPos"), QStringLiteral("5,6,7,8"));
+    file.UpdateFile();
     EXPECT_EQ(TestSupport::readFile(path), "[S]\r\nNormPos(800x600)=1,2,3,4\r\nNormPos=5,6,7,8\r\nNormPos" + suffix.toLatin1() + "=5,6,7,8\r\n");
     file.WriteString(QStringLiteral("S"), QStringLiteral("NormPos"), QStringLiteral("9,9,9,9"));
     EXPECT_EQ(ReadPosStr(&file, QStringLiteral("S"), QStringLiteral("NormPos")), "5,6,7,8") << "the screen's own key first";
