@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Exception.h"
+#include "ExceptionBoundary.h"
 #include "TEvent.h"
 #include "TForm.h"
 #include "TMessage.h"
@@ -90,6 +91,7 @@ public:
 
 private:
     void adoptForm(std::unique_ptr<TForm> form);
+    void followMainFormState(bool minimized);
     void showLowLevelReport(const QString& className);
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
@@ -108,16 +110,3 @@ private:
 
 // The application object, set while one exists.
 extern TApplication* Application;
-
-// Runs fn and hands anything it throws to the application object with the
-// given sender: the boundary between Qt's dispatch and our handlers.
-template <typename Fn>
-void guarded(TObject* sender, Fn&& fn)
-{
-    try {
-        fn();
-    } catch (...) {
-        if (Application)
-            Application->HandleException(sender);
-    }
-}

@@ -1,7 +1,7 @@
 #include "TForm.h"
 
+#include "ExceptionBoundary.h"
 #include "KeyMap.h"
-#include "TApplication.h"
 #include "TComponent.h"
 #include "TMainMenu.h"
 
@@ -85,16 +85,6 @@ bool TForm::IsShortCut(const QKeyEvent* event)
     return shortCut != 0 && m_menu->IsShortCut(shortCut);
 }
 
-bool TForm::event(QEvent* event)
-{
-    try {
-        return QMainWindow::event(event);
-    } catch (...) {
-        Application->HandleException(this);
-        return true;
-    }
-}
-
 void TForm::closeEvent(QCloseEvent* event)
 {
     event->ignore();
@@ -105,9 +95,9 @@ void TForm::closeEvent(QCloseEvent* event)
         OnClose(this, action);
         if (action == caNone)
             return;
-        if (Application && Application->MainForm() == this) {
-            Application->Terminate();
+        if (m_endsApplication) {
             event->accept();
+            emit closedAsMainForm();
             return;
         }
         if (action == caMinimize)
@@ -121,20 +111,7 @@ void TForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        routeWindowStateChange();
-}
-
-// The window manager's minimise and restore of the main window become the
-// application's minimise and restore commands, so they notify exactly once.
-void TForm::routeWindowStateChange()
-{
-    if (!Application || Application->MainForm() != this)
-        return;
-    const bool minimized = isMinimized();
-    if (minimized == Application->IsMinimized())
-        return;
-    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
-    Application->WndProc(message);
+        emit minimizedChanged(isMinimized());
 }
 
 void TForm::showEvent(QShowEvent* event)

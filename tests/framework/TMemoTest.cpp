@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using TestSupport::readFile;
 
 namespace {
@@ -137,12 +140,24 @@ TEST_F(TMemoTest, SaveReportsFilesItCannotCreateOrFill)
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), "Cannot create file " + missing);
     }
+    // Only a regular file is written: a device (or a FIFO) in its place
+    // fails at once instead of blocking or swallowing the text.
+    EXPECT_THROW(memo.Lines()->SaveToFile(QStringLiteral("/dev/full")), EFCreateError);
+    // A file that cannot grow stands for a full disk.
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 1;
+    setrlimit(RLIMIT_FSIZE, &tiny);
     try {
-        memo.Lines()->SaveToFile(QStringLiteral("/dev/full"));
-        FAIL() << "a full disk must not pass as success";
+        memo.Lines()->SaveToFile(file("full.tex"));
+        ADD_FAILURE() << "a full disk must not pass as success";
     } catch (const EWriteError& e) {
         EXPECT_EQ(e.Message(), "Stream write error");
     }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(TMemoTest, BinaryTextIsKeptAndSavedWithoutCrash)
