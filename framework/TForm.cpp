@@ -114,8 +114,9 @@ void TForm::changeEvent(QEvent* event)
         emit minimizedChanged(isMinimized());
 }
 
-void TForm::showEvent(QShowEvent* event)
+void TForm::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    guarded(this, [this] { OnShow(this); });
+    if (visible && !isVisible())
+        guarded(this, [this] { OnShow(this); });
+    QMainWindow::setVisible(visible);
 }

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -302,15 +303,30 @@ void TFormPlacement::loadWindowState(TForm* form)
         // The whole program minimises once the message loop runs, with the
         // minimise hand-over that goes with it.
         form->setWindowState(form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        QTimer::singleShot(0, Application, [] {
-            if (!Application)
-                return;
-            TMessage message { Messages::WM_SYSCOMMAND, Messages::SC_MINIMIZE, 0, 0 };
-            Application->WndProc(message);
-        });
+        minimizeApplicationOnceShown(form);
         return;
     }
     form->setWindowState((form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | state);
+}
+
+// A window manager ignores a minimise asked for before it has put the window
+// on the screen, so the command waits until the window is exposed (or a few
+// seconds have passed).
+void TFormPlacement::minimizeApplicationOnceShown(TForm* form)
+{
+    auto* poll = new QTimer(this);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, this, [poll, form = QPointer<TForm>(form), tries = 0]() mutable {
+        const bool exposed = form && form->windowHandle() && form->windowHandle()->isExposed();
+        if (!exposed && ++tries < 300)
+            return;
+        poll->deleteLater();
+        if (!form || !Application)
+            return;
+        TMessage message { Messages::WM_SYSCOMMAND, Messages::SC_MINIMIZE, 0, 0 };
+        guarded(Application, [&] { Application->WndProc(message); });
+    });
+    poll->start();
 }
 
 int TFormPlacement::ShowCmd() const

@@ -87,6 +87,7 @@ private:
     void loadWindowPlacement(TForm* form);
     void loadNormalRect(TForm* form);
     void loadWindowState(TForm* form);
+    void minimizeApplicationOnceShown(TForm* form);
     void writeWindowPlacement(TForm* form);
     void adjustMaximizedPosition();
     void restoreActiveControl(TForm* form);
