@@ -2,13 +2,82 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDeadlineTimer>
 #include <QLockFile>
-#include <QSaveFile>
+#include <QThread>
+#include <QTemporaryFile>
+
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 // Another copy of the program holds the lock only for one save.
 constexpr int LockTimeoutMs = 5000;
+
+} // namespace
+
+#ifdef Q_OS_UNIX
+// The lock file beside the settings file, held with an advisory lock: the
+// system drops it when its holder ends, crash or not, so it never goes stale.
+// The holder deletes the file when it is done; a waiter that then finds it
+// holds the lock of a deleted file tries again.
+class ProfileLock {
+public:
+    explicit ProfileLock(const QString& fileName)
+        : m_path(QFile::encodeName(fileName))
+    {
+    }
+    ~ProfileLock()
+    {
+        if (m_fd < 0)
+            return;
+        ::unlink(m_path.constData());
+        ::close(m_fd);
+    }
+    ProfileLock(const ProfileLock&) = delete;
+    ProfileLock& operator=(const ProfileLock&) = delete;
+
+    bool tryLock(int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        do {
+            const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0)
+                return false;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                struct stat held {};
+                struct stat named {};
+                if (::fstat(fd, &held) == 0 && ::stat(m_path.constData(), &named) == 0
+                    && held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                    m_fd = fd;
+                    return true;
+                }
+            }
+            ::close(fd);
+            QThread::msleep(2);
+        } while (!deadline.hasExpired());
+        return false;
+    }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+};
+#else
+class ProfileLock : public QLockFile {
+public:
+    using QLockFile::QLockFile;
+};
+#endif
+
+namespace {
 
 QByteArray readAll(const QString& fileName)
 {
@@ -24,6 +93,32 @@ bool isReadOnly(const QFileInfo& info)
 {
     constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
+}
+
+// Writes a temporary file beside the target and renames it over the target,
+// which replaces it in one step: a crash leaves the old file or the new one.
+// The data is not forced to the disk first (that costs a disk round trip on
+// every save); the file systems in use order a rename after the data it
+// replaces.
+bool replaceFile(const QString& fileName, const QByteArray& bytes)
+{
+    const QFileInfo info(fileName);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : fileName;
+    const QFile::Permissions permissions = info.exists()
+        ? QFileInfo(target).permissions()
+        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QTemporaryFile temporary(target + QStringLiteral(".XXXXXX"));
+    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
+        return false;
+    temporary.setPermissions(permissions);
+    temporary.close();
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temporary.fileName().toStdU16String()),
+        std::filesystem::path(target.toStdU16String()), error);
+    if (error)
+        return false;
+    temporary.setAutoRemove(false);
+    return true;
 }
 
 } // namespace
@@ -53,7 +148,7 @@ bool ProfileFile::beginChange()
     const QFileInfo info(m_fileName);
     if (m_fileName.isEmpty() || info.isDir() || isReadOnly(info))
         return false;
-    auto lock = std::make_unique<QLockFile>(m_fileName + QStringLiteral(".lock"));
+    auto lock = std::make_unique<ProfileLock>(m_fileName + QStringLiteral(".lock"));
     if (!lock->tryLock(LockTimeoutMs))
         return false;
     m_lock = std::move(lock);
@@ -85,12 +180,7 @@ bool ProfileFile::commit()
 {
     if (!m_lock)
         return true;
-    bool isWritten = true;
-    if (m_isChanged) {
-        QSaveFile file(m_fileName);
-        const QByteArray bytes = m_text->serialize();
-        isWritten = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    }
+    const bool isWritten = !m_isChanged || replaceFile(m_fileName, m_text->serialize());
     m_isChanged = false;
     m_lock.reset();
     // What another program writes after this is read anew.

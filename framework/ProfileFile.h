@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-class QLockFile;
+class ProfileLock;
 
 // Profile-string access to a settings file. Reads never fail: a missing file,
 // section or key gives the default. The file is read once and then answered
@@ -46,6 +46,6 @@ private:
 
     QString m_fileName;
     std::optional<ProfileText> m_text;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<ProfileLock> m_lock;
     bool m_isChanged = false;
 };

@@ -116,6 +116,7 @@ TEST(ProfileFile, CreatesOnFirstWriteAndReadsBack)
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("s"), QStringLiteral("K"), QStringLiteral("def")), "v");
     ASSERT_TRUE(ProfileFile::EraseSection(path, QStringLiteral("S")));
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("def")), "def");
+    EXPECT_TRUE(QFile::permissions(path).testFlag(QFile::ReadOther)) << "an ordinary file, not a private temporary one";
     // Nothing is left beside the file: no temporary file, no lock.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("a.ini") });
 }
