@@ -13,7 +13,10 @@ struct TMessage {
 };
 
 namespace Messages {
+inline constexpr quint32 WM_DESTROY = 0x0002;
 inline constexpr quint32 WM_QUERYENDSESSION = 0x0011;
+inline constexpr quint32 WM_QUIT = 0x0012;
+inline constexpr quint32 WM_GETMINMAXINFO = 0x0024;
 inline constexpr quint32 WM_SYSCOMMAND = 0x0112;
 
 inline constexpr quintptr SC_MINIMIZE = 0xF020;

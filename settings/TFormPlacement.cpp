@@ -5,6 +5,8 @@
 #include "TIniFile.h"
 #include "TRegIniFile.h"
 #include "TWinMinMaxInfo.h"
+#include "TWindowHook.h"
+#include "WindowProcedure.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -88,7 +90,9 @@ private:
 TFormPlacement::TFormPlacement(QObject* owner)
     : TComponent(owner)
     , m_minMaxInfo(new TWinMinMaxInfo(this))
+    , m_hook(new TWindowHook(this))
 {
+    m_hook->AfterMessage = TWindowHook::THookMessageEvent(this, &TFormPlacement::WndMessage);
     if (qobject_cast<TForm*>(owner))
         m_options = TPlacementOptions(fpState | fpPosition);
     m_minMaxInfo->OnChange = [this] { limitsChanged(); };
@@ -97,6 +101,8 @@ TFormPlacement::TFormPlacement(QObject* owner)
 TFormPlacement::~TFormPlacement()
 {
     m_store.reset();
+    if (!m_formGone)
+        m_hook->SetWinControl(nullptr);
     TForm* form = Form();
     if (m_tookOverEvents && form && !m_formGone) {
         form->removeEventFilter(this);
@@ -150,7 +156,7 @@ void TFormPlacement::Loaded()
     m_maximizeAllowed = form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint);
     if (m_preventResize)
         applyPreventResize();
-    applyLimits();
+    updateHook();
 }
 
 void TFormPlacement::FormShow(TObject* sender)
@@ -174,6 +180,8 @@ void TFormPlacement::FormDestroy(TObject* sender)
         guarded(this, [this] { SaveFormPlacement(); });
         m_destroying = false;
     }
+    // Let go of the window while it is still whole.
+    m_hook->SetWinControl(nullptr);
     m_formGone = true;
     m_previousOnDestroy(sender);
 }
@@ -415,7 +423,7 @@ void TFormPlacement::limitsChanged()
 {
     adjustMaximizedPosition();
     if (!IsLoading())
-        applyLimits();
+        updateHook();
 }
 
 void TFormPlacement::applyPreventResize()
@@ -436,27 +444,52 @@ void TFormPlacement::applyPreventResize()
     }
     m_active = wasActive;
     if (!IsLoading())
-        applyLimits();
+        updateHook();
 }
 
-// The limits reach the window as its smallest and largest size; a form that
-// may not be resized keeps the size it has.
-void TFormPlacement::applyLimits()
+// The hook watches the form only while there are limits to answer with.
+void TFormPlacement::updateHook()
 {
     TForm* form = Form();
-    if (!form)
+    m_hook->SetWinControl(form && (m_preventResize || !m_minMaxInfo->IsEmpty()) ? form : nullptr);
+    if (form)
+        WindowProcedure::UpdateSizeLimits(form);
+}
+
+// Runs after the form's own window procedure and never marks a message
+// handled. A window that may not be resized keeps its current size.
+void TFormPlacement::WndMessage(TObject*, TMessage& message, bool&)
+{
+    TForm* form = Form();
+    if (message.Msg != Messages::WM_GETMINMAXINFO || !form)
         return;
+    auto* info = reinterpret_cast<TMinMaxInfo*>(message.LParam);
     if (m_preventResize) {
-        form->setFixedSize(form->size());
-        m_limitsApplied = true;
+        if (form->isVisible()) {
+            info->minTrackSize = form->size();
+            info->maxTrackSize = form->size();
+        }
+        message.Result = 1;
         return;
     }
-    // A form that never had limits keeps the sizes its layout gives it.
-    if (m_minMaxInfo->IsEmpty() && !m_limitsApplied)
-        return;
-    m_limitsApplied = !m_minMaxInfo->IsEmpty();
-    const TWinMinMaxInfo::MinMaxInfo& info = m_minMaxInfo->Info();
-    form->setMinimumSize(qMax(0, info.minTrackSize.width()), qMax(0, info.minTrackSize.height()));
-    form->setMaximumSize(info.maxTrackSize.width() > 0 ? info.maxTrackSize.width() : QWIDGETSIZE_MAX,
-        info.maxTrackSize.height() > 0 ? info.maxTrackSize.height() : QWIDGETSIZE_MAX);
+    const TWinMinMaxInfo& limits = *m_minMaxInfo;
+    if (limits.IsEmpty())
+        info->maxPosition = QPoint(0, 0);
+    if (limits.MinTrackWidth())
+        info->minTrackSize.setWidth(limits.MinTrackWidth());
+    if (limits.MinTrackHeight())
+        info->minTrackSize.setHeight(limits.MinTrackHeight());
+    if (limits.MaxTrackWidth())
+        info->maxTrackSize.setWidth(limits.MaxTrackWidth());
+    if (limits.MaxTrackHeight())
+        info->maxTrackSize.setHeight(limits.MaxTrackHeight());
+    if (limits.MaxSizeWidth())
+        info->maxSize.setWidth(limits.MaxSizeWidth());
+    if (limits.MaxSizeHeight())
+        info->maxSize.setHeight(limits.MaxSizeHeight());
+    if (limits.MaxPosLeft())
+        info->maxPosition.setX(limits.MaxPosLeft());
+    if (limits.MaxPosTop())
+        info->maxPosition.setY(limits.MaxPosTop());
+    message.Result = 1;
 }

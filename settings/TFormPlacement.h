@@ -11,6 +11,8 @@
 
 class TCustomIniFile;
 class TWinMinMaxInfo;
+class TWindowHook;
+struct TMessage;
 
 // Keeps its form's placement (position, size, window state) in the settings:
 // restored when the form is shown, saved when it closes, or when it is
@@ -73,6 +75,7 @@ protected:
     virtual void ReadPlacement();
     TCustomIniFile* Store() const { return m_store.get(); }
     TForm* Form() const { return qobject_cast<TForm*>(Owner()); }
+    TWindowHook* Hook() const { return m_hook; }
     void MarkRestored() { m_restored = true; }
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -93,7 +96,8 @@ private:
     void restoreActiveControl(TForm* form);
     void limitsChanged();
     void applyPreventResize();
-    void applyLimits();
+    void updateHook();
+    void WndMessage(TObject* sender, TMessage& message, bool& handled);
     QPoint maximizedPosition() const;
 
     bool m_active = true;
@@ -111,7 +115,7 @@ private:
     bool m_maximizeAllowed = true;
     bool m_tookOverEvents = false;
     bool m_formGone = false;
-    bool m_limitsApplied = false;
+    TWindowHook* m_hook = nullptr;
     TNotifyEvent m_previousOnShow;
     TForm::TCloseQueryEvent m_previousOnCloseQuery;
     TNotifyEvent m_previousOnDestroy;

@@ -81,8 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t op = input.byte();
         const QString section = op & 0x10 ? input.text(8) : Sections[input.byte() % Sections.size()];
         const QString key = op & 0x20 ? input.text(8) : Keys[input.byte() % Keys.size()];
+        // The fixed names and the few that came up last.
         sections.append(section);
         keys.append(key);
+        if (sections.size() > Sections.size() + 4) {
+            sections.removeAt(Sections.size());
+            keys.removeAt(Keys.size());
+        }
         const Snapshot before = snapshot(profile, sections, keys);
         const QByteArray bytesBefore = profile.serialize();
 
