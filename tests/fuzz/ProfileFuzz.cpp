@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The fixed names and the few that came up last.
         sections.append(section);
         keys.append(key);
-        if (sections.size() > Sections.size() + 4) {
+        if (sections.size() > Sections.size() + 2) {
             sections.removeAt(Sections.size());
             keys.removeAt(Keys.size());
         }
