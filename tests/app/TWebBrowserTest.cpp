@@ -205,6 +205,9 @@ TEST_F(TWebBrowserTest, PageRefusesToNavigateAway)
     // Not even to one of its own resources, which would replace the page and
     // end every later refresh.
     m_browser->page()->load(page.resolved(QUrl(QStringLiteral("preview.js"))));
+    TestSupport::pump(1000);
+    EXPECT_EQ(m_browser->page()->url(), page);
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("x^2"));
     m_browser->page()->load(QUrl(QStringLiteral("file:///etc/passwd")));
     js("location.href = 'https://example.org/'; window.open('https://example.org/'); ''");
     ASSERT_TRUE(show("y^2"));
