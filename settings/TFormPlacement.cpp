@@ -39,9 +39,13 @@ int wordOr(const QStringList& words, int index, int defaultValue)
     return index < words.size() ? IniStore::StrToIntDef(words[index], defaultValue) : defaultValue;
 }
 
+std::optional<bool> windowsCanBePlacedOverride;
+
 // Where no program may place its windows, only size and state are restored.
 bool windowsCanBePlaced()
 {
+    if (windowsCanBePlacedOverride)
+        return *windowsCanBePlacedOverride;
     return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
 }
 
@@ -86,6 +90,11 @@ public:
 private:
     TFormPlacement* m_placement;
 };
+
+void TFormPlacement::SetWindowsCanBePlacedForTesting(std::optional<bool> canBePlaced)
+{
+    windowsCanBePlacedOverride = canBePlaced;
+}
 
 TFormPlacement::TFormPlacement(QObject* owner)
     : TComponent(owner)

@@ -8,6 +8,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 
 class TCustomIniFile;
 class TWinMinMaxInfo;
@@ -65,6 +66,10 @@ public:
     // this call alone.
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue);
     void WriteString(const QString& section, const QString& key, const QString& value);
+
+    // Test seam: whether the windowing system lets programs place their
+    // windows (it does not on Wayland); none asks the platform.
+    static void SetWindowsCanBePlacedForTesting(std::optional<bool> canBePlaced);
 
     // The form's placement as the settings hold it.
     int ShowCmd() const;

@@ -1,4 +1,5 @@
 #include "MainFormFixture.h"
+#include "TFormPlacement.h"
 #include "TMemo.h"
 #include "TMenuItem.h"
 #include "TTimer.h"
@@ -148,6 +149,17 @@ TEST_F(SettingsPersistence, PlacementComesBack)
         }
         Application->ResetForTesting();
     }
+}
+
+TEST_F(SettingsPersistence, WhereWindowsCannotBePlacedSizeAndStateStillComeBack)
+{
+    TFormPlacement::SetWindowsCanBePlacedForTesting(false);
+    const QByteArray ppi = "PixelsPerInch=" + QByteArray::number(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch())) + "\r\n";
+    startShown(Section + ppi + "NormPos=100,120,600,520\r\nShowCmd=3\r\n");
+    TFormPlacement::SetWindowsCanBePlacedForTesting(std::nullopt);
+    EXPECT_EQ(form->normalGeometry().size(), QSize(500, 400));
+    EXPECT_EQ(form->normalGeometry().topLeft(), QPoint(282, 150)) << "the place stays the designed one";
+    EXPECT_TRUE(form->isMaximized());
 }
 
 TEST_F(SettingsPersistence, WindowStateComesBack)

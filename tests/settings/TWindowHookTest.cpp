@@ -120,6 +120,27 @@ TEST(TWindowHook, SubscriberExceptionsAreReportedAndTheOfferingGoesOn)
     EXPECT_EQ(journal.entries, (QStringList { "first before 400", "own 400", "first after 400" }));
 }
 
+TEST(TWindowHook, RecreatedWindowKeepsTheSubscription)
+{
+    TForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QObject owner;
+    Journal journal;
+    journal.hook(&owner, QStringLiteral("hook"), &form);
+
+    // A new set of border icons means a new native window.
+    form.setWindowFlag(Qt::WindowMaximizeButtonHint, !form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    form.show();
+    EXPECT_TRUE(journal.entries.contains(QStringLiteral("hook before 2")));
+    journal.entries.clear();
+    journal.send(&form, WM_USER);
+    EXPECT_TRUE(journal.entries.isEmpty()) << "not offered until the posted request is handled";
+    QCoreApplication::sendPostedEvents();
+    journal.send(&form, WM_USER);
+    EXPECT_EQ(journal.entries, (QStringList { "hook before 400", "hook after 400" }));
+}
+
 TEST(TFormPlacement, LimitsAndResizeLockReachTheWindow)
 {
     TForm form;
