@@ -16,6 +16,7 @@ class TMemo : public QPlainTextEdit {
     Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
     Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
     Q_PROPERTY(bool WantTabs READ WantTabs WRITE SetWantTabs)
+    Q_PROPERTY(bool HideSelection READ HideSelection WRITE SetHideSelection)
 
 public:
     enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -39,18 +40,27 @@ public:
     void SetWordWrap(bool wordWrap);
     bool WantTabs() const { return !tabChangesFocus(); }
     void SetWantTabs(bool wantTabs) { setTabChangesFocus(!wantTabs); }
+    // While true the selection is not drawn when the editor lacks the focus.
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hideSelection);
 
     TNotifyEvent OnChange;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void change();
     void updateWrapping();
+    void updateSelectionPalette();
+    void insertPastedText(const QString& text);
 
     std::unique_ptr<TMemoStrings> m_lines;
     TScrollStyle m_scrollBars = ssNone;
     bool m_wordWrap = true;
+    bool m_hideSelection = true;
     bool m_isAssigningText = false;
+    bool m_isUpdatingPalette = false;
 };
