@@ -40,7 +40,10 @@ TForm::TForm(QWidget* parent)
     setCentralWidget(m_clientArea);
 }
 
-TForm::~TForm() = default;
+TForm::~TForm()
+{
+    guarded(this, [this] { OnDestroy(this); });
+}
 
 void TForm::SetMenu(TMainMenu* menu)
 {
@@ -111,8 +114,9 @@ void TForm::changeEvent(QEvent* event)
         emit minimizedChanged(isMinimized());
 }
 
-void TForm::showEvent(QShowEvent* event)
+void TForm::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    guarded(this, [this] { OnShow(this); });
+    if (visible && !isVisible())
+        guarded(this, [this] { OnShow(this); });
+    QMainWindow::setVisible(visible);
 }
