@@ -117,6 +117,9 @@ struct Sample {
     double toPaint = -1;
     double toRendered = 0;
     double renderer = 0;
+    // The refresh's own work before the text leaves for the page: writing
+    // and reading the file and packaging the text.
+    double refresh = 0;
 };
 
 // The main window's pane and a bare page of the typesetter in a window of
@@ -161,7 +164,10 @@ public:
         m_renderedAt = -1;
         const qint64 start = m_clock.nsecsElapsed();
         m_form->Now1Click(m_form);
-        return finish(m_paneProbe, start, [this] { return m_renderedAt; }, isPaintExpected);
+        const double refresh = ms(m_clock.nsecsElapsed() - start);
+        Sample sample = finish(m_paneProbe, start, [this] { return m_renderedAt; }, isPaintExpected);
+        sample.refresh = refresh;
+        return sample;
     }
 
     Sample bare(const QString& text)
@@ -212,8 +218,8 @@ private:
 
 void print(const QString& group, const char* path, const Sample& sample)
 {
-    std::printf("S\t%s\t%s\t%.3f\t%.3f\t%.3f\n", qPrintable(group), path, sample.toPaint, sample.toRendered,
-        sample.renderer);
+    std::printf("S\t%s\t%s\t%.3f\t%.3f\t%.3f\t%.3f\n", qPrintable(group), path, sample.toPaint, sample.toRendered,
+        sample.renderer, sample.refresh);
 }
 
 // Both sides show the same text; which goes first alternates by round.
@@ -259,7 +265,9 @@ void measureFormula(SideBySide& run, const BenchCorpus::Entry& entry, int round,
 // Child: rounds of every measurement, one sample a line.
 int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas)
 {
-    QTemporaryDir dir;
+    // The main window writes its settings beside the executable when the
+    // application object goes, after this function returns.
+    static QTemporaryDir dir;
     TKelvaneMainForm* form = startMainWindow(dir.path(), FirstFormula);
     SideBySide run(form);
     if (!run.start()) {
@@ -317,7 +325,7 @@ Results gatherLatency(int batches, const QStringList& arguments)
         const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
         for (const QString& line : lines) {
             const QStringList f = line.split(QLatin1Char('\t'));
-            if (f.size() != 6 || f[0] != QLatin1String("S"))
+            if (f.size() != 7 || f[0] != QLatin1String("S"))
                 continue;
             if (!results.groups.contains(f[1]))
                 results.groups.append(f[1]);
@@ -379,7 +387,9 @@ void reportLatency(const Results& results)
 // monotonic time of the view's first paint after the first render.
 int runFirstPaint()
 {
-    QTemporaryDir dir;
+    // The main window writes its settings beside the executable when the
+    // application object goes, after this function returns.
+    static QTemporaryDir dir;
     QElapsedTimer clock;
     clock.start();
     PaintProbe probe(clock);
@@ -404,7 +414,9 @@ int runFirstPaint()
 // Child: a process showing a typical formula, then reporting its tree's memory.
 int runMemory(const QString& kind)
 {
-    QTemporaryDir dir;
+    // The main window writes its settings beside the executable when the
+    // application object goes, after this function returns.
+    static QTemporaryDir dir;
     bool isShown = false;
     std::unique_ptr<QWebEngineView> bareView;
     if (kind == QLatin1String("pane")) {

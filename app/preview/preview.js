@@ -201,6 +201,19 @@
         return (part.display ? "d" : "i") + definitions.length + ":" + definitions + part.source;
     }
 
+    // A display formula ends a block of the page when its key says so, so
+    // the blocks depend on the pieces themselves and an insertion or a
+    // deletion changes only the block it falls in; a block ends at the first
+    // display formula after MaxBlockPieces pieces at the latest.
+    const MaxBlockPieces = 64;
+
+    function endsBlock(key) {
+        let hash = 0;
+        for (let j = 0; j < key.length; ++j)
+            hash = (hash * 31 + key.charCodeAt(j)) | 0;
+        return (hash & 15) === 0;
+    }
+
     function build(part, key, macros, definitions) {
         if (part.text !== undefined)
             return { key: key, node: document.createTextNode(part.text) };
@@ -209,9 +222,13 @@
         const after = Object.assign({}, macros);
         const node = typeset(part.source, part.display, after);
         const afterDefinitions = describeMacros(after);
-        if (afterDefinitions === definitions)
-            return { key: key, node: node, macros: macros, definitions: definitions };
-        return { key: key, node: node, macros: after, definitions: afterDefinitions };
+        const entry = { key: key, node: node, macros: macros, definitions: definitions,
+            isDisplay: part.display, isCut: part.display && endsBlock(key) };
+        if (afterDefinitions !== definitions) {
+            entry.macros = after;
+            entry.definitions = afterDefinitions;
+        }
+        return entry;
     }
 
     // The entries of the shown pieces by key, each list in page order, so a
@@ -246,27 +263,83 @@
                 definitions = entry.definitions;
             }
         }
-        arrange(next.map((entry) => entry.node));
+        arrange(blocks(next));
         shown = next;
         shownText = text;
     }
 
-    // Puts the nodes into the page in this order with as few moves as it
-    // can: pieces that are gone leave first, so a deletion or an insertion
-    // moves nothing else.
-    function arrange(nodes) {
-        const kept = new Set(nodes);
-        for (const child of Array.from(content.childNodes)) {
-            if (!kept.has(child))
-                child.remove();
+    // The nodes of the pieces, cut into the blocks of the page.
+    function blocks(entries) {
+        const result = [];
+        let block = [];
+        for (const entry of entries) {
+            block.push(entry.node);
+            if (entry.isCut || (entry.isDisplay && block.length >= MaxBlockPieces)) {
+                result.push(block);
+                block = [];
+            }
         }
-        let cursor = content.firstChild;
+        if (block.length > 0)
+            result.push(block);
+        return result;
+    }
+
+    // Puts the nodes into parent in this order with as few moves as it can.
+    function order(parent, nodes) {
+        let cursor = parent.firstChild;
         for (const node of nodes) {
             if (node === cursor)
                 cursor = cursor.nextSibling;
             else
-                content.insertBefore(node, cursor);
+                parent.insertBefore(node, cursor);
         }
+    }
+
+    // The page is a list of blocks of pieces. A block out of view is neither
+    // laid out nor drawn, so a change lays out only the blocks in view and
+    // the engine keeps track of a few dozen blocks rather than of every
+    // formula. Pieces that are gone leave first, and a block keeps the
+    // element of the first of its pieces already shown, so a deletion or an
+    // insertion moves nothing else.
+    function arrange(nodeBlocks) {
+        const kept = new Set();
+        for (const nodes of nodeBlocks) {
+            for (const node of nodes)
+                kept.add(node);
+        }
+        const oldBlocks = Array.from(content.children);
+        for (const element of oldBlocks) {
+            for (const child of Array.from(element.childNodes)) {
+                if (!kept.has(child))
+                    child.remove();
+            }
+        }
+        const claimed = new Set();
+        const elements = nodeBlocks.map((nodes) => {
+            let element = nodes.map((node) => node.parentNode).find(
+                (parent) => parent !== null && parent.parentNode === content && !claimed.has(parent));
+            if (element === undefined) {
+                element = document.createElement("div");
+                element.className = "preview-block";
+            }
+            claimed.add(element);
+            order(element, nodes);
+            // Until it is first laid out, a block counts as tall as its
+            // formulas would be, so the scroll bar comes out about right.
+            if (element.pieceCount !== nodes.length) {
+                element.pieceCount = nodes.length;
+                element.style.containIntrinsicSize = "auto " + (3 * nodes.length) + "em";
+            }
+            return element;
+        });
+        for (const element of oldBlocks) {
+            if (!claimed.has(element))
+                element.remove();
+        }
+        order(content, elements);
+        // A text of one block is shown whole: containment would only cost
+        // the engine a second pass to find that the block is in view.
+        content.classList.toggle("preview-blocks", elements.length > 1);
     }
 
     // Updates the shown text in place, so the scroll position stays where

@@ -16,6 +16,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 
 #include <signal.h>
@@ -121,7 +122,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     // Each piece of the page as "source" and whether it kept its node from
     // the text before (=) or is new (*). Text runs are shown in quotes.
     const auto pieces = [this] {
-        return js("Array.from(document.getElementById('content').childNodes).map((n) => "
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes)).map((n) => "
                   "  (n.nodeType === 3 ? \"'\" + n.data + \"'\" : n.querySelector('annotation, .preview-source').textContent)"
                   "  + (n.isKept ? '=' : '*')).join(' ')");
     };
@@ -147,7 +148,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(show(c.before)) << c.before;
-        js("for (const n of document.getElementById('content').childNodes) n.isKept = true; ''");
+        js("for (const n of document.querySelectorAll('#content > div')) for (const p of n.childNodes) p.isKept = true; ''");
         ASSERT_TRUE(show(c.after)) << c.after;
         EXPECT_EQ(pieces().toStdString(), c.expected) << c.before << " -> " << c.after;
         ASSERT_TRUE(show("")) << "clearing";
@@ -156,6 +157,46 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     ASSERT_TRUE(show("$\\gdef\\r{p}$ $$\\r$$"));
     ASSERT_TRUE(show("$\\gdef\\r{s}$ $$\\r$$"));
     EXPECT_EQ(js("document.querySelector('.preview-display .katex-html').textContent"), QStringLiteral("s"));
+}
+
+TEST_F(TWebBrowserTest, LongTextKeepsItsNodesAcrossBlocks)
+{
+    // A text long enough to come in several blocks; each edit is given as
+    // the formulas after it, "*" marking the one that must be typeset anew.
+    QStringList formulas;
+    for (int i = 0; i < 300; ++i)
+        formulas.append(QStringLiteral("f_{%1}").arg(i));
+    const auto text = [](const QStringList& list) {
+        QByteArray bytes;
+        for (const QString& formula : list)
+            bytes += "$$" + QString(formula).remove(QLatin1Char('*')).toUtf8() + "$$\n";
+        return bytes;
+    };
+    const auto edited = [&](const std::function<void(QStringList&)>& edit) {
+        QStringList list = formulas;
+        edit(list);
+        return list;
+    };
+    const QList<QStringList> cases = {
+        edited([](QStringList& l) { l[150] = QStringLiteral("g*"); }),
+        edited([](QStringList& l) { l.prepend(QStringLiteral("g*")); }),
+        edited([](QStringList& l) { l.removeAt(100); }),
+        edited([](QStringList& l) { l.move(10, 299); }),
+        edited([](QStringList& l) { l.insert(200, QStringLiteral("g*")); l.removeFirst(); }),
+    };
+    for (const QStringList& after : cases) {
+        ASSERT_TRUE(show(text(formulas)));
+        EXPECT_GT(count("#content > div"), 2);
+        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+        ASSERT_TRUE(show(text(after)));
+        QStringList expected;
+        for (const QString& formula : after)
+            expected.append(formula.endsWith(QLatin1Char('*')) ? formula : formula + QLatin1Char('='));
+        EXPECT_EQ(js("Array.from(document.getElementById('content').children).flatMap((b) => Array.from(b.childNodes))"
+                     "  .map((n) => n.querySelector('annotation').textContent + (n.isKept ? '=' : '*')).join(' ')"),
+            expected.join(QLatin1Char(' ')));
+        ASSERT_TRUE(show(""));
+    }
 }
 
 TEST_F(TWebBrowserTest, TypesetFormulasTripNoSecurityPolicy)
