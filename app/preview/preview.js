@@ -263,6 +263,11 @@
                 definitions = entry.definitions;
             }
         }
+        // What no piece took any more has left the text.
+        for (const list of reusable.values()) {
+            for (const entry of list)
+                entry.node.remove();
+        }
         arrange(blocks(next));
         shown = next;
         shownText = text;
@@ -298,27 +303,21 @@
     // The page is a list of blocks of pieces. A block out of view is neither
     // laid out nor drawn, so a change lays out only the blocks in view and
     // the engine keeps track of a few dozen blocks rather than of every
-    // formula. Pieces that are gone leave first, and a block keeps the
-    // element of the first of its pieces already shown, so a deletion or an
-    // insertion moves nothing else.
+    // formula. A block keeps the element of the first of its pieces already
+    // shown, so a deletion or an insertion moves nothing else.
     function arrange(nodeBlocks) {
-        const kept = new Set();
-        for (const nodes of nodeBlocks) {
-            for (const node of nodes)
-                kept.add(node);
-        }
         const oldBlocks = Array.from(content.children);
-        for (const element of oldBlocks) {
-            for (const child of Array.from(element.childNodes)) {
-                if (!kept.has(child))
-                    child.remove();
-            }
-        }
         const claimed = new Set();
         const elements = nodeBlocks.map((nodes) => {
-            let element = nodes.map((node) => node.parentNode).find(
-                (parent) => parent !== null && parent.parentNode === content && !claimed.has(parent));
-            if (element === undefined) {
+            let element = null;
+            for (const node of nodes) {
+                const parent = node.parentNode;
+                if (parent !== null && parent.parentNode === content && !claimed.has(parent)) {
+                    element = parent;
+                    break;
+                }
+            }
+            if (element === null) {
                 element = document.createElement("div");
                 element.className = "preview-block";
             }
