@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -79,13 +80,20 @@ QString TMemoStrings::Text() const
     return m_memo->Text();
 }
 
+// The text is encoded before the file is touched, so the file is short only
+// while it is written. The file is opened without blocking and written only
+// when it is a regular file: a FIFO or a device of that name would otherwise
+// hang the program or swallow the text. Such a file is left as it was.
 void TMemoStrings::SaveToFile(const QString& fileName) const
 {
-    const QByteArray path = QFile::encodeName(fileName);
-    FileDescriptor fd(::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
     const QByteArray bytes = Text().toUtf8();
+    const QByteArray path = QFile::encodeName(fileName);
+    FileDescriptor fd(::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    struct stat status {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
+    if (::ftruncate(fd.get(), 0) != 0)
+        throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
     if (!writeAll(fd.get(), bytes))
         throw EWriteError(QStringLiteral("Stream write error"));
     // A failing close can mean the data never reached the disk.

@@ -7,8 +7,16 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::readFile;
 
@@ -137,12 +145,52 @@ TEST_F(TMemoTest, SaveReportsFilesItCannotCreateOrFill)
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), "Cannot create file " + missing);
     }
+    // A full disk, as a file size limit of two bytes: the write stops short.
+    const QString path = file("full.tex");
+    struct rlimit previous {};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = previous;
+    tiny.rlim_cur = 2;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
     try {
-        memo.Lines()->SaveToFile(QStringLiteral("/dev/full"));
-        FAIL() << "a full disk must not pass as success";
+        memo.Lines()->SaveToFile(path);
+        ADD_FAILURE() << "a full disk must not pass as success";
     } catch (const EWriteError& e) {
         EXPECT_EQ(e.Message(), "Stream write error");
     }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(readFile(path), QByteArray("x^"));
+}
+
+// Only a regular file (or a new one) is written: anything else of that name
+// fails at once, as a file that cannot be created, and is left as it was.
+TEST_F(TMemoTest, SaveWritesOnlyRegularFiles)
+{
+    memo.SetText(QStringLiteral("x^2"));
+    const QString fifo = file("fifo.tex");
+    const QString fifoWithReader = file("read.tex");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoWithReader).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifoWithReader).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.tex")));
+
+    const QString cases[] = { fifo, fifoWithReader, file("folder.tex"), QStringLiteral("/dev/full"),
+        QStringLiteral("/dev/null") };
+    for (const QString& path : cases) {
+        try {
+            memo.Lines()->SaveToFile(path);
+            ADD_FAILURE() << "written: " << path.toStdString();
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message(), "Cannot create file " + path);
+        }
+    }
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "nothing reached the FIFO's reader";
+    ::close(reader);
+    EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo)) << "the FIFO is still there";
 }
 
 TEST_F(TMemoTest, BinaryTextIsKeptAndSavedWithoutCrash)
