@@ -184,8 +184,11 @@ void TKelvaneMainForm::Splitter1PosChanged(TObject*)
 
 void TKelvaneMainForm::FormCreate(TObject* sender)
 {
-    m_previewFileName = ChangeExtension(Application->ExeName(), QStringLiteral(".tex"));
-    FormStorage1->SetIniFileName(ChangeExtension(Application->ExeName(), QStringLiteral(".ini")));
+    // An executable path without a name gives no file names at all, as for a
+    // folder that cannot be written: no file is made anywhere else.
+    const QString exeName = Application->ExeName();
+    m_previewFileName = exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".tex"));
+    FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".ini")));
     AppEvents1Restore(sender);
 }
 

@@ -99,14 +99,23 @@ void TApplication::SetTitle(const QString& title)
     m_title = title;
 }
 
+// The executable's link is read directly: the toolkit's own path is empty
+// when a folder name is not valid UTF-8, which would turn every file named
+// from it into a file of the current folder.
 QString TApplication::ExeName() const
 {
-    return m_exeName.isEmpty() ? applicationFilePath() : m_exeName;
+    if (m_exeName)
+        return *m_exeName;
+#ifdef Q_OS_LINUX
+    return FileNames::LinkTarget();
+#else
+    return applicationFilePath();
+#endif
 }
 
-void TApplication::SetExeName(const QString& path)
+void TApplication::SetExeName(std::optional<QString> path)
 {
-    m_exeName = path;
+    m_exeName = std::move(path);
 }
 
 void TApplication::adoptForm(std::unique_ptr<TForm> form)

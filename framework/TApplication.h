@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The one application object of the process. It owns the forms, runs the
@@ -45,9 +46,10 @@ public:
     QString Title() const { return m_title; }
     void SetTitle(const QString& title);
 
-    // The full path of the running executable; tests may set another one.
+    // The full path of the running executable, empty when its path has no
+    // name (bytes that are not valid UTF-8); tests may set another one.
     QString ExeName() const;
-    void SetExeName(const QString& path);
+    void SetExeName(std::optional<QString> path);
 
     template <class T>
     void CreateForm(T*& reference)
@@ -96,7 +98,7 @@ private:
     int presentMessageBox(const QString& text, const QString& caption, int flags);
 
     QString m_title;
-    QString m_exeName;
+    std::optional<QString> m_exeName;
     std::vector<std::unique_ptr<TForm>> m_forms;
     QPointer<TForm> m_mainForm;
     QPointer<QWidget> m_focusBeforeMinimize;
