@@ -145,17 +145,25 @@ void TApplication::Terminate()
 
 void TApplication::Minimize()
 {
+    if (m_isHandingOver) {
+        m_wantedMinimized = true;
+        return;
+    }
     if (m_isMinimized)
         return;
     m_isMinimized = true;
     m_focusBeforeMinimize = focusWidget();
     if (m_mainForm)
         m_mainForm->setWindowState(m_mainForm->windowState() | Qt::WindowMinimized);
-    OnMinimize(this);
+    handOver(OnMinimize);
 }
 
 void TApplication::Restore()
 {
+    if (m_isHandingOver) {
+        m_wantedMinimized = false;
+        return;
+    }
     if (!m_isMinimized)
         return;
     m_isMinimized = false;
@@ -167,7 +175,33 @@ void TApplication::Restore()
     }
     if (m_focusBeforeMinimize)
         m_focusBeforeMinimize->setFocus();
-    OnRestore(this);
+    handOver(OnRestore);
+}
+
+void TApplication::FollowWindowState(bool minimized)
+{
+    if (m_isHandingOver) {
+        m_wantedMinimized = minimized;
+        return;
+    }
+    if (minimized == m_isMinimized)
+        return;
+    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
+    WndProc(message);
+}
+
+// A hand-over copies or pastes the whole text, which takes a while for a long
+// one; the window manager may minimise or restore the window meanwhile. What
+// happened is followed afterwards, so that the hand-overs alternate and the
+// application ends in the window's real state.
+void TApplication::handOver(TNotifyEvent& event)
+{
+    m_wantedMinimized = m_isMinimized;
+    m_isHandingOver = true;
+    guarded(this, [&] { event(this); });
+    m_isHandingOver = false;
+    if (m_wantedMinimized != m_isMinimized)
+        FollowWindowState(m_wantedMinimized);
 }
 
 void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
@@ -307,6 +341,8 @@ void TApplication::ResetForTesting()
     m_forms.clear();
     m_mainForm = nullptr;
     m_isMinimized = false;
+    m_isHandingOver = false;
+    m_wantedMinimized = false;
     m_terminated = false;
     m_hooks.clear();
     OnMinimize = {};

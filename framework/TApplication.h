@@ -68,6 +68,10 @@ public:
     void Minimize();
     void Restore();
     bool IsMinimized() const { return m_isMinimized; }
+    // The main window reports whether it is really minimised; the application
+    // follows with its own minimise or restore. A report or request that comes
+    // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
+    void FollowWindowState(bool minimized);
 
     int MessageBox(const QString& text, const QString& caption, int flags);
     void SetMessageBoxPresenter(MessageBoxPresenter presenter);
@@ -96,6 +100,7 @@ private:
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
     int presentMessageBox(const QString& text, const QString& caption, int flags);
+    void handOver(TNotifyEvent& event);
 
     QString m_title;
     std::optional<QString> m_exeName;
@@ -104,6 +109,8 @@ private:
     QPointer<QWidget> m_focusBeforeMinimize;
     bool m_terminated = false;
     bool m_isMinimized = false;
+    bool m_isHandingOver = false;
+    bool m_wantedMinimized = false; // the latest state asked for during a hand-over
     std::vector<TMessageHook> m_hooks;
     MessageBoxPresenter m_presenter;
 };

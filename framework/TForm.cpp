@@ -7,6 +7,9 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -125,17 +128,40 @@ void TForm::changeEvent(QEvent* event)
 // application's minimise and restore commands, so they notify exactly once.
 void TForm::routeWindowStateChange()
 {
-    if (!Application || Application->MainForm() != this)
+    if (Application && Application->MainForm() == this)
+        Application->FollowWindowState(isMinimized());
+}
+
+// The toolkit reads the window manager's state property when it learns that
+// it changed; a restore that follows a minimise at once leaves the property
+// as it was by then, and the toolkit reports no change. The window's mapping
+// still tells.
+void TForm::WindowExposureChanged(bool exposed)
+{
+    if (!exposed) {
+        m_isUnmapped = true;
         return;
-    const bool minimized = isMinimized();
-    if (minimized == Application->IsMinimized())
-        return;
-    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
-    Application->WndProc(message);
+    }
+    const bool wasUnmapped = std::exchange(m_isUnmapped, false);
+    if (wasUnmapped && isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
 void TForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (!m_isWatchingExposure && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        m_isWatchingExposure = true;
+    }
     guarded(this, [this] { OnShow(this); });
+}
+
+bool TForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        const bool exposed = windowHandle()->isExposed();
+        guarded(this, [&] { WindowExposureChanged(exposed); });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -51,6 +51,11 @@ public:
 
     void DoResize();
 
+    // The window manager unmapped or mapped the window. A minimised window is
+    // never mapped: one mapped again after being unmapped has been restored,
+    // also when the toolkit missed the window manager's report of it.
+    void WindowExposureChanged(bool exposed);
+
 protected:
     // Runs once the components have been told they are loaded, before OnCreate.
     virtual void Loaded() { }
@@ -58,10 +63,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void routeWindowStateChange();
 
     QWidget* m_clientArea = nullptr;
     TMainMenu* m_menu = nullptr;
+    bool m_isWatchingExposure = false;
+    bool m_isUnmapped = false;
 };
