@@ -125,8 +125,12 @@ TInstanceChannel::Reach TInstanceChannel::claim()
     // A holder is never stale because of age, only because its process has
     // gone: a copy may run for weeks.
     lock->setStaleLockTime(0);
+    // A holder that ends normally removes its lock file; one that is there
+    // when the claim succeeds was left by a holder that died.
+    const bool wasLeftBehind = QFileInfo::exists(lockFilePath());
     if (lock->tryLock(0)) {
         m_lock = std::move(lock);
+        m_claimedAfterCrash = wasLeftBehind;
         return Reach::Claimed;
     }
     return lock->error() == QLockFile::LockFailedError ? Reach::Taken : Reach::Unavailable;

@@ -56,6 +56,9 @@ public:
     // Claiming side.
     Reach claim(); // Claimed, Taken or Unavailable
     bool isClaimed() const;
+    // True when this object's claim took over one left behind by a holder
+    // that died holding it, so that holder did not end normally.
+    bool claimedAfterCrash() const { return m_claimedAfterCrash; }
     // Answers requests from now on; needs the claim. A socket file left by a
     // dead claimer is removed first. Calling it again replaces the answerer.
     bool listen(Answerer answerer);
@@ -83,6 +86,7 @@ private:
 
     QString m_name;
     std::unique_ptr<QLockFile> m_lock;
+    bool m_claimedAfterCrash = false;
     QLocalServer* m_server = nullptr; // child of this object
     Answerer m_answerer;
     QSet<const QLocalSocket*> m_answering;

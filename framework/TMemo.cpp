@@ -70,9 +70,14 @@ void TMemo::CopyToClipboard()
     QGuiApplication::clipboard()->setText(text);
 }
 
+QString TMemo::ClipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
 void TMemo::PasteFromClipboard()
 {
-    const QString text = QGuiApplication::clipboard()->text();
+    const QString text = ClipboardText();
     if (text.isEmpty())
         return;
     // The cursor splits the text into lines at LF, CR LF and lone CR alike.

@@ -32,6 +32,9 @@ public:
     void SelectAll();
     void CopyToClipboard();
     void PasteFromClipboard();
+    // The clipboard's plain text as a paste would insert it; empty when it
+    // holds none.
+    static QString ClipboardText();
 
     TScrollStyle ScrollBars() const { return m_scrollBars; }
     void SetScrollBars(TScrollStyle scrollBars);
