@@ -255,8 +255,7 @@ void TKelvaneMainForm::Now1Click(TObject*)
     Timer1->SetEnabled(false);
     try {
         Memo1->Lines()->SaveToFile(m_previewFileName);
-        QVariant flags(0), targetFrameName(0), postData(0), headers(0);
-        WebBrowser1->Navigate(m_previewFileName, flags, targetFrameName, postData, headers);
+        WebBrowser1->Navigate(m_previewFileName);
     } catch (...) {
     }
 }

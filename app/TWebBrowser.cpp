@@ -22,13 +22,6 @@
 
 Q_LOGGING_CATEGORY(lcPreview, "tamsel.preview")
 
-// The page's resources live in a static library, so they are registered by
-// hand; the linker would otherwise drop them.
-static void initPreviewResources()
-{
-    Q_INIT_RESOURCE(preview);
-}
-
 namespace {
 
 QString cssColor(const QColor& color)
@@ -84,8 +77,6 @@ void TWebBrowser::PrepareEngine()
 {
     unthrottleFrames();
     PreviewSchemeHandler::registerScheme();
-    static const bool resourcesReady = (initPreviewResources(), true);
-    Q_UNUSED(resourcesReady);
 }
 
 TWebBrowser::TWebBrowser(QWidget* parent)
@@ -154,6 +145,11 @@ QList<QUrl> TWebBrowser::blockedRequests() const
 
 void TWebBrowser::Navigate(
     const QString& URL, QVariant& /*Flags*/, QVariant& /*TargetFrameName*/, QVariant& /*PostData*/, QVariant& /*Headers*/)
+{
+    Navigate(URL);
+}
+
+void TWebBrowser::Navigate(const QString& URL)
 {
     m_source = PreviewSource::read(URL);
     m_hasSource = true;

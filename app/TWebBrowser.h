@@ -38,8 +38,10 @@ public:
     ~TWebBrowser() override;
 
     // Reads the file at URL (a plain local path) anew on every call, also when
-    // the path is unchanged, and shows its text typeset. The four values are
-    // accepted for the caller's sake and not used.
+    // the path is unchanged, and shows its text typeset.
+    void Navigate(const QString& URL);
+    // The same, in the shape of the browser control's automation call; the
+    // four values are accepted and not used.
     void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
         QVariant& PostData, QVariant& Headers);
 

@@ -132,8 +132,7 @@ public:
             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
             file.write(text.toUtf8());
             file.close();
-            QVariant flags(0), target(0), post(0), headers(0);
-            m_browser->Navigate(m_panePath, flags, target, post, headers);
+            m_browser->Navigate(m_panePath);
         } else {
             m_browser->page()->runJavaScript(m_bareScript, [this, &renderedAt, &typesetMs](const QVariant& value) {
                 renderedAt = m_clock.nsecsElapsed();

@@ -1,15 +1,17 @@
 #include "TApplication.h"
 
 #include "FileNames.h"
-#include "TForm.h"
-#include "TMainMenu.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QWidget>
 
+#if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
+#define TAMSEL_HAS_CXXABI 1
+#endif
 #include <typeinfo>
 
 TApplication* Application = nullptr;
@@ -25,8 +27,11 @@ bool isRegistrationSwitch(const QString& argument)
         || rest.compare(u"UNREGSERVER", Qt::CaseInsensitive) == 0;
 }
 
+// The class name of the exception being handled, readable where the
+// compiler's run-time library can tell it.
 QString currentExceptionTypeName()
 {
+#ifdef TAMSEL_HAS_CXXABI
     const std::type_info* type = abi::__cxa_current_exception_type();
     if (!type)
         return QStringLiteral("unknown");
@@ -35,6 +40,9 @@ QString currentExceptionTypeName()
     const QString name = QString::fromUtf8(status == 0 && demangled ? demangled : type->name());
     std::free(demangled);
     return name;
+#else
+    return QStringLiteral("unknown");
+#endif
 }
 
 QMessageBox::Icon iconFor(int flags)
@@ -59,6 +67,7 @@ TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     Application = this;
+    ExceptionBoundary::SetReporter([this](TObject* sender) { HandleException(sender); });
     setQuitOnLastWindowClosed(false);
     m_title = DefaultTitle(ExeName());
     // Before a log-off the main window's close query runs (it saves the
@@ -72,13 +81,13 @@ TApplication::TApplication(int& argc, char** argv)
 TApplication::~TApplication()
 {
     m_forms.clear();
+    ExceptionBoundary::SetReporter({});
     Application = nullptr;
 }
 
 QString TApplication::DefaultTitle(const QString& exeName)
 {
-    QString name = FileNames::ExtractFileName(exeName);
-    name = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    QString name = QFileInfo(exeName).baseName();
     if (name.size() > 1)
         name = name.left(1) + name.mid(1).toLower();
     return name;
@@ -123,8 +132,12 @@ void TApplication::adoptForm(std::unique_ptr<TForm> form)
     TForm* created = form.get();
     m_forms.push_back(std::move(form));
     created->AfterConstruction();
-    if (!m_mainForm)
-        m_mainForm = created;
+    if (m_mainForm)
+        return;
+    m_mainForm = created;
+    created->SetEndsApplication(true);
+    connect(created, &TForm::closedAsMainForm, this, &TApplication::Terminate);
+    connect(created, &TForm::minimizedChanged, this, &TApplication::followMainFormState);
 }
 
 void TApplication::Run()
@@ -178,7 +191,9 @@ void TApplication::Restore()
     handOver(OnRestore);
 }
 
-void TApplication::FollowWindowState(bool minimized)
+// The window manager's minimise and restore of the main window become the
+// application's minimise and restore commands, so they notify exactly once.
+void TApplication::followMainFormState(bool minimized)
 {
     if (m_isHandingOver) {
         m_wantedMinimized = minimized;
@@ -201,7 +216,7 @@ void TApplication::handOver(TNotifyEvent& event)
     guarded(this, [&] { event(this); });
     m_isHandingOver = false;
     if (m_wantedMinimized != m_isMinimized)
-        FollowWindowState(m_wantedMinimized);
+        followMainFormState(m_wantedMinimized);
 }
 
 void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
@@ -300,10 +315,6 @@ void TApplication::applyWindowCommand(TMessage& message)
         else if ((message.WParam & 0xFFF0) == SC_RESTORE)
             Restore();
         break;
-    case WM_CLOSE:
-        if (m_mainForm)
-            m_mainForm->Close();
-        break;
     case WM_QUERYENDSESSION:
         message.Result = (m_mainForm && !m_mainForm->CloseQuery()) ? 0 : 1;
         break;
@@ -317,6 +328,7 @@ bool TApplication::offerKeyToMenu(QObject* receiver, QEvent* event)
     if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
         return false;
     auto* form = qobject_cast<TForm*>(static_cast<QWidget*>(receiver)->window());
+    // Menu shortcuts are matched before the focused control sees the key.
     return form && form->IsShortCut(static_cast<QKeyEvent*>(event));
 }
 
@@ -324,7 +336,6 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     // The last guard: no exception unwinds through Qt's event dispatch.
     try {
-        // Menu shortcuts are matched before the focused control sees the key.
         if (offerKeyToMenu(receiver, event))
             return true;
         return QApplication::notify(receiver, event);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Exception.h"
+#include "ExceptionBoundary.h"
 #include "TEvent.h"
 #include "TForm.h"
 #include "TMessage.h"
@@ -68,10 +69,6 @@ public:
     void Minimize();
     void Restore();
     bool IsMinimized() const { return m_isMinimized; }
-    // The main window reports whether it is really minimised; the application
-    // follows with its own minimise or restore. A report or request that comes
-    // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
-    void FollowWindowState(bool minimized);
 
     int MessageBox(const QString& text, const QString& caption, int flags);
     void SetMessageBoxPresenter(MessageBoxPresenter presenter);
@@ -96,6 +93,10 @@ public:
 
 private:
     void adoptForm(std::unique_ptr<TForm> form);
+    // The main window reports whether it is really minimised; the application
+    // follows with its own minimise or restore. A report or request that comes
+    // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
+    void followMainFormState(bool minimized);
     void showLowLevelReport(const QString& className);
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
@@ -117,16 +118,3 @@ private:
 
 // The application object, set while one exists.
 extern TApplication* Application;
-
-// Runs fn and hands anything it throws to the application object with the
-// given sender: the boundary between Qt's dispatch and our handlers.
-template <typename Fn>
-void guarded(TObject* sender, Fn&& fn)
-{
-    try {
-        fn();
-    } catch (...) {
-        if (Application)
-            Application->HandleException(sender);
-    }
-}

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 // A single-slot event: one handler or none. Unlike a Qt signal it can be read,
 // replaced and put back, and two events compare equal when they call the same
@@ -16,9 +18,11 @@ class TEvent {
 public:
     TEvent() = default;
 
+    // A target that is a QObject is watched: once it is destroyed the event
+    // calls nothing.
     template <class T>
     TEvent(T* target, void (T::*member)(Args...))
-        : m_call([target, member](Args... args) { (target->*member)(args...); })
+        : m_call(bind(target, member))
         , m_target(target)
     {
         static_assert(sizeof(member) <= sizeof(m_member), "member pointer too large");
@@ -54,6 +58,19 @@ public:
     const void* target() const { return m_target; }
 
 private:
+    template <class T>
+    static std::function<void(Args...)> bind(T* target, void (T::*member)(Args...))
+    {
+        if constexpr (std::is_base_of_v<QObject, T>) {
+            return [watched = QPointer<T>(target), member](Args... args) {
+                if (T* object = watched.data())
+                    (object->*member)(args...);
+            };
+        } else {
+            return [target, member](Args... args) { (target->*member)(args...); };
+        }
+    }
+
     std::function<void(Args...)> m_call;
     const void* m_target = nullptr;
     std::array<char, 2 * sizeof(void*)> m_member {};

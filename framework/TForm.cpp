@@ -1,7 +1,7 @@
 #include "TForm.h"
 
+#include "ExceptionBoundary.h"
 #include "KeyMap.h"
-#include "TApplication.h"
 #include "TComponent.h"
 #include "TMainMenu.h"
 
@@ -85,16 +85,6 @@ bool TForm::IsShortCut(const QKeyEvent* event)
     return shortCut != 0 && m_menu->IsShortCut(shortCut);
 }
 
-bool TForm::event(QEvent* event)
-{
-    try {
-        return QMainWindow::event(event);
-    } catch (...) {
-        Application->HandleException(this);
-        return true;
-    }
-}
-
 void TForm::closeEvent(QCloseEvent* event)
 {
     event->ignore();
@@ -105,9 +95,9 @@ void TForm::closeEvent(QCloseEvent* event)
         OnClose(this, action);
         if (action == caNone)
             return;
-        if (Application && Application->MainForm() == this) {
-            Application->Terminate();
+        if (m_endsApplication) {
             event->accept();
+            emit closedAsMainForm();
             return;
         }
         if (action == caMinimize)
@@ -121,15 +111,7 @@ void TForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        routeWindowStateChange();
-}
-
-// The window manager's minimise and restore of the main window become the
-// application's minimise and restore commands, so they notify exactly once.
-void TForm::routeWindowStateChange()
-{
-    if (Application && Application->MainForm() == this)
-        Application->FollowWindowState(isMinimized());
+        emit minimizedChanged(isMinimized());
 }
 
 // The toolkit reads the window manager's state property when it learns that

@@ -10,7 +10,7 @@ class TMainMenu;
 // A top-level window. Its client area sits below the menu bar; the form
 // raises OnResize after the client area's controls have been laid out.
 // Closing asks the close query, raises OnClose with the close action preset to
-// hide and, for the main window, ends the application.
+// hide and, for the window that ends the application, reports that it closed.
 class TForm : public QMainWindow {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
@@ -43,6 +43,10 @@ public:
     // Offers a key press to the form's menu; true when a menu entry has it.
     bool IsShortCut(const QKeyEvent* event);
 
+    // Set by the application object on its main window: closing it then ends
+    // the application whatever the close action says.
+    void SetEndsApplication(bool endsApplication) { m_endsApplication = endsApplication; }
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnResize;
     TNotifyEvent OnShow;
@@ -56,20 +60,24 @@ public:
     // also when the toolkit missed the window manager's report of it.
     void WindowExposureChanged(bool exposed);
 
+signals:
+    // The window that ends the application was closed.
+    void closedAsMainForm();
+    // The window manager minimised or restored the window.
+    void minimizedChanged(bool minimized);
+
 protected:
     // Runs once the components have been told they are loaded, before OnCreate.
     virtual void Loaded() { }
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void routeWindowStateChange();
-
     QWidget* m_clientArea = nullptr;
     TMainMenu* m_menu = nullptr;
+    bool m_endsApplication = false;
     bool m_isWatchingExposure = false;
     bool m_isUnmapped = false;
 };

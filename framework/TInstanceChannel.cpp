@@ -1,6 +1,6 @@
 #include "TInstanceChannel.h"
 
-#include "TApplication.h"
+#include "ExceptionBoundary.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,9 +1,8 @@
 #include "TMainMenu.h"
 
-#include "TApplication.h"
-#include "TForm.h"
-#include "TMenuItem.h"
+#include "ExceptionBoundary.h"
 
+#include <QMainWindow>
 #include <QMenuBar>
 
 TMenu::TMenu(QObject* owner)
@@ -48,7 +47,7 @@ void TMenu::clickWithAncestors(TMenuItem* item)
         try {
             it->Click();
         } catch (...) {
-            Application->HandleException(this);
+            ExceptionBoundary::ReportCurrentException(this);
             return;
         }
     }
@@ -68,9 +67,9 @@ TMainMenu::TMainMenu(QObject* owner)
 {
 }
 
-void TMainMenu::AttachTo(TForm* form)
+void TMainMenu::AttachTo(QMainWindow* window)
 {
-    m_window = form;
+    m_window = window;
     Rebuild();
 }
 

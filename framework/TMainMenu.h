@@ -2,15 +2,15 @@
 
 #include "ShortCut.h"
 #include "TComponent.h"
+#include "TMenuItem.h"
 
 #include <QPointer>
 
-class TForm;
-class TMenuItem;
+class QMainWindow;
 
 // A menu: a root entry that is never shown, whose children are the menu's
 // entries. Key presses are matched against the entries' shortcuts here.
-class TMenu : public TComponent {
+class TMenu : public TComponent, public TMenuHost {
     Q_OBJECT
 
 public:
@@ -23,12 +23,14 @@ public:
     // together with its ancestors; true when an entry had it, even a
     // disabled one.
     bool IsShortCut(TShortCut shortCut);
-    bool DispatchCommand(quint16 command);
 
-    virtual void Rebuild() { }
+    TObject* MenuObject() override { return this; }
+    bool IsMenuBar() const override { return false; }
+    void Rebuild() override { }
+    bool DispatchCommand(quint16 command) override;
 
 protected:
-    QPointer<TForm> m_window;
+    QPointer<QMainWindow> m_window;
 
 private:
     void clickWithAncestors(TMenuItem* item);
@@ -36,14 +38,15 @@ private:
     TMenuItem* m_items;
 };
 
-// The menu a form shows as its menu bar.
+// The menu a window shows as its menu bar.
 class TMainMenu : public TMenu {
     Q_OBJECT
 
 public:
     explicit TMainMenu(QObject* owner);
 
-    void AttachTo(TForm* form);
+    void AttachTo(QMainWindow* window);
+    bool IsMenuBar() const override { return true; }
     void Rebuild() override;
     void Loaded() override;
 };

@@ -1,28 +1,15 @@
 #include "TMemo.h"
 
-#include "TApplication.h"
+#include "ExceptionBoundary.h"
 #include "TMemoStrings.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 
-namespace {
-
-// The document keeps paragraph and line separators; the editor's text uses
-// CR LF for both.
-QString withCrLf(QString text)
-{
-    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return text;
-}
-
-} // namespace
-
 TMemo::TMemo(QWidget* parent)
     : QPlainTextEdit(parent)
-    , m_lines(std::make_unique<TMemoStrings>(this))
+    , m_lines(std::make_unique<TMemoStrings>(document()))
 {
     resize(185, 89);
     setTabChangesFocus(true);
@@ -42,7 +29,7 @@ void TMemo::change()
 
 QString TMemo::Text() const
 {
-    return withCrLf(document()->toRawText());
+    return m_lines->Text();
 }
 
 void TMemo::SetText(const QString& text)
@@ -110,16 +97,6 @@ void TMemo::updateWrapping()
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setLineWrapMode(m_wordWrap && !horizontal ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-}
-
-bool TMemo::event(QEvent* event)
-{
-    try {
-        return QPlainTextEdit::event(event);
-    } catch (...) {
-        Application->HandleException(this);
-        return true;
-    }
 }
 
 void TMemo::keyPressEvent(QKeyEvent* event)

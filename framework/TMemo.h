@@ -46,7 +46,6 @@ public:
     TNotifyEvent OnChange;
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -1,102 +1,79 @@
 #include "TMemoStrings.h"
 
 #include "Exception.h"
-#include "TMemo.h"
 
 #include <QFile>
 #include <QTextBlock>
+#include <QTextDocument>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Closes the descriptor on every way out of the save.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, const QByteArray& bytes)
+// Opens the file for writing without ever blocking: only a regular file (or a
+// new one) is written, so a FIFO or a device in its place fails at once
+// instead of hanging the program. The file is emptied only once it is open.
+bool openForRewrite(QFile& file, const QString& fileName)
 {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= written;
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
     }
-    return true;
+    return file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+}
+
+// The document keeps paragraph and line separators; the editor's text uses
+// CR LF for both.
+QString withCrLf(QString text)
+{
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text;
 }
 
 } // namespace
 
-TMemoStrings::TMemoStrings(TMemo* memo)
-    : m_memo(memo)
+TMemoStrings::TMemoStrings(const QTextDocument* document)
+    : m_document(document)
 {
 }
 
 int TMemoStrings::Count() const
 {
-    const QTextDocument* document = m_memo->document();
-    const int blocks = document->blockCount();
-    return document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+    const int blocks = m_document->blockCount();
+    return m_document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
 }
 
 QString TMemoStrings::Strings(int index) const
 {
-    const QTextBlock block = m_memo->document()->findBlockByNumber(index);
+    const QTextBlock block = m_document->findBlockByNumber(index);
     return block.isValid() ? block.text().left(MaxLineLength) : QString();
 }
 
 QString TMemoStrings::Text() const
 {
-    return m_memo->Text();
+    return withCrLf(m_document->toRawText());
 }
 
 // The text is encoded before the file is touched, so the file is short only
-// while it is written. The file is opened without blocking and written only
-// when it is a regular file: a FIFO or a device of that name would otherwise
-// hang the program or swallow the text. Such a file is left as it was.
+// while it is being written.
 void TMemoStrings::SaveToFile(const QString& fileName) const
 {
     const QByteArray bytes = Text().toUtf8();
-    const QByteArray path = QFile::encodeName(fileName);
-    FileDescriptor fd(::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
-    struct stat status {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    QFile file;
+    if (!openForRewrite(file, fileName))
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
-    if (::ftruncate(fd.get(), 0) != 0)
-        throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
-    if (!writeAll(fd.get(), bytes))
-        throw EWriteError(QStringLiteral("Stream write error"));
-    // A failing close can mean the data never reached the disk.
-    if (::close(fd.release()) != 0 && !bytes.isEmpty())
+    file.write(bytes);
+    // Flushing and closing report what a short write left unsaid; a failing
+    // close can mean the data never reached the disk.
+    file.close();
+    if (file.error() != QFileDevice::NoError)
         throw EWriteError(QStringLiteral("Stream write error"));
 }

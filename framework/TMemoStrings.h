@@ -2,13 +2,14 @@
 
 #include <QString>
 
-class TMemo;
+class QTextDocument;
 
 // The editor's line store. It keeps no text of its own: every operation reads
-// the editor. The whole text has CR LF line breaks and is saved byte for byte.
+// the editor's document. The whole text has CR LF line breaks and is saved
+// byte for byte.
 class TMemoStrings {
 public:
-    explicit TMemoStrings(TMemo* memo);
+    explicit TMemoStrings(const QTextDocument* document);
 
     static constexpr int MaxLineLength = 4096;
 
@@ -25,5 +26,5 @@ public:
     void SaveToFile(const QString& fileName) const;
 
 private:
-    TMemo* m_memo;
+    const QTextDocument* m_document;
 };

@@ -1,8 +1,7 @@
 #include "TMenuItem.h"
 
 #include "Exception.h"
-#include "TApplication.h"
-#include "TMainMenu.h"
+#include "ExceptionBoundary.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -198,10 +197,10 @@ TMenuItem* TMenuItem::FindCommand(quint16 command)
 
 bool TMenuItem::isOnMenuBar() const
 {
-    return m_parent && m_parent->m_rootOf && qobject_cast<TMainMenu*>(m_parent->m_rootOf);
+    return m_parent && m_parent->m_rootOf && m_parent->m_rootOf->IsMenuBar();
 }
 
-TMenu* TMenuItem::menu() const
+TMenuHost* TMenuItem::menu() const
 {
     const TMenuItem* item = this;
     while (item->m_parent)
@@ -226,7 +225,8 @@ QAction* TMenuItem::NativeAction()
         m_popup = std::make_unique<QMenu>();
         // Opening a drop-down clicks the entry that owns it.
         QObject::connect(m_popup.get(), &QMenu::aboutToShow, this, [this] {
-            guarded(menu(), [this] { Click(); });
+            TMenuHost* host = menu();
+            guarded(host ? host->MenuObject() : this, [this] { Click(); });
         });
     }
     QAction* wanted = m_popup ? m_popup->menuAction() : m_action.data();
@@ -234,7 +234,7 @@ QAction* TMenuItem::NativeAction()
         wanted = new QAction(this);
         QObject::connect(wanted, &QAction::triggered, this, [this] {
             updateNativeCheck(); // Qt toggled the mark; only our setter decides it.
-            if (TMenu* owner = menu())
+            if (TMenuHost* owner = menu())
                 owner->DispatchCommand(m_command);
         });
     }
@@ -282,6 +282,6 @@ void TMenuItem::RebuildNative()
 // costs nothing for menus of this size.
 void TMenuItem::changed()
 {
-    if (TMenu* owner = menu())
+    if (TMenuHost* owner = menu())
         owner->Rebuild();
 }

@@ -10,7 +10,23 @@
 
 class QAction;
 class QMenu;
-class TMenu;
+
+// What an entry needs of the menu whose tree it belongs to. The menu is
+// above its entries: it knows them, they know it only through this.
+class TMenuHost {
+public:
+    // The menu object, as the sender of what a guarded click reports.
+    virtual TObject* MenuObject() = 0;
+    // Whether the root's entries are shown on a menu bar.
+    virtual bool IsMenuBar() const = 0;
+    // An entry's shown properties changed.
+    virtual void Rebuild() = 0;
+    // Clicks the entry with that command number; false when none has it.
+    virtual bool DispatchCommand(quint16 command) = 0;
+
+protected:
+    ~TMenuHost() = default;
+};
 
 // One entry of a menu tree. Checking a radio entry unchecks the other radio
 // entries of its group among its siblings; a click never changes the check
@@ -71,7 +87,7 @@ public:
     TNotifyEvent OnClick;
 
     // The menu whose root this entry is; null for other entries.
-    void SetRootOf(TMenu* menu) { m_rootOf = menu; }
+    void SetRootOf(TMenuHost* menu) { m_rootOf = menu; }
 
 private:
     bool isRadioGroupMember() const { return m_radioItem && m_groupIndex != 0; }
@@ -80,7 +96,7 @@ private:
     void uncheckGroupSiblings();
     void updateNativeCheck();
     void changed();
-    TMenu* menu() const;
+    TMenuHost* menu() const;
 
     QString m_caption;
     bool m_checked = false;
@@ -95,7 +111,7 @@ private:
 
     QList<TMenuItem*> m_items;
     TMenuItem* m_parent = nullptr;
-    TMenu* m_rootOf = nullptr;
+    TMenuHost* m_rootOf = nullptr;
     QPointer<QAction> m_action;
     std::unique_ptr<QMenu> m_popup;
 };

@@ -13,12 +13,8 @@ struct TMessage {
 };
 
 namespace Messages {
-inline constexpr quint32 WM_CLOSE = 0x0010;
 inline constexpr quint32 WM_QUERYENDSESSION = 0x0011;
-inline constexpr quint32 WM_ENDSESSION = 0x0016;
-inline constexpr quint32 WM_ACTIVATEAPP = 0x001C;
 inline constexpr quint32 WM_SYSCOMMAND = 0x0112;
-inline constexpr quint32 WM_TIMER = 0x0113;
 
 inline constexpr quintptr SC_MINIMIZE = 0xF020;
 inline constexpr quintptr SC_RESTORE = 0xF120;

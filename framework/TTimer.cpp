@@ -1,7 +1,7 @@
 #include "TTimer.h"
 
 #include "Exception.h"
-#include "TApplication.h"
+#include "ExceptionBoundary.h"
 
 #include <QTimerEvent>
 

@@ -2,32 +2,19 @@
 
 #include "TApplication.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
+#include <QTest>
 
 namespace TestSupport {
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
+    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 void pump(int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    QTest::qWait(ms);
 }
 
 MessageBoxRecorder::MessageBoxRecorder()

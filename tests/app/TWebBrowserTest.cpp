@@ -70,8 +70,7 @@ protected:
 
     void navigate(const QString& path)
     {
-        QVariant flags(0), target(0), post(0), headers(0);
-        m_browser->Navigate(path, flags, target, post, headers);
+        m_browser->Navigate(path);
     }
 
     // Writes the text to the preview file, refreshes, and waits for the render.

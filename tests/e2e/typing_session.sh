@@ -6,7 +6,16 @@ set -euo pipefail
 
 binary="$1"
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=""
+helpers=()
+# Whatever step fails, every process this session started ends with it.
+cleanup() {
+  local p
+  for p in $pid "${helpers[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in $pid "${helpers[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 cp "$binary" "$work/tamsel"
 preview="$work/tamsel.tex"
 export QTWEBENGINE_DISABLE_SANDBOX=1
@@ -14,6 +23,25 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 fail() { echo "FAIL: $*"; exit 1; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 content() { cat "$preview" 2>/dev/null || true; }
+clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null || true; }
+
+# Puts text on the clipboard, served by an xclip of ours that stays in the
+# foreground, so the session can end it.
+set_clipboard() {
+  printf '%s' "$1" | xclip -selection clipboard -quiet >/dev/null 2>&1 &
+  helpers+=($!)
+  wait_until "clipboard holds '$1'" 5000 "[ \"\$(clipboard)\" = '$1' ]"
+}
+
+# Waits until the shell condition holds, or fails after the limit.
+wait_until() {
+  local what="$1" limit_ms="$2" condition="$3" start
+  start=$(now_ms)
+  until eval "$condition"; do
+    [ $(( $(now_ms) - start )) -lt "$limit_ms" ] || fail "waited in vain: $what"
+    sleep 0.05
+  done
+}
 
 # Waits until the preview file holds the wanted text; prints the milliseconds
 # it took, or fails after the limit.
@@ -37,14 +65,14 @@ expect_unchanged() {
   done
 }
 
-printf 'x' | xclip -selection clipboard
+set_clipboard 'x'
 "$work/tamsel" >"$work/log" 2>&1 &
 pid=$!
 wait_for_preview "x" 60000 >/dev/null
-window=$(xdotool search --sync --onlyvisible --name '^Tamsel$' | head -n 1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tamsel$' | head -n 1)
 [ -n "$window" ] || fail "no window"
-sleep 1
 xdotool windowfocus --sync "$window" || true
+wait_until "the window has the focus" 5000 '[ "$(xdotool getwindowfocus)" = "$window" ]' 
 # Click into the editor (the upper part of the window) and go to the end.
 xdotool mousemove --window "$window" 200 60 click 1
 xdotool key End
@@ -76,13 +104,12 @@ wait_for_preview "x^2yzw" 1000 >/dev/null
 
 echo "Esc copies the whole text to the clipboard"
 xdotool key Escape
-sleep 0.5
-[ "$(xclip -o -selection clipboard)" = "x^2yzw" ] || fail "clipboard holds '$(xclip -o -selection clipboard)'"
+wait_until "clipboard holds the text, not '$(clipboard)'" 5000 '[ "$(clipboard)" = "x^2yzw" ]' 
 
 echo "a second start from another folder brings this one forward and ends with 1"
 mkdir "$work/other"
 cp "$binary" "$work/other/tamsel"
-printf 'a+b' | xclip -selection clipboard
+set_clipboard 'a+b'
 set +e
 timeout 60 "$work/other/tamsel" >"$work/other/log" 2>&1
 code=$?
@@ -95,12 +122,14 @@ echo "  the running copy restored and pasted the clipboard"
 echo "Exit copies the text and ends the program with 0"
 xdotool windowfocus --sync "$window" || true
 xdotool key alt+f
-sleep 0.5
+# The drop-down is a window of its own.
+wait_until "the File menu opens" 5000 '[ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -gt 1 ]'
 xdotool key x
 set +e
 timeout 30 tail --pid="$pid" -f /dev/null
 wait "$pid"
 code=$?
+pid=""
 set -e
 [ "$code" -eq 0 ] || fail "program ended with $code"
 # Without a desktop's clipboard manager the X clipboard ends with its owner,
