@@ -1,5 +1,6 @@
 #include "TMemo.h"
 
+#include "ClipboardReader.h"
 #include "ExceptionBoundary.h"
 #include "TMemoStrings.h"
 
@@ -59,7 +60,7 @@ void TMemo::CopyToClipboard()
 
 QString TMemo::ClipboardText()
 {
-    return QGuiApplication::clipboard()->text();
+    return ClipboardReader::text().value_or(QString());
 }
 
 void TMemo::PasteFromClipboard()

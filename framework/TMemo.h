@@ -33,7 +33,7 @@ public:
     void CopyToClipboard();
     void PasteFromClipboard();
     // The clipboard's plain text as a paste would insert it; empty when it
-    // holds none.
+    // holds none or its owner does not hand it over within a second or two.
     static QString ClipboardText();
 
     TScrollStyle ScrollBars() const { return m_scrollBars; }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libgl-dev
+  libgl-dev libxcb1-dev
   libjs-katex fonts-katex
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick xclip dbus-daemon

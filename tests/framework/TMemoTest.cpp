@@ -4,11 +4,14 @@
 #include "TestSupport.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QDir>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -206,4 +209,47 @@ TEST_F(TMemoTest, BinaryTextIsKeptAndSavedWithoutCrash)
     EXPECT_TRUE(memo.Text().endsWith(QStringLiteral("end")));
     memo.Lines()->SaveToFile(file("binary.tex"));
     EXPECT_TRUE(readFile(file("binary.tex")).endsWith("end"));
+}
+
+// Another program's clipboard text is pasted as it offers it, a large one in
+// pieces; an owner that does not answer costs at most a second or two, and
+// the editor keeps its text, as with an empty clipboard.
+TEST_F(TMemoTest, PasteFromAnotherProgramIsBoundedInTime)
+{
+    const QByteArray large = QByteArray("x").repeated(1024 * 1024);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        const char* type;
+        bool answers;
+        QString expected;
+    } cases[] = {
+        { "UTF-8", "a\n\xe2\x88\x91", "UTF8_STRING", true, QString::fromUtf8("a\r\n\xe2\x88\x91") },
+        { "one megabyte, in pieces", large, "UTF8_STRING", true, QString::fromLatin1(large) },
+        { "an owner that does not answer", "new", "UTF8_STRING", false, QStringLiteral("old") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess owner;
+        owner.start(QStringLiteral("xclip"), { "-quiet", "-selection", "clipboard", "-t", c.type, "-i" });
+        ASSERT_TRUE(owner.waitForStarted(5000));
+        owner.write(c.bytes);
+        owner.closeWriteChannel();
+        ASSERT_TRUE(TestSupport::waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard()
+            && !QGuiApplication::clipboard()->mimeData()->formats().isEmpty(); }));
+        if (!c.answers)
+            ::kill(pid_t(owner.processId()), SIGSTOP);
+
+        memo.SetText(QStringLiteral("old"));
+        memo.SelectAll();
+        QElapsedTimer clock;
+        clock.start();
+        memo.PasteFromClipboard();
+        EXPECT_LT(clock.elapsed(), 2500);
+        EXPECT_EQ(memo.Text(), c.expected);
+
+        ::kill(pid_t(owner.processId()), SIGCONT);
+        owner.kill();
+        owner.waitForFinished(5000);
+    }
 }
