@@ -4,9 +4,20 @@
 #include "ExceptionBoundary.h"
 #include "TMemoStrings.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QTextBlock>
+
+namespace {
+
+// The toolkit lays out and draws a line as a whole, and a blinking caret
+// redraws its line twice a second: in a line of a few megabytes that keeps a
+// core busy for as long as the window is shown. In a line this long the caret
+// stays lit instead.
+constexpr int SteadyCaretLineLength = 20000;
+
+} // namespace
 
 TMemo::TMemo(QWidget* parent)
     : QPlainTextEdit(parent)
@@ -18,10 +29,39 @@ TMemo::TMemo(QWidget* parent)
         if (!m_isAssigningText)
             change();
     });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMemo::updateCaretBlinking);
     updateWrapping();
 }
 
-TMemo::~TMemo() = default;
+bool TMemo::IsCaretBlinking() const
+{
+    return !m_isCaretSteady;
+}
+
+// The blink follows the application's flash time; the editor takes a change
+// of it into account when its text interaction is set again.
+void TMemo::updateCaretBlinking()
+{
+    const bool steady = textCursor().block().length() > SteadyCaretLineLength;
+    if (steady == m_isCaretSteady)
+        return;
+    m_isCaretSteady = steady;
+    if (steady) {
+        m_flashTime = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+    } else {
+        QApplication::setCursorFlashTime(m_flashTime);
+    }
+    const Qt::TextInteractionFlags flags = textInteractionFlags();
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setTextInteractionFlags(flags);
+}
+
+TMemo::~TMemo()
+{
+    if (m_isCaretSteady)
+        QApplication::setCursorFlashTime(m_flashTime);
+}
 
 void TMemo::change()
 {

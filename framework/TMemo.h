@@ -43,6 +43,10 @@ public:
     bool WantTabs() const { return !tabChangesFocus(); }
     void SetWantTabs(bool wantTabs) { setTabChangesFocus(!wantTabs); }
 
+    // False while the caret is in a line so long that redrawing it for the
+    // blink would keep the processor busy.
+    bool IsCaretBlinking() const;
+
     TNotifyEvent OnChange;
 
 protected:
@@ -51,9 +55,12 @@ protected:
 private:
     void change();
     void updateWrapping();
+    void updateCaretBlinking();
 
     std::unique_ptr<TMemoStrings> m_lines;
     TScrollStyle m_scrollBars = ssNone;
     bool m_wordWrap = true;
     bool m_isAssigningText = false;
+    bool m_isCaretSteady = false;
+    int m_flashTime = 0;
 };

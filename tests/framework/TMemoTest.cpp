@@ -3,6 +3,7 @@
 #include "TMemoStrings.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -252,4 +255,26 @@ TEST_F(TMemoTest, PasteFromAnotherProgramIsBoundedInTime)
         owner.kill();
         owner.waitForFinished(5000);
     }
+}
+
+// The caret does not blink in a line so long that redrawing it would keep the
+// processor busy; elsewhere, and once the editor is gone, it blinks as before.
+TEST_F(TMemoTest, CaretStaysLitInAVeryLongLine)
+{
+    const int flashTime = QApplication::cursorFlashTime();
+    {
+        TMemo editor(nullptr);
+        editor.SetText(QStringLiteral("short\n") + QString(100000, u'x'));
+        const struct {
+            int line;
+            bool blinking;
+        } cases[] = { { 0, true }, { 1, false }, { 0, true }, { 1, false } };
+        for (const auto& c : cases) {
+            QTextCursor cursor(editor.document()->findBlockByNumber(c.line));
+            editor.setTextCursor(cursor);
+            EXPECT_EQ(editor.IsCaretBlinking(), c.blinking) << "line " << c.line;
+            EXPECT_EQ(QApplication::cursorFlashTime() > 0, c.blinking) << "line " << c.line;
+        }
+    }
+    EXPECT_EQ(QApplication::cursorFlashTime(), flashTime);
 }
