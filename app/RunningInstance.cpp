@@ -14,7 +14,8 @@ constexpr qsizetype MaxClassNameLength = 255;
 
 // A copy that holds the name but does not listen yet is still creating its
 // main window, which with the web view takes a few seconds on a slow machine.
-constexpr qint64 ListenerWaitMs = 10000;
+constexpr qint64 DefaultListenerWaitMs = 10000;
+qint64 listenerWaitMs = DefaultListenerWaitMs;
 // The restore runs the running copy's restore hand-over (paste and refresh).
 constexpr qint64 AnswerWaitMs = 5000;
 
@@ -117,7 +118,7 @@ bool ActivateRunningInstance(const QString& className, const QString& title)
 
     auto channel = std::make_unique<TInstanceChannel>(
         TInstanceChannel::nameFor(className.left(MaxClassNameLength), title));
-    switch (channel->connectOrClaim(QDeadlineTimer(ListenerWaitMs))) {
+    switch (channel->connectOrClaim(QDeadlineTimer(listenerWaitMs))) {
     case TInstanceChannel::Reach::Claimed:
         claimedChannel() = std::move(channel);
         return false;
@@ -162,4 +163,9 @@ bool ServeRunningInstanceRequests(RunningInstanceHandlers handlers)
     return channel->listen([handlers = std::move(handlers)](const QByteArray& request) {
         return answer(handlers, request);
     });
+}
+
+void SetListenerWaitForTesting(qint64 ms)
+{
+    listenerWaitMs = ms > 0 ? ms : DefaultListenerWaitMs;
 }

@@ -49,3 +49,7 @@ bool PreviousCopyEndedAbnormally();
 // it again replaces the handlers. Returns false when this process holds no
 // name or cannot listen on it.
 bool ServeRunningInstanceRequests(RunningInstanceHandlers handlers);
+
+// How long a second start waits for a copy that holds the name but does not
+// listen yet (10 s unless a test sets another time; 0 or less restores it).
+void SetListenerWaitForTesting(qint64 ms);

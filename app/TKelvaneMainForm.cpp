@@ -1,7 +1,9 @@
 #include "TKelvaneMainForm.h"
 
+#include "AboutText.h"
 #include "ChangeExtension.h"
 #include "RunningInstance.h"
+#include "TAlignLayout.h"
 #include "TAppEvents.h"
 #include "TApplication.h"
 #include "TFormStorage.h"
@@ -17,7 +19,6 @@
 
 #include <QFile>
 #include <QMenuBar>
-#include <QVBoxLayout>
 
 #include <optional>
 
@@ -77,6 +78,7 @@ TKelvaneMainForm::TKelvaneMainForm()
 // sized once the menu bar holds its entries.
 void TKelvaneMainForm::Loaded()
 {
+    Splitter1->Loaded();
     move(DesignedLeft, DesignedTop);
     resize(DesignedClientWidth, DesignedClientHeight + menuBar()->sizeHint().height());
 }
@@ -89,34 +91,33 @@ TKelvaneMainForm::~TKelvaneMainForm()
 
 void TKelvaneMainForm::createComponents()
 {
-    auto* layout = new QVBoxLayout(ClientArea());
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
     Memo1 = new TMemo(ClientArea());
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(0, 0, DesignedClientWidth, DesignedMemoHeight);
+    TAlignLayout::setAlign(Memo1, alTop);
     Memo1->SetScrollBars(TMemo::ssBoth);
-    Memo1->setFixedHeight(DesignedMemoHeight);
     Memo1->OnChange = TNotifyEvent(this, &TKelvaneMainForm::Memo1Change);
 
     Panel1 = new TPanel(ClientArea());
     Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, DesignedMemoHeight + 3, DesignedClientWidth, DesignedClientHeight - DesignedMemoHeight - 3);
+    TAlignLayout::setAlign(Panel1, alClient);
 
     WebBrowser1 = new TWebBrowser(Panel1);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->OnCommandStateChange = TWebBrowser::TCommandStateChangeEvent(
         this, &TKelvaneMainForm::WebBrowser1CommandStateChange);
 
+    // The editor keeps its height, the bar lies below it and the panel takes
+    // the rest; dragging the bar changes the editor's height.
     Splitter1 = new TSplitter(ClientArea());
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->BeginLoading();
+    Splitter1->setGeometry(0, DesignedMemoHeight, DesignedClientWidth, 3);
+    Splitter1->SetAlign(alTop);
     Splitter1->SetControlFirst(Memo1);
     Splitter1->SetControlSecond(Panel1);
     Splitter1->OnPosChanged = TNotifyEvent(this, &TKelvaneMainForm::Splitter1PosChanged);
-
-    // From the top: the editor keeps its height, the bar, the panel takes the rest.
-    layout->addWidget(Memo1);
-    layout->addWidget(Splitter1);
-    layout->addWidget(Panel1, 1);
     setTabOrder(Memo1, Panel1);
 
     Timer1 = new TTimer(this);
@@ -125,13 +126,7 @@ void TKelvaneMainForm::createComponents()
     Timer1->SetInterval(5000);
     Timer1->SetOnTimer(TNotifyEvent(this, &TKelvaneMainForm::Timer1Timer));
 
-    Project1 = new TProject(this);
-    Project1->SetName(QStringLiteral("Project1"));
-    Project1->SetVersion(QStringLiteral("1.0c"));
-    Project1->SetBuild(12);
-    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
-    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
-    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
+    createProject();
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->SetName(QStringLiteral("FormStorage1"));
@@ -150,6 +145,53 @@ void TKelvaneMainForm::createComponents()
     AppEvents1->SetName(QStringLiteral("AppEvents1"));
     AppEvents1->OnMinimize = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Minimize);
     AppEvents1->OnRestore = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Restore);
+}
+
+// The project's identity as designed, in the order the designer stores it:
+// the log comes before the version, whose assignment adds the log's last line.
+void TKelvaneMainForm::createProject()
+{
+    Project1 = new TProject(this);
+    Project1->SetName(QStringLiteral("Project1"));
+    Project1->BeginLoading();
+    Project1->SetAutoNaming(false);
+    Project1->SetBuild(12);
+    Project1->SetLog({
+        QStringLiteral("Project started."),
+        QStringLiteral("2026-11-23 09:10: Framework, main window and refresh cycle: first cut"),
+        QStringLiteral("2026-11-23 14:42: Main window tests: layout, menu, keys, refresh cycle"),
+        QStringLiteral("2026-11-24 10:05: Separator entries show no caption text"),
+        QStringLiteral("2026-11-24 16:30: README, program icon; message box keeps timers ticking"),
+        QStringLiteral("2026-11-25 11:18: Tests: log-off close query, drop-down click, huge single line"),
+        QStringLiteral("2026-11-26 09:47: End-to-end typing session under a virtual display"),
+        QStringLiteral("2026-11-27 15:02: Preview pane, single-instance channel, benchmarks"),
+        QStringLiteral("2026-11-30 10:26: Registration switches end at once"),
+        QStringLiteral("2026-12-01 13:55: About box text"),
+        QStringLiteral("2026-12-02 09:31: Instance channel in the user's private runtime folder"),
+        QStringLiteral("2026-12-02 17:12: Preview frames shown as soon as they are drawn"),
+        QStringLiteral("2026-12-03 11:40: Exceptions outside a catch block report nothing"),
+        QStringLiteral("2026-12-04 10:08: Tests run with a session bus of their own"),
+        QStringLiteral("Note: the preview typesets with the installed typesetting library."),
+        QStringLiteral("2026-12-07 09:20: One helper brings the window forward"),
+        QStringLiteral("Note: settings and preview file live beside the executable."),
+    });
+    Project1->SetVersion(QStringLiteral("1.0c"));
+    Project1->SetBackupFiles(QStringLiteral("*.cpp;*.h;*.txt"));
+    Project1->SetSmartBackup(false);
+    Project1->SetCompany(QStringLiteral("<Name of your company>"));
+    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
+    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
+    Project1->SetDescription(QStringLiteral("<Description of file>"));
+    Project1->SetSpecialBuild(QStringLiteral("<How this build differs from a standard build>"));
+    Project1->SetPrivateBuild(QStringLiteral("<Private information>"));
+    Project1->SetProductname(QStringLiteral("Tamsel"));
+    Project1->SetProductVersion(QStringLiteral("<0.0.0.0>"));
+    Project1->SetOriginalName(QStringLiteral("<name of .exe file>"));
+    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
+    Project1->SetLanguage(TProject::lanUS_English);
+    Project1->SetCharset(TProject::csMultilingual);
+    Project1->SetFileType(TProject::ftProgram);
+    Project1->SetResourceFile(QStringLiteral("Version.res"));
 }
 
 TMenuItem* TKelvaneMainForm::addMenuItem(TMenuItem* parent, const char* name, const QString& caption,
@@ -262,9 +304,7 @@ void TKelvaneMainForm::Now1Click(TObject*)
 
 void TKelvaneMainForm::About1Click(TObject*)
 {
-    const QString text = Application->Title() + QStringLiteral(" version ") + Project1->Version()
-        + QStringLiteral(" (Build ") + QString::number(Project1->Build()) + QStringLiteral(")\n")
-        + Project1->Copyright() + u'\n' + Project1->Comment() + u'\n' + u'\n' + Project1->Trademarks();
+    const QString text = AboutText(Application->Title(), *Project1);
     Application->MessageBox(text, Application->Title(), TApplication::MB_OK);
 }
 

@@ -77,6 +77,7 @@ protected:
 private:
     void createComponents();
     void createMenu();
+    void createProject();
     TMenuItem* addMenuItem(TMenuItem* parent, const char* name, const QString& caption, int shortCut,
         bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*));
     void setDelay(uint interval, TMenuItem* item);

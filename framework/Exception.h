@@ -49,3 +49,9 @@ class EMenuError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// An operation that the object's current state does not allow.
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};

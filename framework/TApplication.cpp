@@ -1,11 +1,16 @@
 #include "TApplication.h"
 
 #include "FileNames.h"
+#include "TScreen.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 
 #if __has_include(<cxxabi.h>)
@@ -70,6 +75,13 @@ TApplication::TApplication(int& argc, char** argv)
     ExceptionBoundary::SetReporter([this](TObject* sender) { HandleException(sender); });
     setQuitOnLastWindowClosed(false);
     m_title = DefaultTitle(ExeName());
+    new TScreen(this);
+    // Activation is posted, as the desktop reports it; idle is when the loop
+    // is about to wait.
+    connect(this, &QGuiApplication::applicationStateChanged, this, &TApplication::followApplicationState,
+        Qt::QueuedConnection);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TApplication::idle);
     // Before a log-off the main window's close query runs (it saves the
     // settings), but the window is not closed, so nothing is copied.
     connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
@@ -145,7 +157,8 @@ void TApplication::Run()
     if (!m_mainForm)
         return;
     m_terminated = false;
-    m_mainForm->show();
+    if (m_showMainForm)
+        m_mainForm->show();
     if (!m_terminated)
         exec();
 }
@@ -336,13 +349,131 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     // The last guard: no exception unwinds through Qt's event dispatch.
     try {
+        if (OnMessage) {
+            TMsg message { receiver, event };
+            bool handled = false;
+            OnMessage(message, handled);
+            if (handled)
+                return true;
+        }
         if (offerKeyToMenu(receiver, event))
             return true;
+        if (event->type() == QEvent::ToolTip && receiver->isWidgetType())
+            return showToolTip(static_cast<QWidget*>(receiver), static_cast<QHelpEvent*>(event)->globalPos());
+        noteSettingsChange(receiver, event);
         return QApplication::notify(receiver, event);
     } catch (...) {
         HandleException(receiver);
         return false;
     }
+}
+
+void TApplication::followApplicationState(Qt::ApplicationState state)
+{
+    const bool isActive = state == Qt::ApplicationActive;
+    if (isActive == m_isActive)
+        return;
+    m_isActive = isActive;
+    guarded(this, [&] {
+        if (isActive)
+            OnActivate(this);
+        else
+            OnDeactivate(this);
+    });
+}
+
+// A handler that is not done yet is called again before the loop waits.
+void TApplication::idle()
+{
+    if (!OnIdle)
+        return;
+    bool done = true;
+    guarded(this, [&] { OnIdle(this, done); });
+    if (!done)
+        QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+bool TApplication::HelpCommand(quint16 command, qint32 data)
+{
+    bool callHelp = true;
+    bool result = false;
+    OnHelp(command, data, callHelp, result);
+    return result;
+}
+
+void TApplication::SetHint(const QString& hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    OnHint(this);
+}
+
+void TApplication::SetShowHint(bool showHint)
+{
+    if (showHint == m_showHint)
+        return;
+    m_showHint = showHint;
+    if (!showHint)
+        QToolTip::hideText();
+}
+
+void TApplication::SetHintColor(const QColor& color)
+{
+    static const QPalette desktopPalette = QToolTip::palette();
+    m_hintColor = color;
+    QPalette palette = desktopPalette;
+    if (color.isValid())
+        palette.setColor(QPalette::ToolTipBase, color);
+    QToolTip::setPalette(palette);
+}
+
+// The tool tip of the control or its nearest ancestor that has one, offered
+// to OnShowHint first; with hints off none is shown.
+bool TApplication::showToolTip(QWidget* control, const QPoint& globalPos)
+{
+    if (!m_showHint) {
+        QToolTip::hideText();
+        return true;
+    }
+    QWidget* owner = control;
+    while (owner && owner->toolTip().isEmpty() && !owner->isWindow())
+        owner = owner->parentWidget();
+    if (!owner || owner->toolTip().isEmpty())
+        return false;
+    QString text = owner->toolTip();
+    SetHint(text);
+    THintInfo info;
+    info.HintControl = owner;
+    info.HintPos = globalPos;
+    info.HintColor = m_hintColor;
+    info.CursorRect = owner->rect();
+    info.CursorPos = owner->mapFromGlobal(globalPos);
+    bool canShow = true;
+    OnShowHint(text, canShow, info);
+    if (!canShow || text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(info.HintPos, text, owner, info.CursorRect);
+    return true;
+}
+
+// A change of the desktop's theme, palette or font reaches the application
+// window as one settings-change message, however many events it comes as.
+void TApplication::noteSettingsChange(QObject* receiver, const QEvent* event)
+{
+    const bool isSettingsChange = (receiver == this
+                                      && (event->type() == QEvent::ApplicationPaletteChange
+                                          || event->type() == QEvent::ApplicationFontChange))
+        || (event->type() == QEvent::ThemeChange && receiver == m_mainForm);
+    if (!isSettingsChange || m_isSettingsChangePending)
+        return;
+    m_isSettingsChangePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_isSettingsChangePending = false;
+        TMessage message { Messages::WM_WININICHANGE, 0, 0, 0 };
+        WndProc(message);
+    });
 }
 
 void TApplication::ResetForTesting()
@@ -356,7 +487,14 @@ void TApplication::ResetForTesting()
     m_wantedMinimized = false;
     m_terminated = false;
     m_hooks.clear();
+    OnActivate = {};
+    OnDeactivate = {};
+    OnException = {};
+    OnIdle = {};
+    OnHelp = {};
+    OnHint = {};
+    OnMessage = {};
     OnMinimize = {};
     OnRestore = {};
-    OnException = {};
+    OnShowHint = {};
 }

@@ -4,9 +4,11 @@
 #include "ExceptionBoundary.h"
 #include "TEvent.h"
 #include "TForm.h"
+#include "THintInfo.h"
 #include "TMessage.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QPointer>
 
 #include <functional>
@@ -23,6 +25,13 @@ class TApplication : public QApplication {
 
 public:
     using TExceptionEvent = TEvent<TObject*, const Exception&>;
+    // A handler sets Done to false to be called again before the loop waits.
+    using TIdleEvent = TEvent<TObject*, bool& /*Done*/>;
+    // Command, Data, CallHelp; the handler's answer goes into the last argument.
+    using THelpEvent = TEvent<quint16, qint32, bool&, bool&>;
+    // Handled true keeps the event from its receiver.
+    using TMessageEvent = TEvent<TMsg&, bool& /*Handled*/>;
+    using TShowHintEvent = TEvent<QString& /*HintStr*/, bool& /*CanShow*/, THintInfo&>;
     // A message hook sets its bool argument to report the message handled.
     using TMessageHook = TEvent<TMessage&, bool&>;
     using MessageBoxPresenter = std::function<int(const QString& text, const QString& caption, int flags)>;
@@ -84,9 +93,40 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Hints are the controls' tool tips. An invalid colour stands for the
+    // desktop's tool-tip colour.
+    QColor HintColor() const { return m_hintColor; }
+    void SetHintColor(const QColor& color);
+    bool ShowHint() const { return m_showHint; }
+    void SetShowHint(bool showHint);
+    int HintPause() const { return m_hintPause; }
+    void SetHintPause(int ms) { m_hintPause = ms; }
+    int HintShortPause() const { return m_hintShortPause; }
+    void SetHintShortPause(int ms) { m_hintShortPause = ms; }
+    int HintHidePause() const { return m_hintHidePause; }
+    void SetHintHidePause(int ms) { m_hintHidePause = ms; }
+    // The hint of the control the mouse last rested on; a change raises OnHint.
+    QString Hint() const { return m_hint; }
+    void SetHint(const QString& hint);
+    // Whether Run shows the main window.
+    bool ShowMainForm() const { return m_showMainForm; }
+    void SetShowMainForm(bool value) { m_showMainForm = value; }
+    bool UpdateFormatSettings() const { return m_updateFormatSettings; }
+    void SetUpdateFormatSettings(bool value) { m_updateFormatSettings = value; }
+
+    // Asks OnHelp; false without a handler.
+    bool HelpCommand(quint16 command, qint32 data);
+
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TExceptionEvent OnException;
+    TIdleEvent OnIdle;
+    THelpEvent OnHelp;
+    TNotifyEvent OnHint;
+    TMessageEvent OnMessage;
     TNotifyEvent OnMinimize;
     TNotifyEvent OnRestore;
-    TExceptionEvent OnException;
+    TShowHintEvent OnShowHint;
 
     // Forgets the forms and state of a previous test; the title and events stay.
     void ResetForTesting();
@@ -102,6 +142,10 @@ private:
     void applyWindowCommand(TMessage& message);
     int presentMessageBox(const QString& text, const QString& caption, int flags);
     void handOver(TNotifyEvent& event);
+    void followApplicationState(Qt::ApplicationState state);
+    void idle();
+    bool showToolTip(QWidget* control, const QPoint& globalPos);
+    void noteSettingsChange(QObject* receiver, const QEvent* event);
 
     QString m_title;
     std::optional<QString> m_exeName;
@@ -114,6 +158,16 @@ private:
     bool m_wantedMinimized = false; // the latest state asked for during a hand-over
     std::vector<TMessageHook> m_hooks;
     MessageBoxPresenter m_presenter;
+    bool m_isActive = false;
+    QColor m_hintColor;
+    bool m_showHint = true;
+    int m_hintPause = 500;
+    int m_hintShortPause = 50;
+    int m_hintHidePause = 2500;
+    QString m_hint;
+    bool m_showMainForm = true;
+    bool m_updateFormatSettings = true;
+    bool m_isSettingsChangePending = false;
 };
 
 // The application object, set while one exists.

@@ -12,8 +12,20 @@ struct TMessage {
     qintptr Result = 0;
 };
 
+class QEvent;
+class QObject;
+
+// An event on its way to its receiver, as the application's message event
+// sees it before it is dispatched.
+struct TMsg {
+    QObject* Receiver = nullptr;
+    QEvent* Event = nullptr;
+};
+
 namespace Messages {
+inline constexpr quint32 WM_PAINT = 0x000F;
 inline constexpr quint32 WM_QUERYENDSESSION = 0x0011;
+inline constexpr quint32 WM_WININICHANGE = 0x001A;
 inline constexpr quint32 WM_SYSCOMMAND = 0x0112;
 
 inline constexpr quintptr SC_MINIMIZE = 0xF020;

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libgl-dev libxcb1-dev
   libjs-katex fonts-katex

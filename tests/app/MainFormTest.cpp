@@ -1,3 +1,4 @@
+#include "AboutText.h"
 #include "MainFormFixture.h"
 #include "TMemo.h"
 #include "TMenuItem.h"
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QWebEnginePage>
 
 namespace {
 
@@ -123,11 +125,84 @@ TEST_F(MainForm, AboutBoxIsComposedFromTheCurrentValues)
     form->Project1->SetTrademarks(QStringLiteral("notice three"));
     form->About1->Click();
     form->Project1->SetVersion(QString());
-    form->Project1->SetBuild(0);
+    form->Project1->SetBuild(-3);
     form->About1->Click();
     ASSERT_EQ(boxes.boxes().size(), 2);
     EXPECT_EQ(boxes.boxes()[0].text, "Tamsel version 1.0c (Build 12)\nnotice one\n\n\nnotice three");
     EXPECT_EQ(boxes.boxes()[0].caption, "Tamsel");
     EXPECT_EQ(boxes.boxes()[0].flags, TApplication::MB_OK);
-    EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Tamsel version  (Build 0)\n"));
+    EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Tamsel version 0.01 (Build -3)\n"))
+        << "an empty version is stored as 0.01";
+}
+
+TEST_F(MainForm, AboutTextOfAnEmptyVersionAndBuildZero)
+{
+    TProject fresh(nullptr);
+    EXPECT_EQ(AboutText(QStringLiteral("Tamsel"), fresh), "Tamsel version  (Build 0)\n\n\n\n");
+    fresh.SetComment(QStringLiteral("https://x.example/"));
+    fresh.SetTrademarks(QStringLiteral("t"));
+    EXPECT_EQ(AboutText(QString(), fresh), " version  (Build 0)\n\nhttps://x.example/\n\nt");
+}
+
+TEST_F(MainForm, ProjectAsDesigned)
+{
+    const QString title = Application->Title();
+    startWith({});
+    EXPECT_EQ(form->Project1->Version(), "1.0c");
+    EXPECT_EQ(form->Project1->Build(), 12);
+    ASSERT_EQ(form->Project1->Log().size(), 18);
+    EXPECT_TRUE(form->Project1->Log().last().endsWith(": Version 1.0c"));
+    EXPECT_EQ(form->Project1->BackupFiles(), "");
+    EXPECT_EQ(form->Project1->ResourceFile(), "Version.res");
+    EXPECT_EQ(Application->Title(), title) << "AutoNaming is off";
+}
+
+TEST_F(MainForm, DraggingTheBarFitsTheBrowserToThePanel)
+{
+    startWith({});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    const auto send = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form->Splitter1, &event);
+    };
+    send(QEvent::MouseButtonPress, { 10, 1 });
+    send(QEvent::MouseMove, { 10, 41 });
+    EXPECT_EQ(form->Memo1->height(), 121) << "nothing is resized during the drag";
+    send(QEvent::MouseButtonRelease, { 10, 41 });
+    EXPECT_EQ(form->Memo1->height(), 161);
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 164, 427, 87));
+    EXPECT_EQ(form->WebBrowser1->geometry(), QRect(QPoint(0, 0), form->Panel1->size()));
+}
+
+TEST_F(MainForm, DraggingTheBarKeepsThePreviewScrolled)
+{
+    QString text;
+    for (int i = 0; i < 80; ++i)
+        text += QStringLiteral("$$x_{%1} = \\frac{1}{2}$$\n").arg(i);
+    startWith(text);
+    int renders = 0;
+    QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
+    form->show();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return renders > 0; }, 20000));
+    const auto scrollY = [&](const QString& script) {
+        QVariant value;
+        bool isDone = false;
+        form->WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) { value = result, isDone = true; });
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return isDone; }, 20000));
+        return value.toInt();
+    };
+    ASSERT_EQ(scrollY(QStringLiteral("window.scrollTo(0, 500); window.scrollY")), 500);
+
+    const auto send = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form->Splitter1, &event);
+    };
+    send(QEvent::MouseButtonPress, { 10, 1 });
+    send(QEvent::MouseMove, { 10, 41 });
+    send(QEvent::MouseButtonRelease, { 10, 41 });
+    TestSupport::pump(300);
+    EXPECT_EQ(scrollY(QStringLiteral("window.scrollY")), 500);
 }

@@ -4,11 +4,14 @@
 #include "TMemoStrings.h"
 #include "TMenuItem.h"
 #include "TTimer.h"
+#include "TWebBrowser.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+#include <QWebEnginePage>
 
 #include <sys/stat.h>
 
@@ -19,6 +22,18 @@ namespace {
 class RefreshCycle : public MainFormFixture {
 protected:
     void type(const QString& text) { QTest::keyClicks(form->Memo1, text); }
+
+    // The TeX source of the formulas the pane shows, as the page holds them.
+    QString shownSource()
+    {
+        QString shown;
+        bool isDone = false;
+        form->WebBrowser1->page()->runJavaScript(
+            QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"),
+            [&](const QVariant& value) { shown = value.toString(); isDone = true; });
+        EXPECT_TRUE(waitUntil([&] { return isDone; }, 20000));
+        return shown;
+    }
 };
 
 } // namespace
@@ -33,6 +48,19 @@ TEST_F(RefreshCycle, FirstStartPastesTheClipboardAndPreviewsIt)
     EXPECT_FALSE(form->Timer1->IsArmed()) << "the first refresh leaves the timer off";
     EXPECT_TRUE(form->EveryHalfSecond1->Checked());
     EXPECT_EQ(form->Timer1->Interval(), 5000u) << "first start: half a second shown, five seconds used";
+}
+
+TEST_F(RefreshCycle, EachRefreshShowsTheTextItSaved)
+{
+    startWith(QStringLiteral("x^2"));
+    ASSERT_TRUE(waitUntil([&] { return shownSource() == "x^2"; }, 30000));
+    for (const char* text : { "y^3", "\\frac{a}{b}", "z" }) {
+        QSignalSpy rendered(form->WebBrowser1, &TWebBrowser::rendered);
+        form->Memo1->SetText(QString::fromUtf8(text));
+        form->Now1Click(form);
+        ASSERT_TRUE(rendered.wait(20000));
+        EXPECT_EQ(shownSource(), QString::fromUtf8(text)) << "the pane is a refresh behind";
+    }
 }
 
 TEST_F(RefreshCycle, EmptyClipboardWritesAnEmptyFile)

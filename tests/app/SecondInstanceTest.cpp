@@ -123,6 +123,20 @@ TEST(SecondInstance, FollowsTheCheckForEachStateOfTheRunningCopy)
     }
 }
 
+TEST(SecondInstance, AHolderThatNeverListensStillCountsAsRunning)
+{
+    // A copy that claimed the name and then hangs before it listens: the
+    // second start gives up waiting and ends as if it had found it, without
+    // taking the name over.
+    const QString className = testClassName() + QStringLiteral("Hung");
+    TInstanceChannel holder(TInstanceChannel::nameFor(className, TestTitle));
+    ASSERT_EQ(holder.connectOrClaim(QDeadlineTimer(5000)), TInstanceChannel::Reach::Claimed);
+    SetListenerWaitForTesting(300);
+    EXPECT_TRUE(ActivateRunningInstance(className, TestTitle));
+    SetListenerWaitForTesting(0);
+    EXPECT_TRUE(holder.isClaimed());
+}
+
 TEST(SecondInstance, AFailingHandlerIsReportedAndTheRunningCopyStillCounts)
 {
     QStringList reported;

@@ -202,11 +202,39 @@ TEST_F(TWebBrowserTest, PageRefusesToNavigateAway)
 {
     ASSERT_TRUE(show("x^2"));
     const QUrl page = m_browser->page()->url();
+    // Not even to one of its own resources, which would replace the page and
+    // end every later refresh.
+    m_browser->page()->load(page.resolved(QUrl(QStringLiteral("preview.js"))));
+    TestSupport::pump(1000);
+    EXPECT_EQ(m_browser->page()->url(), page);
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("x^2"));
     m_browser->page()->load(QUrl(QStringLiteral("file:///etc/passwd")));
     js("location.href = 'https://example.org/'; window.open('https://example.org/'); ''");
     ASSERT_TRUE(show("y^2"));
     EXPECT_EQ(m_browser->page()->url(), page);
     EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y^2"));
+}
+
+TEST_F(TWebBrowserTest, ProfileLoadsNothingButThePreviewSchemeForAnyPage)
+{
+    ASSERT_TRUE(show("x^2"));
+    QFile local(m_dir.filePath(QStringLiteral("local.html")));
+    ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+    local.write("<p>local</p>");
+    local.close();
+    const QUrl file = QUrl::fromLocalFile(local.fileName());
+    const QUrl http(QStringLiteral("http://127.0.0.1:9/"));
+
+    // A page of the pane's profile that would follow any navigation.
+    QWebEnginePage other(m_browser->page()->profile());
+    for (const QUrl& url : { file, http }) {
+        QSignalSpy finished(&other, &QWebEnginePage::loadFinished);
+        other.load(url);
+        ASSERT_TRUE(finished.wait(RenderTimeoutMs)) << url.toString().toStdString();
+        EXPECT_FALSE(finished.first().first().toBool()) << "loaded " << url.toString().toStdString();
+        EXPECT_TRUE(m_browser->blockedRequests().contains(url)) << url.toString().toStdString();
+    }
+    EXPECT_EQ(evaluate(&other, QStringLiteral("document.body ? document.body.innerText : ''")).toString().indexOf(u"local"), -1);
 }
 
 TEST_F(TWebBrowserTest, UnreadableFileShowsAMessageAndNoFormula)

@@ -69,7 +69,7 @@ set_clipboard 'x'
 "$work/tamsel" >"$work/log" 2>&1 &
 pid=$!
 wait_for_preview "x" 60000 >/dev/null
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tamsel$' | head -n 1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tamsel$' | head -n 1) || true
 [ -n "$window" ] || fail "no window"
 xdotool windowfocus --sync "$window" || true
 wait_until "the window has the focus" 5000 '[ "$(xdotool getwindowfocus)" = "$window" ]' 

@@ -34,6 +34,8 @@ protected:
         separator->SetCaption(QStringLiteral("-"));
         for (int i = 0; i < 7; ++i)
             delays.append(add(update, qPrintable(QStringLiteral("Delay%1").arg(i)), 0x4031 + i, true, 1));
+        for (int i = 0; i < 2; ++i)
+            zooms.append(add(update, qPrintable(QStringLiteral("Zoom%1").arg(i)), 0, true, 2));
         form.SetMenu(menu);
     }
 
@@ -64,6 +66,7 @@ protected:
     TMenuItem* now = nullptr;
     TMenuItem* separator = nullptr;
     QList<TMenuItem*> delays;
+    QList<TMenuItem*> zooms; // a second radio group
     Clicks clicks;
 };
 
@@ -79,7 +82,14 @@ TEST_F(TMenuTest, CheckingOneRadioEntryUnchecksItsGroupOnly)
     now->SetChecked(true); // group 0: no group, touches nobody
     EXPECT_TRUE(delays[3]->Checked());
 
-    delays[3]->SetChecked(false);
+    zooms[1]->SetChecked(true);
+    EXPECT_TRUE(delays[3]->Checked()) << "another group's entry was unchecked";
+    delays[2]->SetChecked(true);
+    EXPECT_TRUE(zooms[1]->Checked()) << "another group's entry was unchecked";
+    zooms[0]->SetChecked(true);
+    EXPECT_FALSE(zooms[1]->Checked());
+
+    delays[2]->SetChecked(false);
     EXPECT_EQ(checks(), QList<bool>(7, false)) << "unchecking checks nothing else";
 }
 
