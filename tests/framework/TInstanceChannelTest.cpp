@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -402,4 +404,37 @@ TEST(TInstanceChannel, FloodsOfConnectionsDoNotSilenceTheOwner)
     clock.restart();
     EXPECT_TRUE(idle.waitForDisconnected(10000)) << "an idle asker is dropped after a few seconds";
     EXPECT_LT(clock.elapsed(), 6000);
+}
+
+// A socket of the channel's name that another user listens on is no copy of
+// this user's program: the asker does not talk to it.
+TEST(TInstanceChannel, ASocketOfAnotherUserIsNoRunningCopy)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to listen as another user";
+    TInstanceChannel channel(uniqueName());
+    const QByteArray path = QFile::encodeName(channel.socketPath());
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // The socket's owner is whoever listens on it.
+    const pid_t other = ::fork();
+    if (other == 0) {
+        if (::setuid(65534) == 0 && ::listen(listening, 8) == 0)
+            ::pause();
+        ::_exit(1);
+    }
+    ::close(listening);
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool listens = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(probe);
+        return listens;
+    }));
+    EXPECT_FALSE(channel.connectToOwner(QDeadlineTimer(2000)));
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    ::unlink(path.constData());
 }
