@@ -142,6 +142,12 @@ void TMemo::updateWrapping()
 
 void TMemo::keyPressEvent(QKeyEvent* event)
 {
+    // The paste key goes through the bounded read of the clipboard too.
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        PasteFromClipboard();
+        event->accept();
+        return;
+    }
     // Shift+Enter would insert a soft line separator; every break here is a
     // plain line break.
     const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
