@@ -1,6 +1,8 @@
+#include "ClipboardHandOff.h"
 #include "Exception.h"
 #include "ProgramIcon.h"
 #include "RunningInstance.h"
+#include "SessionPlatform.h"
 #include "TApplication.h"
 #include "TKelvaneMainForm.h"
 #include "TWebBrowser.h"
@@ -50,6 +52,7 @@ RunningInstanceHandlers runningInstanceHandlers()
 
 int main(int argc, char* argv[])
 {
+    SessionPlatform::Apply(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
@@ -68,5 +71,7 @@ int main(int argc, char* argv[])
     } catch (...) {
         application.HandleException(&application);
     }
+    // The text copied at the close is the user's only copy of it.
+    ClipboardHandOff::KeepClipboardText();
     return 0;
 }

@@ -1,6 +1,11 @@
 // The refresh cycle's own work, without the typesetter: the debounce restart
 // on every edit, the preview file write, the editor's text with CR LF breaks,
-// and the menu's shortcut matching on every key press.
+// and the menu's shortcut matching on every key press; the keyboard layout's
+// reading (on every layout change) and the clipboard hand-over at the close.
+#include "ClipboardHandOff.h"
+#include "CurrentKeyboardLayout.h"
+#include "KeyMap.h"
+#include "KeyboardLayout.h"
 #include "TApplication.h"
 #include "TKelvaneMainForm.h"
 #include "TMainMenu.h"
@@ -11,6 +16,8 @@
 
 #include <QGuiApplication>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -73,6 +80,43 @@ void MenuShortCutMiss(benchmark::State& state)
         benchmark::DoNotOptimize(form->MainMenu1->IsShortCut(0x41));
 }
 BENCHMARK(MenuShortCutMiss);
+
+// A key press to its shortcut through the layout in use: Ctrl + the "1" key.
+void KeyPressToShortCut(benchmark::State& state)
+{
+    if (!CurrentKeyboardLayout::Instance()) {
+        state.SkipWithError("no X keyboard");
+        return;
+    }
+    const QKeyEvent event(QEvent::KeyPress, Qt::Key_1, Qt::ControlModifier, 10, 0x31, 0x4, QStringLiteral("1"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(KeyMap::ShortCutFromKeyEvent(&event));
+}
+BENCHMARK(KeyPressToShortCut);
+
+// A layout change: compiling the keymap and giving the keys their codes.
+void ReadKeyboardLayout(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(KeyboardLayout::FromNames("de"));
+}
+BENCHMARK(ReadKeyboardLayout)->Unit(benchmark::kMillisecond);
+
+// What the close adds when no clipboard manager runs: starting the keeper and
+// waiting until it serves the text. Each keeper takes over from the last.
+void HandClipboardToKeeper(benchmark::State& state)
+{
+    const QString keeper = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/")
+        + QLatin1String(ClipboardHandOff::KeeperName);
+    const QString text = textOfSize(5 * 1024);
+    for (auto _ : state) {
+        if (ClipboardHandOff::StartKeeper(keeper, text, 10000) == 0) {
+            state.SkipWithError("the keeper did not start");
+            return;
+        }
+    }
+}
+BENCHMARK(HandClipboardToKeeper)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 

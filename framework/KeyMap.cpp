@@ -1,5 +1,7 @@
 #include "KeyMap.h"
 
+#include "CurrentKeyboardLayout.h"
+
 #include <QKeyEvent>
 
 #include <utility>
@@ -73,10 +75,24 @@ quint8 VirtualKey(int qtKey, bool isKeypad)
     return mainKey(qtKey);
 }
 
+// The keys of the main block are known by where they are on the layout in
+// use, not by the character they type; the others by what Qt calls them.
+quint8 VirtualKeyOfKey(quint32 keycode, int qtKey, bool isKeypad)
+{
+    if (!isKeypad && keycode != 0) {
+        const CurrentKeyboardLayout* current = CurrentKeyboardLayout::Instance();
+        if (const KeyboardLayout* layout = current ? current->Layout() : nullptr) {
+            if (const quint8 key = layout->VirtualKey(keycode))
+                return key;
+        }
+    }
+    return VirtualKey(qtKey, isKeypad);
+}
+
 TShortCut ShortCutFromKeyEvent(const QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    const quint8 key = VirtualKey(event->key(), modifiers.testFlag(Qt::KeypadModifier));
+    const quint8 key = VirtualKeyOfKey(event->nativeScanCode(), event->key(), modifiers.testFlag(Qt::KeypadModifier));
     if (key == 0)
         return ShortCuts::scNone;
     TShortCut shortCut = key;

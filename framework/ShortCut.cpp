@@ -1,5 +1,6 @@
 #include "ShortCut.h"
 
+#include "CurrentKeyboardLayout.h"
 #include "StringTable.h"
 
 #include <utility>
@@ -38,9 +39,13 @@ QString keyName(quint8 key)
 
 namespace ShortCuts {
 
-// The names a US keyboard layout gives its punctuation keys.
+// The names the keyboard layout in use gives its punctuation keys; a US
+// layout's where the layout cannot be read.
 QString LayoutKeyName(quint8 virtualKey)
 {
+    const CurrentKeyboardLayout* current = CurrentKeyboardLayout::Instance();
+    if (const KeyboardLayout* layout = current ? current->Layout() : nullptr)
+        return layout->KeyName(virtualKey);
     static const std::pair<quint8, char> names[] = {
         { 0xBA, ';' }, { 0xBB, '=' }, { 0xBC, ',' }, { 0xBD, '-' }, { 0xBE, '.' }, { 0xBF, '/' },
         { 0xC0, '`' }, { 0xDB, '[' }, { 0xDC, '\\' }, { 0xDD, ']' }, { 0xDE, '\'' },

@@ -1,5 +1,6 @@
 #include "TMainMenu.h"
 
+#include "CurrentKeyboardLayout.h"
 #include "ExceptionBoundary.h"
 
 #include <QMainWindow>
@@ -65,6 +66,9 @@ bool TMenu::DispatchCommand(quint16 command)
 TMainMenu::TMainMenu(QObject* owner)
     : TMenu(owner)
 {
+    // The shortcut texts name keys of the keyboard layout in use.
+    if (CurrentKeyboardLayout* keyboard = CurrentKeyboardLayout::Instance())
+        connect(keyboard, &CurrentKeyboardLayout::changed, this, [this] { Rebuild(); });
 }
 
 void TMainMenu::AttachTo(QMainWindow* window)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 
 namespace {
@@ -17,6 +18,19 @@ namespace {
 // stays lit instead.
 constexpr int SteadyCaretLineLength = 20000;
 
+// Every kind of line break that may come in (CR LF, lone CR, the Unicode line
+// and paragraph separators) becomes one LF, which the document turns into a
+// line of its own; a separator left inside a line would make the line store
+// and the text disagree about the lines.
+QString withLineFeeds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
 } // namespace
 
 TMemo::TMemo(QWidget* parent)
@@ -25,6 +39,7 @@ TMemo::TMemo(QWidget* parent)
 {
     resize(185, 89);
     setTabChangesFocus(true);
+    updateSelectionPalette();
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_isAssigningText)
             change();
@@ -75,8 +90,11 @@ QString TMemo::Text() const
 
 void TMemo::SetText(const QString& text)
 {
+    const QString lines = withLineFeeds(text);
+    if (QString(lines).replace(u'\n', QStringLiteral("\r\n")) == Text())
+        return;
     m_isAssigningText = true;
-    setPlainText(text);
+    setPlainText(lines);
     m_isAssigningText = false;
     change();
 }
@@ -106,12 +124,54 @@ QString TMemo::ClipboardText()
 void TMemo::PasteFromClipboard()
 {
     const QString text = ClipboardText();
-    if (text.isEmpty())
-        return;
-    // The cursor splits the text into lines at LF, CR LF and lone CR alike.
+    if (!text.isEmpty())
+        insertPastedText(text);
+}
+
+// The editor's own paste (Ctrl+V, the context menu) and drops come here.
+void TMemo::insertFromMimeData(const QMimeData* source)
+{
+    if (source && source->hasText() && !source->text().isEmpty())
+        insertPastedText(source->text());
+}
+
+void TMemo::insertPastedText(const QString& text)
+{
     QTextCursor cursor = textCursor();
-    cursor.insertText(text);
+    cursor.insertText(withLineFeeds(text));
     setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void TMemo::SetHideSelection(bool hideSelection)
+{
+    if (hideSelection == m_hideSelection)
+        return;
+    m_hideSelection = hideSelection;
+    updateSelectionPalette();
+}
+
+// The editor draws its selection with the inactive colours while it lacks the
+// focus; hiding the selection makes those colours the ordinary text colours.
+void TMemo::updateSelectionPalette()
+{
+    const QPalette inherited = parentWidget() ? parentWidget()->palette() : QGuiApplication::palette();
+    QPalette colours = palette();
+    const QPalette& source = m_hideSelection ? colours : inherited;
+    const QBrush highlight = source.brush(QPalette::Inactive, m_hideSelection ? QPalette::Base : QPalette::Highlight);
+    const QBrush highlightedText = source.brush(QPalette::Inactive, m_hideSelection ? QPalette::Text : QPalette::HighlightedText);
+    colours.setBrush(QPalette::Inactive, QPalette::Highlight, highlight);
+    colours.setBrush(QPalette::Inactive, QPalette::HighlightedText, highlightedText);
+    m_isUpdatingPalette = true;
+    setPalette(colours);
+    m_isUpdatingPalette = false;
+}
+
+void TMemo::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_isUpdatingPalette)
+        updateSelectionPalette();
 }
 
 void TMemo::SetScrollBars(TScrollStyle scrollBars)

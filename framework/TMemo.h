@@ -16,6 +16,7 @@ class TMemo : public QPlainTextEdit {
     Q_PROPERTY(TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
     Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
     Q_PROPERTY(bool WantTabs READ WantTabs WRITE SetWantTabs)
+    Q_PROPERTY(bool HideSelection READ HideSelection WRITE SetHideSelection)
 
 public:
     enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -42,6 +43,9 @@ public:
     void SetWordWrap(bool wordWrap);
     bool WantTabs() const { return !tabChangesFocus(); }
     void SetWantTabs(bool wantTabs) { setTabChangesFocus(!wantTabs); }
+    // While true the selection is not drawn when the editor lacks the focus.
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hideSelection);
 
     // False while the caret is in a line so long that redrawing it for the
     // blink would keep the processor busy.
@@ -51,16 +55,22 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void change();
     void updateWrapping();
     void updateCaretBlinking();
+    void updateSelectionPalette();
+    void insertPastedText(const QString& text);
 
     std::unique_ptr<TMemoStrings> m_lines;
     TScrollStyle m_scrollBars = ssNone;
     bool m_wordWrap = true;
+    bool m_hideSelection = true;
     bool m_isAssigningText = false;
     bool m_isCaretSteady = false;
     int m_flashTime = 0;
+    bool m_isUpdatingPalette = false;
 };

@@ -54,7 +54,15 @@ int TMemoStrings::Count() const
 QString TMemoStrings::Strings(int index) const
 {
     const QTextBlock block = m_document->findBlockByNumber(index);
-    return block.isValid() ? block.text().left(MaxLineLength) : QString();
+    if (!block.isValid())
+        return {};
+    QString line = block.text();
+    if (line.size() > MaxLineLength) {
+        // A cut between the halves of a surrogate pair would leave half a character.
+        const bool splitsPair = line.at(MaxLineLength - 1).isHighSurrogate();
+        line.truncate(splitsPair ? MaxLineLength - 1 : MaxLineLength);
+    }
+    return line;
 }
 
 QString TMemoStrings::Text() const

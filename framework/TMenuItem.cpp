@@ -219,6 +219,22 @@ QString TMenuItem::nativeText() const
     return text;
 }
 
+// A menu has one default entry: of several marked, the first shown is bold.
+bool TMenuItem::isDrawnAsDefault() const
+{
+    if (!m_default || !m_visible)
+        return false;
+    if (!m_parent)
+        return true;
+    for (const TMenuItem* sibling : std::as_const(m_parent->m_items)) {
+        if (sibling == this)
+            return true;
+        if (sibling->m_default && sibling->m_visible)
+            return false;
+    }
+    return true;
+}
+
 QAction* TMenuItem::NativeAction()
 {
     if (!m_items.isEmpty() && !m_popup) {
@@ -244,7 +260,7 @@ QAction* TMenuItem::NativeAction()
     m_action->setText(isSeparator ? QString() : nativeText());
     m_action->setEnabled(m_enabled);
     QFont font = m_action->font();
-    font.setBold(m_default);
+    font.setBold(isDrawnAsDefault());
     m_action->setFont(font);
     if (isRadioGroupMember() && !m_action->actionGroup()) {
         // A one-entry exclusive group only makes Qt draw a bullet; the radio

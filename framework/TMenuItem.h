@@ -92,6 +92,7 @@ public:
 private:
     bool isRadioGroupMember() const { return m_radioItem && m_groupIndex != 0; }
     bool isOnMenuBar() const;
+    bool isDrawnAsDefault() const;
     QString nativeText() const;
     void uncheckGroupSiblings();
     void updateNativeCheck();

@@ -7,10 +7,10 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config python3
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libgl-dev libxcb1-dev
+  libgl-dev libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libjs-katex fonts-katex
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick xclip dbus-daemon
+  xvfb xauth xdotool x11-utils imagemagick xclip x11-xkb-utils dbus-daemon
 )
 
 missing=()

@@ -283,3 +283,76 @@ TEST_F(TMemoTest, CaretStaysLitInAVeryLongLine)
     }
     EXPECT_EQ(QApplication::cursorFlashTime(), flashTime);
 }
+
+TEST_F(TMemoTest, AssigningTheTextItHoldsChangesNothing)
+{
+    memo.SetText(QStringLiteral("a\nb"));
+    QTextCursor cursor = memo.textCursor();
+    cursor.setPosition(1);
+    memo.setTextCursor(cursor);
+    counter.changes = 0;
+    for (const char* same : { "a\r\nb", "a\nb", "a\rb", "a\u2029b" })
+        memo.SetText(QString::fromUtf8(same));
+    EXPECT_EQ(counter.changes, 0);
+    EXPECT_EQ(memo.textCursor().position(), 1) << "the caret stays where it was";
+    memo.SetText(QStringLiteral("a\nb\n"));
+    EXPECT_EQ(counter.changes, 1);
+}
+
+TEST_F(TMemoTest, UnicodeSeparatorsAreLineBreaksInTextAndLines)
+{
+    // Pasted, typed in by the editor's own paste, or assigned: the line store
+    // counts the lines the text shows.
+    const QString text = QStringLiteral("a\u2028b\u2029c");
+    QGuiApplication::clipboard()->setText(text);
+    memo.PasteFromClipboard();
+    EXPECT_EQ(memo.Text(), "a\r\nb\r\nc");
+    EXPECT_EQ(memo.Lines()->Count(), 3);
+    EXPECT_EQ(memo.Lines()->Strings(1), "b");
+
+    memo.SetText(QString());
+    memo.paste();
+    EXPECT_EQ(memo.Text(), "a\r\nb\r\nc");
+    EXPECT_EQ(memo.Lines()->Count(), 3);
+
+    memo.SetText(text);
+    EXPECT_EQ(memo.Lines()->Count(), 3);
+    memo.Lines()->SaveToFile(file("separators.tex"));
+    EXPECT_EQ(readFile(file("separators.tex")), QByteArray("a\r\nb\r\nc"));
+}
+
+TEST_F(TMemoTest, LongLineIsNeverCutInsideASurrogatePair)
+{
+    const QString clef = QStringLiteral("\U0001D11E");
+    struct Case {
+        int before; // characters ahead of the pair
+        int expectedLength;
+    };
+    for (const Case c : { Case { 4094, 4096 }, Case { 4095, 4095 }, Case { 4096, 4096 } }) {
+        memo.SetText(QString(c.before, u'x') + clef + QString(10, u'y'));
+        const QString line = memo.Lines()->Strings(0);
+        EXPECT_EQ(line.size(), c.expectedLength) << c.before;
+        EXPECT_FALSE(line.back().isHighSurrogate()) << c.before;
+    }
+}
+
+TEST_F(TMemoTest, SelectionIsHiddenWhileTheEditorLacksTheFocus)
+{
+    memo.resize(200, 80);
+    memo.SetText(QStringLiteral("MMMMMMMM\nMMMMMMMM"));
+    memo.SelectAll();
+    const QColor highlight = memo.palette().color(QPalette::Active, QPalette::Highlight);
+    const auto highlighted = [&] {
+        const QImage image = memo.grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == highlight)
+                    return true;
+        return false;
+    };
+    ASSERT_FALSE(memo.hasFocus());
+    EXPECT_TRUE(memo.HideSelection());
+    EXPECT_FALSE(highlighted());
+    memo.SetHideSelection(false);
+    EXPECT_TRUE(highlighted());
+}

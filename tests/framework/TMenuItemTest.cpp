@@ -124,6 +124,20 @@ TEST_F(TMenuTest, NativeMenuShowsCheckAndShortCutText)
     EXPECT_EQ(clicks.log, QStringList({ "Delay2" }));
 }
 
+TEST_F(TMenuTest, OnlyOneDefaultEntryPerParentIsBold)
+{
+    const auto bold = [](TMenuItem* item) { return item->NativeAction()->font().bold(); };
+    delays[4]->SetDefault(true);
+    delays[1]->SetDefault(true);
+    EXPECT_EQ(QList<bool>({ bold(delays[1]), bold(delays[4]) }), QList<bool>({ true, false }));
+    delays[1]->SetVisible(false);
+    EXPECT_TRUE(bold(delays[4])) << "a hidden default leaves the next one bold";
+    delays[1]->SetVisible(true);
+    delays[1]->SetDefault(false);
+    EXPECT_TRUE(bold(delays[4]));
+    EXPECT_FALSE(bold(delays[1]));
+}
+
 TEST_F(TMenuTest, GroupIndexNeverDecreasesAmongSiblings)
 {
     EXPECT_NO_THROW(delays[0]->SetGroupIndex(0)) << "only group-0 entries come before it";
