@@ -438,3 +438,24 @@ TEST(TInstanceChannel, ASocketOfAnotherUserIsNoRunningCopy)
     ::waitpid(other, nullptr, 0);
     ::unlink(path.constData());
 }
+
+// The toolkit's server closes itself for good when an accept fails (out of
+// file handles); the owner still holds the name and listens again.
+TEST(TInstanceChannel, ListensAgainAfterItsServerClosed)
+{
+    TInstanceChannel owner(uniqueName());
+    ASSERT_EQ(owner.claim(), TInstanceChannel::Reach::Claimed);
+    ASSERT_TRUE(owner.listen([](const QByteArray& request) { return "echo " + request; }));
+    QLocalServer* server = owner.findChild<QLocalServer*>();
+    ASSERT_NE(server, nullptr);
+    server->close();
+    ASSERT_FALSE(owner.isListening());
+
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return owner.isListening(); }, 5000));
+    QLocalSocket asker;
+    asker.connectToServer(owner.socketPath());
+    ASSERT_TRUE(asker.waitForConnected(5000));
+    asker.write("again\n");
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return asker.canReadLine(); }, 5000));
+    EXPECT_EQ(asker.readLine(), QByteArray("echo again\n"));
+}
