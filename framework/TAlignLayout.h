@@ -51,7 +51,7 @@ private:
         QLayoutItem* item;
         TAlign align;
     };
-    int indexOf(const QWidget* control) const;
+    int indexOf(const QWidget* control) const override;
     void alignControls(const QRect& clientRect);
 
     QList<Item> m_items;

@@ -43,7 +43,10 @@ TForm::TForm(QWidget* parent)
     setCentralWidget(m_clientArea);
 }
 
-TForm::~TForm() = default;
+TForm::~TForm()
+{
+    guarded(this, [this] { OnDestroy(this); });
+}
 
 void TForm::SetMenu(TMainMenu* menu)
 {
@@ -129,14 +132,15 @@ void TForm::WindowExposureChanged(bool exposed)
         setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
-void TForm::showEvent(QShowEvent* event)
+void TForm::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    if (!m_isWatchingExposure && windowHandle()) {
+    if (visible && !isVisible())
+        guarded(this, [this] { OnShow(this); });
+    QMainWindow::setVisible(visible);
+    if (visible && !m_isWatchingExposure && windowHandle()) {
         windowHandle()->installEventFilter(this);
         m_isWatchingExposure = true;
     }
-    guarded(this, [this] { OnShow(this); });
 }
 
 bool TForm::eventFilter(QObject* watched, QEvent* event)

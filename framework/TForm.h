@@ -52,6 +52,8 @@ public:
     TNotifyEvent OnShow;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
+    // Raised as the form is destroyed, while its components still exist.
+    TNotifyEvent OnDestroy;
 
     void DoResize();
 
@@ -71,7 +73,9 @@ protected:
     virtual void Loaded() { }
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    // OnShow runs before the window becomes visible, so that a place and
+    // size set there are where the window first appears.
+    void setVisible(bool visible) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

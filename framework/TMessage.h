@@ -23,9 +23,12 @@ struct TMsg {
 };
 
 namespace Messages {
+inline constexpr quint32 WM_DESTROY = 0x0002;
 inline constexpr quint32 WM_PAINT = 0x000F;
 inline constexpr quint32 WM_QUERYENDSESSION = 0x0011;
+inline constexpr quint32 WM_QUIT = 0x0012;
 inline constexpr quint32 WM_WININICHANGE = 0x001A;
+inline constexpr quint32 WM_GETMINMAXINFO = 0x0024;
 inline constexpr quint32 WM_SYSCOMMAND = 0x0112;
 
 inline constexpr quintptr SC_MINIMIZE = 0xF020;

@@ -2,6 +2,8 @@
 
 #include "TComponent.h"
 
+#include <QDeadlineTimer>
+
 // Calls OnTimer on the user-interface thread every Interval milliseconds while
 // it is armed: enabled, with a non-zero interval and a handler. Every setter
 // that changes something re-arms, so the countdown starts again from zero with
@@ -24,6 +26,8 @@ public:
     void SetOnTimer(const TNotifyEvent& handler);
 
     bool IsArmed() const { return m_timerId != 0; }
+    // The length of the platform timer's current leg, in milliseconds.
+    qint64 LegForTesting() const;
 
     // Test seam: while set, starting a platform timer fails as when the
     // system has no timers left.
@@ -36,9 +40,11 @@ protected:
 
 private:
     void updateTimer();
+    void startLeg();
 
     bool m_enabled = true;
     uint m_interval = 1000;
     TNotifyEvent m_onTimer;
     int m_timerId = 0;
+    QDeadlineTimer m_due;
 };

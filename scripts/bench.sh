@@ -18,7 +18,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 targets=(preview_bench splitter_bench long_line_bench)
 if grep -q '^benchmark_DIR:PATH=/' "$build/CMakeCache.txt"; then
-  targets+=(preview_source_bench framework_bench)
+  targets+=(preview_source_bench framework_bench settings_bench)
 else
   echo "Google Benchmark not found: skipping the micro-benchmarks" >&2
 fi
@@ -34,6 +34,8 @@ if [ -x "$build/bench/preview_source_bench" ]; then
   "$build/bench/preview_source_bench"
   echo "== the refresh cycle's own work =="
   dbus-run-session -- xvfb-run -a "$build/bench/framework_bench" 2>/dev/null
+  echo "== the settings file at close and at show =="
+  dbus-run-session -- xvfb-run -a "$build/bench/settings_bench" 2>/dev/null
 fi
 
 echo "== dragging the bar =="

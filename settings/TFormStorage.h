@@ -1,26 +1,45 @@
 #pragma once
 
-#include "TComponent.h"
+#include "TFormPlacement.h"
 
+#include <QList>
+#include <QPointer>
 #include <QStringList>
 
-// Keeps the form's placement and the listed component properties in the
-// settings file. For now it holds the file name and the property list; the
-// reading and writing of the file come with the settings store.
-class TFormStorage : public TComponent {
+// A form placement that also keeps the listed properties of the form's
+// components, "Component.Property" one a line, each under the key
+// "Component_Property" after the placement keys, in list order.
+class TFormStorage : public TFormPlacement {
     Q_OBJECT
-    Q_PROPERTY(QString IniFileName READ IniFileName WRITE SetIniFileName)
     Q_PROPERTY(QStringList StoredProps READ StoredProps WRITE SetStoredProps)
 
 public:
     explicit TFormStorage(QObject* owner);
+    ~TFormStorage() override;
 
-    QString IniFileName() const { return m_iniFileName; }
-    void SetIniFileName(const QString& fileName) { m_iniFileName = fileName; }
     QStringList StoredProps() const { return m_storedProps; }
-    void SetStoredProps(const QStringList& props) { m_storedProps = props; }
+    void SetStoredProps(const QStringList& props);
+
+    void Loaded() override;
+
+    // The component and property names of a line, trimmed; none when either is
+    // empty or there is no ".".
+    static std::optional<std::pair<QString, QString>> ParsePath(const QString& line);
+
+protected:
+    void WritePlacement() override;
+    void ReadPlacement() override;
+
+private slots:
+    void componentRemoved(QObject* component);
 
 private:
-    QString m_iniFileName;
+    void resolvePaths();
+    void rewriteFromComponents();
+    void watch(QObject* component);
+    void forEachStoredProperty(const std::function<void(class TPropsStorage&, const QMetaProperty&)>& action);
+
     QStringList m_storedProps;
+    QList<QPointer<QObject>> m_components;
+    bool m_destroying = false;
 };

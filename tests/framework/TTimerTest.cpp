@@ -136,3 +136,16 @@ TEST_F(TTimerTest, RefusedTimerRaisesAndEnabledStaysTrue)
     timer->SetInterval(10);
     EXPECT_TRUE(waitUntil([&] { return counter.ticks >= 1; })) << "a later change arms it";
 }
+
+TEST_F(TTimerTest, IntervalsBeyondTheSignedRangeArmNormally)
+{
+    timer->SetOnTimer(tickHandler());
+    for (uint interval : { 2147483647u, 2147483648u, 3000000000u, 4294967295u }) {
+        EXPECT_NO_THROW(timer->SetInterval(interval)) << interval;
+        EXPECT_TRUE(timer->IsArmed()) << interval;
+        EXPECT_GT(timer->LegForTesting(), 2147483000) << interval;
+        EXPECT_LE(timer->LegForTesting(), 2147483647) << interval;
+    }
+    TestSupport::pump(50);
+    EXPECT_EQ(counter.ticks, 0);
+}

@@ -1,0 +1,172 @@
+#include "IniStore.h"
+
+#include "FileNames.h"
+#include "TApplication.h"
+#include "TCustomIniFile.h"
+#include "TIniFile.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace IniStore {
+
+namespace {
+
+bool isHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+bool isDecimalDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// A hexadecimal 32-bit pattern, or a signed decimal within the given range.
+std::optional<qint64> convert(const QString& source, qint64 decimalMax)
+{
+    QString text = source;
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
+        text = u'$' + text.mid(2);
+    qsizetype pos = 0;
+    while (pos < text.size() && text[pos] == u' ')
+        ++pos;
+    QStringView rest = QStringView(text).mid(pos);
+    qsizetype prefix = 0;
+    if (rest.startsWith(u'$') || rest.startsWith(u'x') || rest.startsWith(u'X'))
+        prefix = 1;
+    else if (rest.startsWith(u"0x") || rest.startsWith(u"0X"))
+        prefix = 2;
+    if (prefix > 0) {
+        const QStringView digits = rest.mid(prefix);
+        if (digits.isEmpty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), isHexDigit))
+            return std::nullopt;
+        return qint64(digits.toUInt(nullptr, 16));
+    }
+    bool negative = false;
+    if (rest.startsWith(u'-') || rest.startsWith(u'+')) {
+        negative = rest[0] == u'-';
+        rest = rest.mid(1);
+    }
+    if (rest.isEmpty() || !std::all_of(rest.begin(), rest.end(), isDecimalDigit))
+        return std::nullopt;
+    qint64 value = 0;
+    for (QChar digit : rest) {
+        value = value * 10 + digit.unicode() - u'0';
+        if (value > decimalMax + 1)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value < -qint64(2147483648LL) || value > decimalMax)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<qint32> StrToInt(const QString& text)
+{
+    const auto value = convert(text, 2147483647LL);
+    if (!value)
+        return std::nullopt;
+    return qint32(quint32(*value));
+}
+
+int StrToIntDef(const QString& text, int defaultValue)
+{
+    return StrToInt(text).value_or(defaultValue);
+}
+
+std::optional<quint32> StrToUInt(const QString& text)
+{
+    const auto value = convert(text, 4294967295LL);
+    if (!value)
+        return std::nullopt;
+    return quint32(*value);
+}
+
+QString QuotedForFile(const QString& text)
+{
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    if ((first == u'"' || first == u'\'') && text.back() == first)
+        return u'"' + text + u'"';
+    return text;
+}
+
+QString ReadString(TCustomIniFile* store, const QString& section, const QString& key, const QString& defaultValue)
+{
+    return store ? store->ReadString(section, key, defaultValue) : defaultValue;
+}
+
+void WriteString(TCustomIniFile* store, const QString& section, const QString& key, const QString& value)
+{
+    if (!store)
+        return;
+    // The store over the user's configuration keeps quotes as they are.
+    store->WriteString(section, key, dynamic_cast<TIniFile*>(store) ? QuotedForFile(value) : value);
+}
+
+int ReadInteger(TCustomIniFile* store, const QString& section, const QString& key, int defaultValue)
+{
+    return store ? store->ReadInteger(section, key, defaultValue) : defaultValue;
+}
+
+void WriteInteger(TCustomIniFile* store, const QString& section, const QString& key, int value)
+{
+    if (store)
+        store->WriteInteger(section, key, value);
+}
+
+QString DefaultSection(const QObject* component)
+{
+    if (!component)
+        return {};
+    if (qobject_cast<const TForm*>(component))
+        return QString::fromLatin1(component->metaObject()->className());
+    if (const auto* control = qobject_cast<const QWidget*>(component)) {
+        const auto* form = qobject_cast<const TForm*>(control->window());
+        if (form && form != control)
+            return QString::fromLatin1(form->metaObject()->className()) + control->objectName();
+        if (control->parentWidget())
+            return control->parentWidget()->objectName() + control->objectName();
+        return control->objectName();
+    }
+    if (const auto* form = qobject_cast<const TForm*>(component->parent()))
+        return QStringLiteral("%1.%2").arg(QString::fromLatin1(form->metaObject()->className()), component->objectName());
+    return component->objectName();
+}
+
+QString DefaultIniFileName()
+{
+    return FileNames::ChangeFileExt(Application ? Application->ExeName() : QString(), QStringLiteral(".INI"));
+}
+
+QString DefaultRegistryKey()
+{
+    const QString name = FileNames::ExtractFileName(Application ? Application->ExeName() : QString());
+    return QStringLiteral("Software\\") + FileNames::ChangeFileExt(name, QString());
+}
+
+QString ScreenSuffix()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->size() * screen->devicePixelRatio() : QSize();
+    return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height());
+}
+
+QString ReadPosStr(TCustomIniFile* store, const QString& section, const QString& name)
+{
+    const QString value = ReadString(store, section, name + ScreenSuffix(), QString());
+    return value.isEmpty() ? ReadString(store, section, name, QString()) : value;
+}
+
+void WritePosStr(TCustomIniFile* store, const QString& section, const QString& name, const QString& value)
+{
+    WriteString(store, section, name + ScreenSuffix(), value);
+    WriteString(store, section, name, value);
+}
+
+} // namespace IniStore

@@ -1,0 +1,51 @@
+#include "TIniFile.h"
+
+#include "Exception.h"
+#include "ProfileFile.h"
+
+namespace {
+
+[[noreturn]] void raiseWriteFailure(const QString& fileName)
+{
+    throw Exception(QStringLiteral("Unable to write to %1").arg(fileName));
+}
+
+} // namespace
+
+TIniFile::TIniFile(const QString& fileName)
+    : TCustomIniFile(fileName)
+{
+}
+
+TIniFile::~TIniFile() = default;
+
+// Opened at the first use, so that creating the store touches nothing.
+ProfileFile& TIniFile::file()
+{
+    if (!m_file)
+        m_file = std::make_unique<ProfileFile>(FileName());
+    return *m_file;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue)
+{
+    return file().readString(section, key, defaultValue);
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    if (!file().writeString(section, key, value))
+        raiseWriteFailure(FileName());
+}
+
+void TIniFile::EraseSection(const QString& section)
+{
+    if (!file().eraseSection(section))
+        raiseWriteFailure(FileName());
+}
+
+void TIniFile::UpdateFile()
+{
+    if (m_file && !m_file->commit())
+        raiseWriteFailure(FileName());
+}
