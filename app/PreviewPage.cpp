@@ -17,6 +17,11 @@ bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool 
 void PreviewPage::javaScriptConsoleMessage(
     JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber, const QString& sourceID)
 {
+    // The engine remembers the size of a formula that scrolled out of view
+    // through an observer of its own, which reports this on many refreshes;
+    // nothing is lost, the size is taken at the next frame.
+    if (message.endsWith(QLatin1String("ResizeObserver loop limit exceeded")))
+        return;
     if (level == ErrorMessageLevel)
         qCWarning(lcPreviewPage).noquote() << sourceID << lineNumber << message;
     else

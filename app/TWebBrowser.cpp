@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QQuickWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -57,26 +58,25 @@ void configure(QWebEngineSettings* settings)
     settings->setAttribute(S::FocusOnNavigationEnabled, false);
 }
 
-// The engine otherwise holds a finished render back to the next 60 Hz frame
-// of its own clock, so a typeset formula reached the screen only 17 ms after
-// the refresh; unthrottled, it is shown as soon as it is drawn. The page is
-// static, so no frames are drawn while nothing changes. Flags the user set are
-// kept.
-void unthrottleFrames()
+// The view draws through a Qt Quick scene. With a graphics API behind it,
+// every window holding the view is composed through that API on each update,
+// so each blink of the editor's caret redrew and presented the whole window
+// (some thirty wakeups a second in an idle window, against a few for an
+// editor alone). Drawn in software, the view is one more widget of the window
+// and an update presents only what changed. A backend the user chose is kept.
+void drawViewInSoftware()
 {
-    static const QByteArray flag("--disable-frame-rate-limit");
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains(flag))
-        return;
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QMLSCENE_DEVICE"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 } // namespace
 
 void TWebBrowser::PrepareEngine()
 {
-    unthrottleFrames();
     PreviewSchemeHandler::registerScheme();
+    static const bool isReady = (drawViewInSoftware(), true);
+    Q_UNUSED(isReady);
 }
 
 TWebBrowser::TWebBrowser(QWidget* parent)

@@ -29,9 +29,9 @@ public:
     static constexpr int CommandNavigateForward = 1;
     static constexpr int CommandNavigateBack = 2;
 
-    // Registers the preview's URL scheme with the web engine and sets how it
-    // paces its frames. Call it in main() before the application object is
-    // constructed; later calls do nothing.
+    // Registers the preview's URL scheme with the web engine. Call it in
+    // main() before the application object is constructed; later calls do
+    // nothing.
     static void PrepareEngine();
 
     explicit TWebBrowser(QWidget* parent);

@@ -1,5 +1,7 @@
 #include "BenchCorpus.h"
 
+#include <iterator>
+
 namespace {
 
 QString largeAlign()
@@ -61,4 +63,34 @@ QList<BenchCorpus::Entry> BenchCorpus::entries()
 QStringList BenchCorpus::sizeClasses()
 {
     return { QStringLiteral("simple"), QStringLiteral("typical"), QStringLiteral("large") };
+}
+
+QStringList BenchCorpus::displayFormulas(qsizetype bytes)
+{
+    static const char* const templates[] = {
+        "\\int_0^{%1} x^2\\,dx = \\frac{%1^3}{3}",
+        "x_{%1} = \\frac{-b \\pm \\sqrt{b^2-4ac}}{2a}",
+        "\\sum_{k=1}^{%1} k^2 = \\frac{n(n+1)(2n+1)}{6}",
+        "A_{%1} = \\begin{pmatrix} 1 & 2 \\\\ 3 & %1 \\end{pmatrix}",
+        "f_{%1}(x) = \\begin{cases} x & x \\ge 0 \\\\ -x & x < 0 \\end{cases}",
+        "\\lim_{n\\to\\infty} \\left(1 + \\frac{1}{n}\\right)^{n} = e_{%1}",
+        "e^{i\\theta_{%1}} = \\cos\\theta_{%1} + i \\sin\\theta_{%1}",
+        "\\nabla \\cdot \\mathbf{E}_{%1} = \\frac{\\rho}{\\varepsilon_0}",
+    };
+    QStringList formulas;
+    qsizetype size = 0;
+    for (int i = 0; size < bytes; ++i) {
+        const QString formula = QString::fromLatin1(templates[i % std::size(templates)]).arg(i + 1);
+        size += formula.size() + 5;
+        formulas.append(formula);
+    }
+    return formulas;
+}
+
+QString BenchCorpus::document(const QStringList& formulas)
+{
+    QString text;
+    for (const QString& formula : formulas)
+        text += QStringLiteral("$$") + formula + QStringLiteral("$$\n");
+    return text;
 }

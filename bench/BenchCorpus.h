@@ -17,4 +17,10 @@ public:
 
     static QList<Entry> entries();
     static QStringList sizeClasses();
+
+    // Typical display formulas, each a different one, as many as fill about
+    // this many bytes when written one per line between $$ and $$.
+    static QStringList displayFormulas(qsizetype bytes);
+    // The formulas as the text of a document.
+    static QString document(const QStringList& formulas);
 };

@@ -1,8 +1,8 @@
 #include "PaintProbe.h"
 
-#include <QCoreApplication>
+#include "EventWait.h"
+
 #include <QEvent>
-#include <QEventLoop>
 #include <QWidget>
 
 PaintProbe::PaintProbe(const QElapsedTimer& clock, QObject* parent)
@@ -40,24 +40,22 @@ qint64 PaintProbe::firstPaintSince(qint64 ns) const
 
 qint64 PaintProbe::waitForPaintSince(qint64 ns, int timeoutMs)
 {
-    const qint64 deadline = m_clock.nsecsElapsed() + qint64(timeoutMs) * 1'000'000;
-    qint64 at = firstPaintSince(ns);
-    while (at < 0 && m_clock.nsecsElapsed() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        at = firstPaintSince(ns);
-    }
-    return at;
+    EventWait::until([&] { return firstPaintSince(ns) >= 0; }, timeoutMs);
+    return firstPaintSince(ns);
 }
 
 void PaintProbe::settle(int quietMs, int timeoutMs)
 {
     const qint64 start = m_clock.nsecsElapsed();
     const qint64 quiet = qint64(quietMs) * 1'000'000;
+    const qint64 deadline = start + qint64(timeoutMs) * 1'000'000;
     for (;;) {
         const qint64 now = m_clock.nsecsElapsed();
         const qint64 last = m_paints.isEmpty() ? start : std::max(start, m_paints.back());
-        if (now - last >= quiet || now - start >= qint64(timeoutMs) * 1'000'000)
+        if (now - last >= quiet || now >= deadline)
             return;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        // Sleeps until the quiet time would be over; a paint meanwhile moves
+        // that moment on.
+        EventWait::sleep(int(std::min(last + quiet, deadline) - now) / 1'000'000 + 1);
     }
 }

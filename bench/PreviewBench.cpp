@@ -1,15 +1,18 @@
 // Latency, start-up and memory figures of the preview pane.
 //
-// Run under a display (scripts/bench.sh uses xvfb-run). Without arguments it
-// measures, in one process with the real main window:
-//   now1click  Now1Click (timer off, file written, file read, page updated)
-//   pane       the pane alone: the file written, then Navigate
-//   bare       the same text given straight to the loaded page (runJavaScript)
-// each to the "rendered" report and to the view's next paint; then it starts
-// itself again to time the first preview after process start and to compare
-// the memory of the process tree with that of a bare web view.
+// Run under a display (scripts/bench.sh uses xvfb-run). It starts itself
+// again for each measurement:
+//   latency   the main window's refresh (Now1Click) to the pane's next paint,
+//             side by side with a bare page of the typesetter in the same
+//             process: single formulas, and documents of 1, 10 and 100 KB of
+//             display formulas shown first, with one formula changed, with
+//             nothing changed and with a formula inserted at the top. Runs
+//             with and without the engine's 60 Hz frame limit take turns.
+//   first     the first preview after process start
+//   memory    the process tree's memory against a bare web view
 
 #include "BenchCorpus.h"
+#include "EventWait.h"
 #include "PaintProbe.h"
 #include "PreviewSource.h"
 #include "ProcessMemory.h"
@@ -23,7 +26,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMap>
+#include <QProcessEnvironment>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,6 +41,8 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -72,167 +80,6 @@ double median(const QList<double>& values)
     return n % 2 ? sorted.at(n / 2) : (sorted.at(n / 2 - 1) + sorted.at(n / 2)) / 2;
 }
 
-// Runs the event loop until the condition holds; false after the timeout.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-struct Series {
-    QList<double> toRendered;
-    QList<double> toPaint;
-    QList<double> typeset;
-    QList<double> call;
-    int missingPaints = 0;
-};
-
-class LatencyRun {
-public:
-    LatencyRun(TKelvaneMainForm* form, QString panePath)
-        : m_form(form)
-        , m_browser(form->WebBrowser1)
-        , m_panePath(std::move(panePath))
-        , m_probe(m_clock)
-    {
-        m_clock.start();
-        QObject::connect(m_browser, &TWebBrowser::rendered, [this](double typesetMs) {
-            m_renderedAt = m_clock.nsecsElapsed();
-            m_typesetMs = typesetMs;
-        });
-    }
-
-    bool start()
-    {
-        if (!waitFor([this] { return m_browser->isPageReady() && m_browser->view()->focusProxy(); }, 20000))
-            return false;
-        m_probe.watch(m_browser->view()->focusProxy());
-        return true;
-    }
-
-    // One refresh through the given path; the sample lands in the series.
-    void step(const QString& series, const QString& sizeClass, const QString& text, bool record)
-    {
-        m_probe.settle(30, 1000);
-        Series& s = m_results[sizeClass][series];
-        m_renderedAt = -1;
-        qint64 renderedAt = -1;
-        double typesetMs = 0;
-        const qint64 start = m_clock.nsecsElapsed();
-        if (series == QLatin1String("now1click")) {
-            m_form->Now1Click(m_form);
-        } else if (series == QLatin1String("pane")) {
-            QFile file(m_panePath);
-            file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            file.write(text.toUtf8());
-            file.close();
-            m_browser->Navigate(m_panePath);
-        } else {
-            m_browser->page()->runJavaScript(m_bareScript, [this, &renderedAt, &typesetMs](const QVariant& value) {
-                renderedAt = m_clock.nsecsElapsed();
-                typesetMs = value.toDouble();
-            });
-        }
-        const qint64 returned = m_clock.nsecsElapsed();
-        const bool isBare = series == QLatin1String("bare");
-        if (!waitFor([&] { return isBare ? renderedAt >= 0 : m_renderedAt >= 0; }, 30000)) {
-            std::fprintf(stderr, "no render for %s\n", qPrintable(series));
-            return;
-        }
-        if (!isBare) {
-            renderedAt = m_renderedAt;
-            typesetMs = m_typesetMs;
-        }
-        const qint64 paintAt = m_probe.waitForPaintSince(start, 2000);
-        if (!record)
-            return;
-        s.call.append(ms(returned - start));
-        s.toRendered.append(ms(renderedAt - start));
-        s.typeset.append(typesetMs);
-        if (paintAt >= 0)
-            s.toPaint.append(ms(std::max(paintAt, renderedAt) - start));
-        else
-            ++s.missingPaints;
-    }
-
-    void measure(const BenchCorpus::Entry& entry, int iterations, int warmup)
-    {
-        const QString texts[2] = { entry.text, entry.variant };
-        QString bareScripts[2];
-        for (int v = 0; v < 2; ++v) {
-            PreviewSource source;
-            source.text = texts[v];
-            bareScripts[v] = source.script();
-        }
-        // The three paths take turns in rotating order, so none of them always
-        // follows the same one; every step shows the other version than the
-        // step before it, so every step has something new to paint.
-        static const char* const orders[3][3] = {
-            { "now1click", "pane", "bare" },
-            { "pane", "bare", "now1click" },
-            { "bare", "now1click", "pane" },
-        };
-        for (int i = 0; i < warmup + iterations; ++i) {
-            const bool record = i >= warmup;
-            for (const char* name : orders[i % 3]) {
-                const QString series = QLatin1String(name);
-                const int version = int(m_steps++ % 2);
-                if (series == QLatin1String("now1click"))
-                    m_form->Memo1->SetText(texts[version]);
-                else if (series == QLatin1String("bare"))
-                    m_bareScript = bareScripts[version];
-                step(series, entry.sizeClass, texts[version], record);
-            }
-        }
-    }
-
-    void report() const
-    {
-        std::printf("\n%-8s %-10s %4s | %-17s | %-17s | %-10s | %s\n", "class", "path", "n", "to rendered ms",
-            "to paint ms", "typeset ms", "call ms");
-        std::printf("%-8s %-10s %4s | %8s %8s | %8s %8s | %10s | %8s\n", "", "", "", "median", "p95", "median", "p95",
-            "median", "median");
-        for (const QString& sizeClass : BenchCorpus::sizeClasses()) {
-            for (const char* name : { "now1click", "pane", "bare" }) {
-                const Series& s = m_results.value(sizeClass).value(QLatin1String(name));
-                std::printf("%-8s %-10s %4lld | %8.2f %8.2f | %8.2f %8.2f | %10.2f | %8.3f%s\n",
-                    qPrintable(sizeClass), name, qlonglong(s.toRendered.size()), median(s.toRendered),
-                    percentile(s.toRendered, 0.95), median(s.toPaint), percentile(s.toPaint, 0.95), median(s.typeset),
-                    median(s.call),
-                    s.missingPaints ? qPrintable(QStringLiteral("  (%1 without paint)").arg(s.missingPaints)) : "");
-            }
-        }
-        std::printf("\npipeline (now1click) against bare, medians:\n");
-        std::printf("%-8s | %-22s | %-22s\n", "class", "to rendered: +ms ratio", "to paint: +ms ratio");
-        for (const QString& sizeClass : BenchCorpus::sizeClasses()) {
-            const Series& p = m_results.value(sizeClass).value(QStringLiteral("now1click"));
-            const Series& b = m_results.value(sizeClass).value(QStringLiteral("bare"));
-            const double pr = median(p.toRendered), br = median(b.toRendered);
-            const double pp = median(p.toPaint), bp = median(b.toPaint);
-            std::printf("%-8s | %+8.2f   x%-10.2f | %+8.2f   x%-10.2f\n", qPrintable(sizeClass), pr - br,
-                br > 0 ? pr / br : 0, pp - bp, bp > 0 ? pp / bp : 0);
-        }
-    }
-
-private:
-    TKelvaneMainForm* m_form;
-    TWebBrowser* m_browser;
-    QString m_panePath;
-    QElapsedTimer m_clock;
-    PaintProbe m_probe;
-    QString m_bareScript;
-    qint64 m_renderedAt = -1;
-    double m_typesetMs = 0;
-    qint64 m_steps = 0;
-    QMap<QString, QMap<QString, Series>> m_results;
-};
-
 // Starts the main window as the program does, with the preview file in dir.
 TKelvaneMainForm* startMainWindow(const QString& dir, const QString& clipboardText)
 {
@@ -244,22 +91,288 @@ TKelvaneMainForm* startMainWindow(const QString& dir, const QString& clipboardTe
     return KelvaneMainForm;
 }
 
-int runLatency(int iterations)
+// A bare page of the same typesetter, loaded straight from its installed
+// folder: every call typesets every formula of the text anew, as a page
+// without any bookkeeping of its own would.
+const char* const BarePage = R"(<!DOCTYPE html><meta charset="utf-8">
+<link rel="stylesheet" href="katex.min.css"><script src="katex.min.js"></script>
+<style>body { margin: 0; padding: 6px 10px; font: 18px/1.45 KaTeX_Main, serif }</style>
+<body><div id="c"></div><script>
+function render(text) {
+    const started = performance.now();
+    const formulas = text.includes("$$") ? text.split("$$").filter((s, i) => i % 2 === 1) : [text];
+    const holder = document.createElement("div");
+    for (const formula of formulas) {
+        const node = document.createElement("div");
+        try { katex.render(formula, node, { displayMode: true }); } catch (e) {}
+        holder.append(node);
+    }
+    document.getElementById("c").replaceChildren(holder);
+    void document.body.offsetHeight;
+    return performance.now() - started;
+}
+</script>)";
+
+struct Sample {
+    double toPaint = -1;
+    double toRendered = 0;
+    double renderer = 0;
+};
+
+// The main window's pane and a bare page of the typesetter in a window of
+// its own, the same size, side by side in one process.
+class SideBySide {
+public:
+    explicit SideBySide(TKelvaneMainForm* form)
+        : m_form(form)
+        , m_browser(form->WebBrowser1)
+        , m_paneProbe(m_clock)
+        , m_bareProbe(m_clock)
+    {
+        m_clock.start();
+        QObject::connect(m_browser, &TWebBrowser::rendered, [this](double typesetMs) {
+            m_renderedAt = m_clock.nsecsElapsed();
+            m_typesetMs = typesetMs;
+        });
+    }
+
+    bool start()
+    {
+        if (!EventWait::until([this] { return m_browser->isPageReady() && m_browser->view()->focusProxy(); }, 30000))
+            return false;
+        m_bare.resize(m_browser->view()->size());
+        m_bare.move(m_form->frameGeometry().right() + 10, m_form->y());
+        bool isLoaded = false;
+        QObject::connect(&m_bare, &QWebEngineView::loadFinished, [&](bool) { isLoaded = true; });
+        m_bare.setHtml(QString::fromUtf8(BarePage), QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
+        m_bare.show();
+        if (!EventWait::until([&] { return isLoaded && m_bare.focusProxy(); }, 30000))
+            return false;
+        m_paneProbe.watch(m_browser->view()->focusProxy());
+        m_bareProbe.watch(m_bare.focusProxy());
+        return true;
+    }
+
+    // The program's refresh of the editor's text.
+    Sample pane(const QString& text, bool isPaintExpected)
+    {
+        m_form->Memo1->SetText(text);
+        settle();
+        m_renderedAt = -1;
+        const qint64 start = m_clock.nsecsElapsed();
+        m_form->Now1Click(m_form);
+        return finish(m_paneProbe, start, [this] { return m_renderedAt; }, isPaintExpected);
+    }
+
+    Sample bare(const QString& text)
+    {
+        const QString script = QLatin1String("render(") + QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact)).mid(1).chopped(1) + QLatin1Char(')');
+        settle();
+        qint64 renderedAt = -1;
+        const qint64 start = m_clock.nsecsElapsed();
+        m_bare.page()->runJavaScript(script, [&](const QVariant& value) {
+            renderedAt = m_clock.nsecsElapsed();
+            m_typesetMs = value.toDouble();
+        });
+        return finish(m_bareProbe, start, [&] { return renderedAt; }, true);
+    }
+
+private:
+    void settle()
+    {
+        m_paneProbe.settle(30, 1000);
+        m_bareProbe.settle(30, 1000);
+    }
+
+    Sample finish(PaintProbe& probe, qint64 start, const std::function<qint64()>& renderedAt, bool isPaintExpected)
+    {
+        Sample sample;
+        if (!EventWait::until([&] { return renderedAt() >= 0; }, 60000)) {
+            std::fprintf(stderr, "no render\n");
+            return sample;
+        }
+        sample.toRendered = ms(renderedAt() - start);
+        sample.renderer = m_typesetMs;
+        // Nothing new to paint after a refresh that changed nothing.
+        const qint64 paintAt = probe.waitForPaintSince(start, isPaintExpected ? 3000 : 100);
+        if (paintAt >= 0)
+            sample.toPaint = ms(std::max(paintAt, renderedAt()) - start);
+        return sample;
+    }
+
+    TKelvaneMainForm* m_form;
+    TWebBrowser* m_browser;
+    QWebEngineView m_bare;
+    QElapsedTimer m_clock;
+    PaintProbe m_paneProbe;
+    PaintProbe m_bareProbe;
+    qint64 m_renderedAt = -1;
+    double m_typesetMs = 0;
+};
+
+void print(const QString& group, const char* path, const Sample& sample)
+{
+    std::printf("S\t%s\t%s\t%.3f\t%.3f\t%.3f\n", qPrintable(group), path, sample.toPaint, sample.toRendered,
+        sample.renderer);
+}
+
+// Both sides show the same text; which goes first alternates by round.
+void both(SideBySide& run, int round, const QString& group, const QString& text, bool isPaneChanged, bool record)
+{
+    for (int side = 0; side < 2; ++side) {
+        if ((side + round) % 2 == 0) {
+            const Sample sample = run.pane(text, isPaneChanged);
+            if (record)
+                print(group, "pane", sample);
+        } else {
+            const Sample sample = run.bare(text);
+            if (record)
+                print(group, "bare", sample);
+        }
+    }
+}
+
+void measureDocument(SideBySide& run, qsizetype kilobytes, int round, bool record)
+{
+    QStringList formulas = BenchCorpus::displayFormulas(kilobytes * 1024);
+    const QString size = QString::number(kilobytes) + QStringLiteral(" KB");
+    const QString original = BenchCorpus::document(formulas);
+    // The second formula, so the change is in view and gets painted.
+    formulas[1] += QStringLiteral(" + %1").arg(round + 1);
+    const QString changed = BenchCorpus::document(formulas);
+    formulas.prepend(QStringLiteral("\\Gamma(z_{%1}) = \\int_0^\\infty t^{z-1} e^{-t}\\,dt").arg(round + 1));
+    const QString inserted = BenchCorpus::document(formulas);
+
+    both(run, round, size + QStringLiteral(" (empty)"), QString(), true, false);
+    both(run, round, size + QStringLiteral(" a first show"), original, true, record);
+    both(run, round, size + QStringLiteral(" b one changed"), changed, true, record);
+    both(run, round, size + QStringLiteral(" c unchanged"), changed, false, record);
+    both(run, round, size + QStringLiteral(" d inserted at top"), inserted, true, record);
+}
+
+void measureFormula(SideBySide& run, const BenchCorpus::Entry& entry, int round, bool record)
+{
+    const QString group = QStringLiteral("formula ") + entry.name;
+    both(run, round, group, round % 2 ? entry.variant : entry.text, true, record);
+}
+
+// Child: rounds of every measurement, one sample a line.
+int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas)
 {
     QTemporaryDir dir;
     TKelvaneMainForm* form = startMainWindow(dir.path(), FirstFormula);
-    LatencyRun run(form, dir.filePath(QStringLiteral("pane.tex")));
+    SideBySide run(form);
     if (!run.start()) {
-        std::fprintf(stderr, "the preview page did not load\n");
+        std::fprintf(stderr, "the pages did not load\n");
         return 1;
     }
-    for (const BenchCorpus::Entry& entry : BenchCorpus::entries()) {
-        const int n = entry.sizeClass == QLatin1String("large") ? std::max(iterations / 3, 5) : iterations;
-        run.measure(entry, n, 3);
-        std::fprintf(stderr, "measured %s\n", qPrintable(entry.name));
+    // The first round of each warms up and is not recorded.
+    for (int round = 0; round <= rounds; ++round) {
+        // Both pages start each round from the same small text.
+        both(run, round, QStringLiteral("(start)"), FirstFormula, true, false);
+        for (const BenchCorpus::Entry& entry : BenchCorpus::entries()) {
+            if (withFormulas && entry.sizeClass != QLatin1String("large")) {
+                for (int i = 0; i < 4; ++i)
+                    measureFormula(run, entry, 4 * round + i, round > 0);
+            }
+        }
+        for (qsizetype kilobytes : documents)
+            measureDocument(run, kilobytes, round, round > 0);
     }
-    run.report();
     return 0;
+}
+
+struct Series {
+    QList<double> toPaint;
+    QList<double> toRendered;
+    QList<double> renderer;
+    int missingPaints = 0;
+};
+
+// variant -> group -> path -> samples, groups in the order they came.
+struct Results {
+    QMap<QString, QMap<QString, QMap<QString, Series>>> series;
+    QStringList groups;
+};
+
+// Runs the latency children with and without the engine's frame limit, in
+// turns, and gathers their samples.
+Results gatherLatency(int batches, const QStringList& arguments)
+{
+    Results results;
+    for (int batch = 0; batch < 2 * batches; ++batch) {
+        const bool isUnlimited = (batch % 2 == 1) == (batch / 2 % 2 == 0);
+        const QString variant = isUnlimited ? QStringLiteral("unlimited") : QStringLiteral("limited");
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (isUnlimited)
+            env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-frame-rate-limit"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList { QStringLiteral("--latency") } + arguments);
+        if (!child.waitForFinished(30 * 60000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "latency run failed\n");
+            continue;
+        }
+        const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+        for (const QString& line : lines) {
+            const QStringList f = line.split(QLatin1Char('\t'));
+            if (f.size() != 6 || f[0] != QLatin1String("S"))
+                continue;
+            if (!results.groups.contains(f[1]))
+                results.groups.append(f[1]);
+            Series& s = results.series[variant][f[1]][f[2]];
+            const double toPaint = f[3].toDouble();
+            if (toPaint >= 0)
+                s.toPaint.append(toPaint);
+            else
+                ++s.missingPaints;
+            s.toRendered.append(f[4].toDouble());
+            s.renderer.append(f[5].toDouble());
+        }
+        std::fprintf(stderr, "latency batch %d of %d (%s) done\n", batch + 1, 2 * batches, qPrintable(variant));
+    }
+    return results;
+}
+
+QString figures(const QList<double>& values)
+{
+    if (values.isEmpty())
+        return QStringLiteral("%1").arg(QStringLiteral("-"), 17);
+    return QStringLiteral("%1 %2").arg(median(values), 8, 'f', 2).arg(percentile(values, 0.95), 8, 'f', 2);
+}
+
+void reportLatency(const Results& results)
+{
+    const QString variant = QStringLiteral("limited");
+    std::printf("\nrefresh to paint, the program's pane against a bare page in the same run (ms)\n");
+    std::printf("%-26s %-5s %5s | %-17s | %-17s | %-17s | %s\n", "", "", "n", "to paint", "to rendered",
+        "renderer", "pane/bare");
+    std::printf("%-26s %-5s %5s | %8s %8s | %8s %8s | %8s %8s | %s\n", "", "", "", "median", "p95", "median", "p95",
+        "median", "p95", "to paint");
+    for (const QString& group : results.groups) {
+        const Series pane = results.series.value(variant).value(group).value(QStringLiteral("pane"));
+        const Series bare = results.series.value(variant).value(group).value(QStringLiteral("bare"));
+        for (const auto& [name, s] : { std::pair { "pane", pane }, std::pair { "bare", bare } }) {
+            std::printf("%-26s %-5s %5lld | %s | %s | %s |", qPrintable(group), name, qlonglong(s.toRendered.size()),
+                qPrintable(figures(s.toPaint)), qPrintable(figures(s.toRendered)), qPrintable(figures(s.renderer)));
+            if (name == std::string_view("pane") && !pane.toPaint.isEmpty() && !bare.toPaint.isEmpty())
+                std::printf(" x%.2f", median(pane.toPaint) / median(bare.toPaint));
+            if (s.missingPaints)
+                std::printf(" (%d without paint)", s.missingPaints);
+            std::printf("\n");
+        }
+    }
+    std::printf("\nthe engine's frame limit: pane refresh to paint, limited against unlimited (interleaved runs)\n");
+    std::printf("%-26s | %-17s | %-17s | %s\n", "", "limited", "unlimited", "unlimited/limited");
+    for (const QString& group : results.groups) {
+        const Series a = results.series.value(QStringLiteral("limited")).value(group).value(QStringLiteral("pane"));
+        const Series b = results.series.value(QStringLiteral("unlimited")).value(group).value(QStringLiteral("pane"));
+        if (a.toPaint.isEmpty() || b.toPaint.isEmpty())
+            continue;
+        std::printf("%-26s | %s | %s | x%.3f\n", qPrintable(group), qPrintable(figures(a.toPaint)),
+            qPrintable(figures(b.toPaint)), median(b.toPaint) / median(a.toPaint));
+    }
 }
 
 // Child: the program's start with a formula on the clipboard; prints the
@@ -280,7 +393,7 @@ int runFirstPaint()
             probe.watch(form->WebBrowser1->view()->focusProxy());
         }
     });
-    if (!waitFor([&] { return renderedAt >= 0; }, 30000))
+    if (!EventWait::until([&] { return renderedAt >= 0; }, 30000))
         return 1;
     if (probe.waitForPaintSince(renderedAt, 5000) < 0)
         return 1;
@@ -313,7 +426,7 @@ int runMemory(const QString& kind)
         }
         bareView->show();
     }
-    if (!waitFor([&] { return isShown; }, 30000))
+    if (!EventWait::until([&] { return isShown; }, 30000))
         return 1;
     // Let the engine's processes finish starting and settle.
     QEventLoop pause;
@@ -389,9 +502,15 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.addOption({ QStringLiteral("first-paint"), QStringLiteral("Child: time the first preview.") });
+    parser.addOption({ QStringLiteral("latency"), QStringLiteral("Child: latency samples.") });
+    parser.addOption({ QStringLiteral("documents"), QStringLiteral("Document sizes in KB."), QStringLiteral("list"),
+        QStringLiteral("1,10,100") });
+    parser.addOption({ QStringLiteral("no-formulas"), QStringLiteral("Documents only.") });
+    parser.addOption({ QStringLiteral("batches"), QStringLiteral("Latency runs of each variant."), QStringLiteral("n"),
+        QStringLiteral("3") });
     parser.addOption({ QStringLiteral("memory"), QStringLiteral("Child: report memory."), QStringLiteral("kind") });
-    parser.addOption({ QStringLiteral("iterations"), QStringLiteral("Samples per formula."), QStringLiteral("n"),
-        QStringLiteral("30") });
+    parser.addOption({ QStringLiteral("iterations"), QStringLiteral("Rounds of each latency run."), QStringLiteral("n"),
+        QStringLiteral("2") });
     parser.addOption({ QStringLiteral("runs"), QStringLiteral("Start-up and memory runs."), QStringLiteral("n"),
         QStringLiteral("5") });
     parser.process(application);
@@ -402,11 +521,23 @@ int main(int argc, char* argv[])
         if (parser.isSet(QStringLiteral("memory")))
             return runMemory(parser.value(QStringLiteral("memory")));
 
-        const int status = runLatency(parser.value(QStringLiteral("iterations")).toInt());
+        const int rounds = parser.value(QStringLiteral("iterations")).toInt();
+        QList<qsizetype> documents;
+        for (const QString& size : parser.value(QStringLiteral("documents")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            documents.append(size.toLongLong());
+        const bool withFormulas = !parser.isSet(QStringLiteral("no-formulas"));
+        if (parser.isSet(QStringLiteral("latency")))
+            return runLatency(rounds, documents, withFormulas);
+
+        QStringList arguments = { QStringLiteral("--iterations"), QString::number(rounds), QStringLiteral("--documents"),
+            parser.value(QStringLiteral("documents")) };
+        if (!withFormulas)
+            arguments.append(QStringLiteral("--no-formulas"));
+        reportLatency(gatherLatency(parser.value(QStringLiteral("batches")).toInt(), arguments));
         const int runs = parser.value(QStringLiteral("runs")).toInt();
         reportFirstPaint(runs);
         reportMemory(std::max(runs / 2, 1));
-        return status;
+        return 0;
     } catch (...) {
         application.HandleException(&application);
         return 1;

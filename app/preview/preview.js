@@ -122,8 +122,26 @@
         return node;
     }
 
+    // KaTeX writes a few styles as style attributes (on the SVG parts of
+    // stretched delimiters and accents, and in the MathML copy of \pmb or
+    // \fcolorbox), which the page's policy refuses. While it builds a
+    // formula, such an attribute goes through the element's style object
+    // instead: the policy allows that, and it draws the same. An element
+    // without a style object (MathML where the engine does not style it) only
+    // loses a style it would not draw.
+    const setAttribute = Element.prototype.setAttribute;
+
+    function setAttributeAllowed(name, value) {
+        if (String(name).toLowerCase() !== "style")
+            return setAttribute.call(this, name, value);
+        if (this.style instanceof CSSStyleDeclaration)
+            this.style.cssText = String(value);
+    }
+
     function typeset(source, display, macros) {
-        const holder = document.createElement("span");
+        const holder = document.createElement(display ? "div" : "span");
+        holder.className = display ? "preview-display" : "preview-inline";
+        Element.prototype.setAttribute = setAttributeAllowed;
         try {
             katex.render(source, holder, {
                 displayMode: display,
@@ -136,33 +154,132 @@
             });
         } catch (error) {
             return errorNode(source, display, error);
+        } finally {
+            Element.prototype.setAttribute = setAttribute;
         }
         return holder;
     }
 
-    // Replaces the shown text in place, so the scroll position stays where
-    // the user left it. Returns the milliseconds taken, layout included.
-    function show(text, noticeText) {
-        const started = performance.now();
-        const fragment = document.createDocumentFragment();
-        // Definitions made with \gdef in one formula hold for the later ones
-        // of the same text, as in a document.
-        const macros = {};
+    // Definitions made with \gdef in one formula hold for the later ones of
+    // the same text, as in a document. A formula is typeset the same only
+    // when the definitions before it are the same, so they are part of what
+    // identifies a formula; a compact description of them serves.
+    function describeMacro(value) {
+        if (typeof value === "string")
+            return value;
+        if (value && Array.isArray(value.tokens)) {
+            return JSON.stringify([value.numArgs, value.delimiters || null, !!value.unexpandable,
+                value.tokens.map((token) => token.text)]);
+        }
+        return String(value);
+    }
+
+    function describeMacros(macros) {
+        const names = Object.keys(macros);
+        if (names.length === 0)
+            return "";
+        names.sort();
+        return JSON.stringify(names.map((name) => [name, describeMacro(macros[name])]));
+    }
+
+    // What the page shows, one entry per piece in order: the piece's key (its
+    // kind, for a formula the definitions before it, and its source), its
+    // node, and for a formula the definitions after it.
+    let shownText = null;
+    let shown = [];
+
+    function pieces(text) {
         const parts = split(text);
-        if (parts === null) {
-            if (text.trim() !== "")
-                fragment.append(typeset(text, true, macros));
-        } else {
-            for (const part of parts) {
-                if (part.text !== undefined)
-                    fragment.append(document.createTextNode(part.text));
-                else
-                    fragment.append(typeset(part.source, part.display, macros));
+        if (parts !== null)
+            return parts;
+        return text.trim() === "" ? [] : [{ source: text, display: true }];
+    }
+
+    function keyOf(part, definitions) {
+        if (part.text !== undefined)
+            return "t" + part.text;
+        return (part.display ? "d" : "i") + definitions.length + ":" + definitions + part.source;
+    }
+
+    function build(part, key, macros, definitions) {
+        if (part.text !== undefined)
+            return { key: key, node: document.createTextNode(part.text) };
+        // KaTeX adds global definitions to the object it is given; a copy of
+        // its own keeps those of the earlier pieces as they were.
+        const after = Object.assign({}, macros);
+        const node = typeset(part.source, part.display, after);
+        const afterDefinitions = describeMacros(after);
+        if (afterDefinitions === definitions)
+            return { key: key, node: node, macros: macros, definitions: definitions };
+        return { key: key, node: node, macros: after, definitions: afterDefinitions };
+    }
+
+    // The entries of the shown pieces by key, each list in page order, so a
+    // piece that occurs several times keeps its nodes in the same order.
+    function reusableEntries() {
+        const byKey = new Map();
+        for (const entry of shown) {
+            const list = byKey.get(entry.key);
+            if (list === undefined)
+                byKey.set(entry.key, [entry]);
+            else
+                list.push(entry);
+        }
+        return byKey;
+    }
+
+    // Only new or changed pieces are typeset; every other piece keeps its
+    // node, and with it its layout.
+    function update(text) {
+        const reusable = reusableEntries();
+        const next = [];
+        let macros = {};
+        let definitions = "";
+        for (const part of pieces(text)) {
+            const key = keyOf(part, definitions);
+            const list = reusable.get(key);
+            const entry = list !== undefined && list.length > 0 ? list.shift() : build(part, key, macros, definitions);
+            next.push(entry);
+            // Plain text leaves the definitions as they are.
+            if (part.text === undefined) {
+                macros = entry.macros;
+                definitions = entry.definitions;
             }
         }
-        content.replaceChildren(fragment);
-        notice.textContent = noticeText;
-        notice.hidden = noticeText === "";
+        arrange(next.map((entry) => entry.node));
+        shown = next;
+        shownText = text;
+    }
+
+    // Puts the nodes into the page in this order with as few moves as it
+    // can: pieces that are gone leave first, so a deletion or an insertion
+    // moves nothing else.
+    function arrange(nodes) {
+        const kept = new Set(nodes);
+        for (const child of Array.from(content.childNodes)) {
+            if (!kept.has(child))
+                child.remove();
+        }
+        let cursor = content.firstChild;
+        for (const node of nodes) {
+            if (node === cursor)
+                cursor = cursor.nextSibling;
+            else
+                content.insertBefore(node, cursor);
+        }
+    }
+
+    // Updates the shown text in place, so the scroll position stays where
+    // the user left it. The same text again typesets nothing. Returns the
+    // milliseconds taken, layout included.
+    function show(text, noticeText) {
+        const started = performance.now();
+        if (text !== shownText)
+            update(text);
+        if (notice.textContent !== noticeText) {
+            notice.textContent = noticeText;
+            notice.hidden = noticeText === "";
+        }
         void document.body.offsetHeight;
         return performance.now() - started;
     }

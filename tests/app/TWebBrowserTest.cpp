@@ -116,6 +116,111 @@ TEST_F(TWebBrowserTest, NavigateToTheSamePathShowsTheNewContentWithoutReloading)
     EXPECT_EQ(js(QStringLiteral("window.marker")).toInt(), 42);
 }
 
+TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
+{
+    // Each piece of the page as "source" and whether it kept its node from
+    // the text before (=) or is new (*). Text runs are shown in quotes.
+    const auto pieces = [this] {
+        return js("Array.from(document.getElementById('content').childNodes).map((n) => "
+                  "  (n.nodeType === 3 ? \"'\" + n.data + \"'\" : n.querySelector('annotation, .preview-source').textContent)"
+                  "  + (n.isKept ? '=' : '*')).join(' ')");
+    };
+    struct Case {
+        const char* before;
+        const char* after;
+        const char* expected;
+    } cases[] = {
+        { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$b$$\n$$c$$", "a= b= c=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$x$$\n$$c$$", "a= x* c=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$c$$", "a= c=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$n$$\n$$a$$\n$$b$$\n$$c$$", "n* a= b= c=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$c$$\n$$a$$\n$$b$$", "c= a= b=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$b$$\n$$c$$\n$$a$$", "b= c= a=" },
+        { "$$a$$\n$$a$$", "$$a$$\n$$b$$\n$$a$$", "a= b* a=" },
+        { "$a$ and $b$", "$a$ and b", "a= ' and b'*" },
+        { "$a$ and b", "$a$ and $b$", "a= ' and '* b*" },
+        { "a+b", "a+c", "a+c*" },
+        { "$$\\frac{1}$$ $x$", "$$\\frac{1}$$ $y$", "\\frac{1}= ' '= y*" },
+        // A definition changes what the formulas after it show.
+        { "$\\gdef\\r{p}$ $$\\r$$ $$q$$", "$\\gdef\\r{s}$ $$\\r$$ $$q$$", "\\gdef\\r{s}* ' '= \\r* ' '= q*" },
+        { "$\\gdef\\r{p}$ $$\\r$$ $$q$$", "$\\gdef\\r{p}$ $$\\r$$ $$z$$", "\\gdef\\r{p}= ' '= \\r= ' '= z*" },
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(show(c.before)) << c.before;
+        js("for (const n of document.getElementById('content').childNodes) n.isKept = true; ''");
+        ASSERT_TRUE(show(c.after)) << c.after;
+        EXPECT_EQ(pieces().toStdString(), c.expected) << c.before << " -> " << c.after;
+        ASSERT_TRUE(show("")) << "clearing";
+    }
+    // The formula after a changed definition shows the new one.
+    ASSERT_TRUE(show("$\\gdef\\r{p}$ $$\\r$$"));
+    ASSERT_TRUE(show("$\\gdef\\r{s}$ $$\\r$$"));
+    EXPECT_EQ(js("document.querySelector('.preview-display .katex-html').textContent"), QStringLiteral("s"));
+}
+
+TEST_F(TWebBrowserTest, TypesetFormulasTripNoSecurityPolicy)
+{
+    ASSERT_TRUE(show("x"));
+    js("window.violations = [];"
+       "document.addEventListener('securitypolicyviolation',"
+       "  (e) => window.violations.push(e.violatedDirective + ': ' + e.sample)); ''");
+    const char* corpus[] = {
+        "\\frac{a}{b} \\dfrac{1}{2} \\tfrac12 \\cfrac{1}{1+\\cfrac{1}{x}} \\genfrac(]{0pt}{2}{a}{b}",
+        "\\sqrt{x} \\sqrt[3]{\\frac{a}{b}} \\sqrt{\\frac{\\frac{a}{b}}{\\frac{c}{d}}}",
+        "\\left( \\frac{a}{b} \\right) \\left\\{ \\begin{matrix} a \\\\ b \\\\ c \\\\ d \\end{matrix} \\right.",
+        "\\big( \\Big[ \\bigg\\{ \\Bigg\\langle \\bigl| \\bigr\\| \\lVert x \\rVert",
+        "f(x) = \\begin{cases} 0 & x < 0 \\\\ x & x \\ge 0 \\end{cases} \\begin{rcases} a \\\\ b \\end{rcases}",
+        "\\begin{pmatrix} 1 & 0 \\\\ 0 & 1 \\end{pmatrix} \\begin{bmatrix} a \\end{bmatrix} "
+        "\\begin{vmatrix} a \\end{vmatrix} \\begin{Vmatrix} a \\end{Vmatrix} \\begin{Bmatrix} a \\end{Bmatrix}",
+        "\\begin{array}{c|c:c} a & b & c \\\\ \\hline d & e & f \\\\ \\hdashline g & h & i \\end{array}",
+        "\\begin{aligned} a &= b \\\\ c &= d \\end{aligned} \\begin{gathered} a \\\\ b \\end{gathered} "
+        "\\begin{alignedat}{2} a &= b & c &= d \\end{alignedat} \\begin{smallmatrix} a & b \\end{smallmatrix}",
+        "\\begin{CD} A @>a>> B \\\\ @VbVV @AAcA \\\\ C @= D \\end{CD}",
+        "\\overbrace{a+b}^{n} \\underbrace{c+d}_{m} \\overgroup{AB} \\undergroup{AB} \\overlinesegment{AB}",
+        "\\overrightarrow{AB} \\overleftarrow{AB} \\overleftrightarrow{AB} \\Overrightarrow{AB} "
+        "\\underrightarrow{AB} \\underleftarrow{AB} \\underleftrightarrow{AB} \\overleftharpoon{ab}",
+        "\\widehat{abc} \\widetilde{abc} \\widecheck{abc} \\utilde{AB} \\vec{v} \\hat{a} \\bar{b} \\dot{c} \\ddot{d} "
+        "\\tilde{e} \\check{f} \\breve{g} \\acute{h} \\grave{i} \\mathring{j} \\overline{xy} \\underline{xy}",
+        "\\xrightarrow[under]{over} \\xleftarrow{x} \\xLeftrightarrow{y} \\xhookrightarrow{z} \\xmapsto{m} "
+        "\\xrightleftharpoons[a]{b} \\xtofrom{t} \\longrightarrow \\hookleftarrow \\mapsto",
+        "\\cancel{x} \\bcancel{y} \\xcancel{z} \\sout{s} \\boxed{b} \\fbox{f} \\colorbox{yellow}{c} "
+        "\\fcolorbox{red}{aqua}{d} \\phase{30^\\circ} \\angl{n}",
+        "\\color{blue} x \\textcolor{#228B22}{y} {\\color{red} z} \\pmb{\\mu} \\boldsymbol{\\beta} \\bm{x}",
+        "\\mathbb{R} \\mathcal{L} \\mathfrak{g} \\mathscr{H} \\mathrm{d} \\mathit{i} \\mathbf{v} \\mathsf{s} "
+        "\\mathtt{t} \\textbf{bold} \\textit{it} \\textrm{rm} \\text{text} \\textsf{sf} \\texttt{tt}",
+        "\\sum_{k=1}^n \\prod_i \\int_0^1 \\iint \\iiint \\oint \\oiint \\oiiint \\lim_{x\\to 0} "
+        "\\operatorname{rank} \\operatorname*{argmax}_x \\max\\limits_a \\sum\\nolimits_b",
+        "\\binom{n}{k} \\dbinom{n}{k} \\tbinom{n}{k} \\overset{!}{=} \\underset{x}{\\arg} \\stackrel{def}{=} "
+        "\\substack{a \\\\ b} \\not= \\neq \\ne",
+        "\\rule{1em}{0.5em} \\kern1em \\hspace{2em} \\phantom{x} \\vphantom{X} \\hphantom{y} \\smash{\\frac{a}{b}} "
+        "\\mathclap{x} \\mathllap{y} \\mathrlap{z} \\raisebox{0.25em}{r} \\llap{l} \\rlap{r}",
+        "\\tiny a \\scriptsize b \\footnotesize c \\small d \\normalsize e \\large f \\Large g \\LARGE h \\huge i "
+        "\\Huge j \\displaystyle k \\textstyle l \\scriptstyle m \\scriptscriptstyle n",
+        "\\ce{2H2 + O2 -> 2H2O} \\ce{A <=> B} \\ce{SO4^2-} \\pu{123 kJ/mol} \\ce{->[\\Delta]}",
+        "\\tag{1} E = mc^2",
+        "\\verb|a_b| \\TeX \\LaTeX \\mathchoice{a}{b}{c}{d} \\href{https://example.org/}{x}",
+    };
+    QByteArray text;
+    for (const char* formula : corpus)
+        text += QByteArray("$") + formula + "$ and $$" + formula + "$$\n";
+    ASSERT_TRUE(show(text));
+    // Each formula alone, too, as a display formula of its own.
+    for (const char* formula : corpus) {
+        ASSERT_TRUE(show(formula)) << formula;
+        EXPECT_EQ(count("#content .preview-error"), 0) << formula;
+    }
+    js("''");
+    EXPECT_EQ(js("window.violations.join('\\n')").toStdString(), "");
+
+    // The listener does see a refused style: this page would report one.
+    js("document.body.setAttribute('style', 'outline: 1px solid red'); ''");
+    QElapsedTimer waited;
+    waited.start();
+    while (js(QStringLiteral("window.violations.length")).toInt() == 0 && waited.elapsed() < 5000)
+        QTest::qWait(20);
+    EXPECT_GT(js(QStringLiteral("window.violations.length")).toInt(), 0);
+}
+
 TEST_F(TWebBrowserTest, DelimitedMathEnvironmentsAndChemistryAreTypeset)
 {
     ASSERT_TRUE(show("Euler: $e^{i\\pi}+1=0$, \\(a_1\\) and \\[b^2\\]\n$$\\sum_{k=1}^n k$$ costs \\$5."));
