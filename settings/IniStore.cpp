@@ -139,9 +139,12 @@ QString DefaultSection(const QObject* component)
     return component->objectName();
 }
 
+// An executable path without a name (not valid UTF-8) gives no settings file,
+// rather than one in the current folder.
 QString DefaultIniFileName()
 {
-    return FileNames::ChangeFileExt(Application ? Application->ExeName() : QString(), QStringLiteral(".INI"));
+    const QString exeName = Application ? Application->ExeName() : QString();
+    return exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".INI"));
 }
 
 QString DefaultRegistryKey()
