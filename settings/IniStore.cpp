@@ -86,6 +86,17 @@ std::optional<quint32> StrToUInt(const QString& text)
     return quint32(*value);
 }
 
+QString Trim(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1] <= u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 QString QuotedForFile(const QString& text)
 {
     if (text.isEmpty())

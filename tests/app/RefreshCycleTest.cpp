@@ -26,13 +26,8 @@ protected:
     // The TeX source of the formulas the pane shows, as the page holds them.
     QString shownSource()
     {
-        QString shown;
-        bool isDone = false;
-        form->WebBrowser1->page()->runJavaScript(
-            QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"),
-            [&](const QVariant& value) { shown = value.toString(); isDone = true; });
-        EXPECT_TRUE(waitUntil([&] { return isDone; }, 20000));
-        return shown;
+        return runInPage(QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"))
+            .toString();
     }
 };
 
