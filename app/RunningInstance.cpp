@@ -136,6 +136,12 @@ bool ActivateRunningInstance(const QString& className, const QString& title)
     return bringRunningCopyForward(*channel);
 }
 
+bool PreviousCopyEndedAbnormally()
+{
+    const TInstanceChannel* channel = claimedChannel() ? claimedChannel().get() : servingChannel().data();
+    return channel && channel->claimedAfterCrash();
+}
+
 bool ServeRunningInstanceRequests(RunningInstanceHandlers handlers)
 {
     QCoreApplication* app = QCoreApplication::instance();

@@ -39,6 +39,10 @@ struct RunningInstanceHandlers {
 // claim, as after a failed window search.) Needs no application object.
 bool ActivateRunningInstance(const QString& className, const QString& title);
 
+// True when this process claimed the instance name from a copy that did not
+// end normally (it crashed or was killed while it held the name).
+bool PreviousCopyEndedAbnormally();
+
 // Starts answering second starts, once the main window exists. Needs the name
 // claimed by ActivateRunningInstance in this process and an application
 // object; the name is held until the application object is destroyed. Calling

@@ -2,6 +2,7 @@
 
 #include "AboutText.h"
 #include "ChangeExtension.h"
+#include "RunningInstance.h"
 #include "TAlignLayout.h"
 #include "TAppEvents.h"
 #include "TApplication.h"
@@ -16,7 +17,14 @@
 #include "TTimer.h"
 #include "TWebBrowser.h"
 
+#include <QFile>
 #include <QMenuBar>
+
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TKelvaneMainForm* KelvaneMainForm = nullptr;
 
@@ -29,6 +37,28 @@ constexpr int DesignedTop = 150;
 constexpr int DesignedClientWidth = 427;
 constexpr int DesignedClientHeight = 251;
 constexpr int DesignedMemoHeight = 121;
+
+// The preview file's text as the editor holds it, or nothing when it is not
+// a regular file that can be read.
+std::optional<QString> readPreviewFile(const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return std::nullopt;
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
 
 } // namespace
 
@@ -226,9 +256,25 @@ void TKelvaneMainForm::Splitter1PosChanged(TObject*)
 
 void TKelvaneMainForm::FormCreate(TObject* sender)
 {
-    m_previewFileName = ChangeExtension(Application->ExeName(), QStringLiteral(".tex"));
-    FormStorage1->SetIniFileName(ChangeExtension(Application->ExeName(), QStringLiteral(".ini")));
+    // An executable path without a name gives no file names at all, as for a
+    // folder that cannot be written: no file is made anywhere else.
+    const QString exeName = Application->ExeName();
+    m_previewFileName = exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".tex"));
+    FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".ini")));
+    if (PreviousCopyEndedAbnormally())
+        recoverTextLeftByACrash();
     AppEvents1Restore(sender);
+}
+
+// A copy that crashed took its clipboard with it where no clipboard manager
+// keeps it; its last text then survives only in the preview file, which the
+// start's refresh would otherwise write empty.
+void TKelvaneMainForm::recoverTextLeftByACrash()
+{
+    if (!Memo1->ClipboardText().isEmpty())
+        return;
+    if (const std::optional<QString> text = readPreviewFile(m_previewFileName))
+        Memo1->SetText(*text);
 }
 
 // On Linux a background program must not take the foreground, so the

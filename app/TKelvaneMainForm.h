@@ -82,6 +82,7 @@ private:
         bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*));
     void setDelay(uint interval, TMenuItem* item);
     void fitBrowserToPanel();
+    void recoverTextLeftByACrash();
 
     QString m_previewFileName;
 };

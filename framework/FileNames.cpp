@@ -1,5 +1,10 @@
 #include "FileNames.h"
 
+#include <QFile>
+
+#include <climits>
+#include <unistd.h>
+
 namespace {
 
 bool isPathDelimiter(QChar c)
@@ -55,3 +60,15 @@ QString ChangeFileExt(const QString& fileName, const QString& extension)
 }
 
 } // namespace FileNames
+
+QString FileNames::LinkTarget(const QByteArray& link)
+{
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(link.constData(), target.data(), size_t(target.size()));
+    if (length <= 0 || length >= target.size())
+        return {};
+    target.truncate(length);
+    // A name is usable only when it leads back to exactly these bytes.
+    const QString name = QFile::decodeName(target);
+    return QFile::encodeName(name) == target ? name : QString();
+}

@@ -12,4 +12,11 @@ QString ExtractFilePath(const QString& fileName);
 QString ExtractFileName(const QString& fileName);
 QString ExtractFileExt(const QString& fileName);
 QString ChangeFileExt(const QString& fileName, const QString& extension);
+
+// The real path of the file a symbolic link points to (by default the running
+// executable's own link), when that path has a name: empty when the link
+// cannot be read or its target holds bytes that no text names, such as a
+// folder name that is not valid UTF-8. An empty path must not be made into
+// any other file's name.
+QString LinkTarget(const QByteArray& link = QByteArrayLiteral("/proc/self/exe"));
 } // namespace FileNames

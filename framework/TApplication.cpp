@@ -120,14 +120,23 @@ void TApplication::SetTitle(const QString& title)
     m_title = title;
 }
 
+// The executable's link is read directly: the toolkit's own path is empty
+// when a folder name is not valid UTF-8, which would turn every file named
+// from it into a file of the current folder.
 QString TApplication::ExeName() const
 {
-    return m_exeName.isEmpty() ? applicationFilePath() : m_exeName;
+    if (m_exeName)
+        return *m_exeName;
+#ifdef Q_OS_LINUX
+    return FileNames::LinkTarget();
+#else
+    return applicationFilePath();
+#endif
 }
 
-void TApplication::SetExeName(const QString& path)
+void TApplication::SetExeName(std::optional<QString> path)
 {
-    m_exeName = path;
+    m_exeName = std::move(path);
 }
 
 void TApplication::adoptForm(std::unique_ptr<TForm> form)
@@ -141,16 +150,6 @@ void TApplication::adoptForm(std::unique_ptr<TForm> form)
     created->SetEndsApplication(true);
     connect(created, &TForm::closedAsMainForm, this, &TApplication::Terminate);
     connect(created, &TForm::minimizedChanged, this, &TApplication::followMainFormState);
-}
-
-// The window manager's minimise and restore of the main window become the
-// application's minimise and restore commands, so they notify exactly once.
-void TApplication::followMainFormState(bool minimized)
-{
-    if (minimized == m_isMinimized)
-        return;
-    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
-    WndProc(message);
 }
 
 void TApplication::Run()
@@ -172,17 +171,25 @@ void TApplication::Terminate()
 
 void TApplication::Minimize()
 {
+    if (m_isHandingOver) {
+        m_wantedMinimized = true;
+        return;
+    }
     if (m_isMinimized)
         return;
     m_isMinimized = true;
     m_focusBeforeMinimize = focusWidget();
     if (m_mainForm)
         m_mainForm->setWindowState(m_mainForm->windowState() | Qt::WindowMinimized);
-    OnMinimize(this);
+    handOver(OnMinimize);
 }
 
 void TApplication::Restore()
 {
+    if (m_isHandingOver) {
+        m_wantedMinimized = false;
+        return;
+    }
     if (!m_isMinimized)
         return;
     m_isMinimized = false;
@@ -194,7 +201,35 @@ void TApplication::Restore()
     }
     if (m_focusBeforeMinimize)
         m_focusBeforeMinimize->setFocus();
-    OnRestore(this);
+    handOver(OnRestore);
+}
+
+// The window manager's minimise and restore of the main window become the
+// application's minimise and restore commands, so they notify exactly once.
+void TApplication::followMainFormState(bool minimized)
+{
+    if (m_isHandingOver) {
+        m_wantedMinimized = minimized;
+        return;
+    }
+    if (minimized == m_isMinimized)
+        return;
+    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
+    WndProc(message);
+}
+
+// A hand-over copies or pastes the whole text, which takes a while for a long
+// one; the window manager may minimise or restore the window meanwhile. What
+// happened is followed afterwards, so that the hand-overs alternate and the
+// application ends in the window's real state.
+void TApplication::handOver(TNotifyEvent& event)
+{
+    m_wantedMinimized = m_isMinimized;
+    m_isHandingOver = true;
+    guarded(this, [&] { event(this); });
+    m_isHandingOver = false;
+    if (m_wantedMinimized != m_isMinimized)
+        followMainFormState(m_wantedMinimized);
 }
 
 void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
@@ -448,6 +483,8 @@ void TApplication::ResetForTesting()
     m_forms.clear();
     m_mainForm = nullptr;
     m_isMinimized = false;
+    m_isHandingOver = false;
+    m_wantedMinimized = false;
     m_terminated = false;
     m_hooks.clear();
     OnActivate = {};

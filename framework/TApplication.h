@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The one application object of the process. It owns the forms, runs the
@@ -55,9 +56,10 @@ public:
     QString Title() const { return m_title; }
     void SetTitle(const QString& title);
 
-    // The full path of the running executable; tests may set another one.
+    // The full path of the running executable, empty when its path has no
+    // name (bytes that are not valid UTF-8); tests may set another one.
     QString ExeName() const;
-    void SetExeName(const QString& path);
+    void SetExeName(std::optional<QString> path);
 
     template <class T>
     void CreateForm(T*& reference)
@@ -131,23 +133,29 @@ public:
 
 private:
     void adoptForm(std::unique_ptr<TForm> form);
+    // The main window reports whether it is really minimised; the application
+    // follows with its own minimise or restore. A report or request that comes
+    // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
     void followMainFormState(bool minimized);
     void showLowLevelReport(const QString& className);
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
     int presentMessageBox(const QString& text, const QString& caption, int flags);
+    void handOver(TNotifyEvent& event);
     void followApplicationState(Qt::ApplicationState state);
     void idle();
     bool showToolTip(QWidget* control, const QPoint& globalPos);
     void noteSettingsChange(QObject* receiver, const QEvent* event);
 
     QString m_title;
-    QString m_exeName;
+    std::optional<QString> m_exeName;
     std::vector<std::unique_ptr<TForm>> m_forms;
     QPointer<TForm> m_mainForm;
     QPointer<QWidget> m_focusBeforeMinimize;
     bool m_terminated = false;
     bool m_isMinimized = false;
+    bool m_isHandingOver = false;
+    bool m_wantedMinimized = false; // the latest state asked for during a hand-over
     std::vector<TMessageHook> m_hooks;
     MessageBoxPresenter m_presenter;
     bool m_isActive = false;

@@ -7,6 +7,9 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -114,9 +117,37 @@ void TForm::changeEvent(QEvent* event)
         emit minimizedChanged(isMinimized());
 }
 
+// The toolkit reads the window manager's state property when it learns that
+// it changed; a restore that follows a minimise at once leaves the property
+// as it was by then, and the toolkit reports no change. The window's mapping
+// still tells.
+void TForm::WindowExposureChanged(bool exposed)
+{
+    if (!exposed) {
+        m_isUnmapped = true;
+        return;
+    }
+    const bool wasUnmapped = std::exchange(m_isUnmapped, false);
+    if (wasUnmapped && isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
 void TForm::setVisible(bool visible)
 {
     if (visible && !isVisible())
         guarded(this, [this] { OnShow(this); });
     QMainWindow::setVisible(visible);
+    if (visible && !m_isWatchingExposure && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        m_isWatchingExposure = true;
+    }
+}
+
+bool TForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        const bool exposed = windowHandle()->isExposed();
+        guarded(this, [&] { WindowExposureChanged(exposed); });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -57,6 +57,11 @@ public:
 
     void DoResize();
 
+    // The window manager unmapped or mapped the window. A minimised window is
+    // never mapped: one mapped again after being unmapped has been restored,
+    // also when the toolkit missed the window manager's report of it.
+    void WindowExposureChanged(bool exposed);
+
 signals:
     // The window that ends the application was closed.
     void closedAsMainForm();
@@ -71,9 +76,12 @@ protected:
     // OnShow runs before the window becomes visible, so that a place and
     // size set there are where the window first appears.
     void setVisible(bool visible) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* m_clientArea = nullptr;
     TMainMenu* m_menu = nullptr;
     bool m_endsApplication = false;
+    bool m_isWatchingExposure = false;
+    bool m_isUnmapped = false;
 };

@@ -4,17 +4,22 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
 
 #ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,6 +32,16 @@ constexpr qsizetype ReadablePartLength = 48;
 // How long a starting copy waits between attempts while the holder of the
 // name has not started listening.
 constexpr int RetryIntervalMs = 25;
+
+// Other users may hold names in the shared temp folder; a few are tried.
+constexpr int PrivateFolderAttempts = 8;
+
+// The channel's answers are served from the user-interface thread and use
+// file handles of the process: a flood of connections must reach neither.
+// At most this many are open at once; a new one pushes out the one that has
+// been idle longest, and one idle this long is dropped.
+constexpr int IdleTimeoutMs = 3000;
+constexpr int SweepIntervalMs = 1000;
 
 QString currentUser()
 {
@@ -43,22 +58,81 @@ bool isFileNameSafe(QChar c)
         || c == u'-' || c == u'_';
 }
 
+#ifdef Q_OS_UNIX
+// A folder that only this user can enter: owned by the user, no access for
+// others, and not a symbolic link that someone else could point elsewhere.
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat status {};
+    return ::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid()
+        && (status.st_mode & 077) == 0;
+}
+#endif
+
 // The folder of the lock and the socket: the user's own runtime folder where
-// the session has one, so that no other user can take the name first; the
-// temp folder otherwise.
+// the session has one; otherwise a folder of the user's own in the temp
+// folder, created with owner-only access. A name there that another user took
+// first is passed over for the next one, in the same order by every copy.
+// Empty when there is no such folder.
 QString channelFolder()
 {
 #ifdef Q_OS_UNIX
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QFileInfo info(runtime);
-    const auto othersMayAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-        | QFile::WriteOther | QFile::ExeOther;
-    if (!runtime.isEmpty() && info.isAbsolute() && info.isDir() && info.ownerId() == ::getuid()
-        && !(info.permissions() & othersMayAccess))
+    if (!runtime.isEmpty() && QFileInfo(runtime).isAbsolute() && isPrivateFolder(QFile::encodeName(runtime)))
         return runtime;
-#endif
+    for (int attempt = 0; attempt < PrivateFolderAttempts; ++attempt) {
+        QString folder = QDir(QDir::tempPath()).filePath(QStringLiteral("tinstance-%1").arg(currentUser()));
+        if (attempt > 0)
+            folder += QStringLiteral("-%1").arg(attempt);
+        const QByteArray path = QFile::encodeName(folder);
+        ::mkdir(path.constData(), 0700);
+        if (isPrivateFolder(path))
+            return folder;
+    }
+    return {};
+#else
     return QDir::tempPath();
+#endif
 }
+
+// The display this process shows its windows on, so that a copy on another
+// display (a second seat, a remote session) runs on its own. ":0", ":0.0" and
+// "unix:0" are one X display; a Wayland session is named by its socket.
+QString currentDisplay()
+{
+    const bool isWayland = QGuiApplication::instance() && QGuiApplication::platformName().startsWith(u"wayland");
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (isWayland || display.isEmpty()) {
+        const QString socket = qEnvironmentVariable("WAYLAND_DISPLAY");
+        if (isWayland || !socket.isEmpty())
+            return QStringLiteral("wayland:") + (socket.isEmpty() ? QStringLiteral("wayland-0") : socket);
+        return {};
+    }
+    if (display.startsWith(u"unix:"))
+        display.remove(0, 4);
+    const qsizetype colon = display.lastIndexOf(u':');
+    const qsizetype dot = display.indexOf(u'.', colon < 0 ? 0 : colon);
+    if (colon >= 0 && dot > colon)
+        display.truncate(dot);
+    return display;
+}
+
+#ifdef Q_OS_UNIX
+// The user at the other end of a local socket; a socket of another user is
+// never taken for one of this user's copies.
+bool isPeerThisUser(qintptr descriptor)
+{
+    struct ucred credentials {};
+    socklen_t length = sizeof credentials;
+    return ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0
+        && credentials.uid == ::getuid();
+}
+#else
+bool isPeerThisUser(qintptr)
+{
+    return true;
+}
+#endif
 
 QByteArray withoutLineBreaks(QByteArray line)
 {
@@ -79,6 +153,7 @@ TInstanceChannel::TInstanceChannel(QString name, QObject* parent)
     : QObject(parent)
     , m_name(std::move(name))
 {
+    m_clock.start();
 }
 
 // The server is a child and goes with this object; the lock is released by
@@ -88,7 +163,8 @@ TInstanceChannel::~TInstanceChannel() = default;
 QString TInstanceChannel::nameFor(const QString& className, const QString& title)
 {
     const QString user = currentUser();
-    QString readable = className + u'-' + title + u'-' + user;
+    const QString display = currentDisplay();
+    QString readable = className + u'-' + title + u'-' + user + u'-' + display;
     for (QChar& c : readable) {
         if (!isFileNameSafe(c))
             c = u'_';
@@ -103,30 +179,40 @@ QString TInstanceChannel::nameFor(const QString& className, const QString& title
     exact += title.toUtf8();
     exact += '\0';
     exact += user.toUtf8();
+    exact += '\0';
+    exact += display.toUtf8();
     const QByteArray digest = QCryptographicHash::hash(exact, QCryptographicHash::Sha256).toHex().left(16);
     return readable + u'-' + QString::fromLatin1(digest);
 }
 
 QString TInstanceChannel::lockFilePath() const
 {
-    return QDir(channelFolder()).filePath(m_name + QStringLiteral(".lock"));
+    const QString folder = channelFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(m_name + QStringLiteral(".lock"));
 }
 
 QString TInstanceChannel::socketPath() const
 {
-    return QDir(channelFolder()).filePath(m_name);
+    const QString folder = channelFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(m_name);
 }
 
 TInstanceChannel::Reach TInstanceChannel::claim()
 {
     if (isClaimed())
         return Reach::Claimed;
+    if (lockFilePath().isEmpty())
+        return Reach::Unavailable;
     auto lock = std::make_unique<QLockFile>(lockFilePath());
     // A holder is never stale because of age, only because its process has
     // gone: a copy may run for weeks.
     lock->setStaleLockTime(0);
+    // A holder that ends normally removes its lock file; one that is there
+    // when the claim succeeds was left by a holder that died.
+    const bool wasLeftBehind = QFileInfo::exists(lockFilePath());
     if (lock->tryLock(0)) {
         m_lock = std::move(lock);
+        m_claimedAfterCrash = wasLeftBehind;
         return Reach::Claimed;
     }
     return lock->error() == QLockFile::LockFailedError ? Reach::Taken : Reach::Unavailable;
@@ -156,7 +242,49 @@ bool TInstanceChannel::listen(Answerer answerer)
     }
     m_server = server;
     connect(server, &QLocalServer::newConnection, this, &TInstanceChannel::acceptConnections);
+    if (!m_sweep) {
+        m_sweep = new QTimer(this);
+        m_sweep->setInterval(SweepIntervalMs);
+        connect(m_sweep, &QTimer::timeout, this, [this] { guarded(this, [this] { sweep(); }); });
+    }
+    m_sweep->start();
     return true;
+}
+
+// The toolkit's server closes itself (and removes its socket file) when an
+// accept fails, for example when the process is out of file handles; the
+// claim is still ours, so the channel listens again.
+void TInstanceChannel::sweep()
+{
+    const qint64 now = m_clock.elapsed();
+    const auto connections = m_connections;
+    for (auto it = connections.begin(); it != connections.end(); ++it) {
+        if (now - it.value() >= IdleTimeoutMs)
+            drop(it.key());
+    }
+    if (m_server && !m_server->isListening()) {
+        m_server->deleteLater();
+        m_server = nullptr;
+        listen(m_answerer);
+    }
+}
+
+void TInstanceChannel::dropIdlestConnection()
+{
+    QLocalSocket* idlest = nullptr;
+    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
+        if (!m_answering.contains(it.key()) && (!idlest || it.value() < m_connections.value(idlest)))
+            idlest = it.key();
+    }
+    if (idlest)
+        drop(idlest);
+}
+
+void TInstanceChannel::drop(QLocalSocket* socket)
+{
+    m_connections.remove(socket);
+    socket->abort();
+    socket->deleteLater();
 }
 
 bool TInstanceChannel::isListening() const
@@ -166,6 +294,8 @@ bool TInstanceChannel::isListening() const
 
 void TInstanceChannel::stopListening()
 {
+    if (m_sweep)
+        m_sweep->stop();
     if (!m_server)
         return;
     m_server->close();
@@ -176,8 +306,18 @@ void TInstanceChannel::stopListening()
 void TInstanceChannel::acceptConnections()
 {
     guarded(this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        while (m_server && m_server->hasPendingConnections()) {
+            QLocalSocket* socket = m_server->nextPendingConnection();
+            if (!isPeerThisUser(socket->socketDescriptor())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            if (m_connections.size() >= MaxConnections)
+                dropIdlestConnection();
+            m_connections.insert(socket, m_clock.elapsed());
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.remove(socket); });
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answerRequests(socket); });
             answerRequests(socket);
         }
@@ -212,7 +352,14 @@ void TInstanceChannel::answerRequests(QLocalSocket* socket)
             }
             alive->write(withoutLineBreaks(*answer).left(MaxLineLength) + '\n');
             alive->flush();
+            // An asker that does not read its answers is not queued for.
+            if (alive->bytesToWrite() > MaxQueuedBytes) {
+                alive->abort();
+                break;
+            }
         }
+        if (alive && m_connections.contains(alive))
+            m_connections[alive] = m_clock.elapsed();
         if (alive && alive->bytesAvailable() > MaxLineLength)
             alive->abort();
     });
@@ -222,9 +369,12 @@ void TInstanceChannel::answerRequests(QLocalSocket* socket)
 
 bool TInstanceChannel::connectToOwner(QDeadlineTimer deadline)
 {
+    const QString path = socketPath();
+    if (path.isEmpty())
+        return false;
     auto connection = std::make_unique<QLocalSocket>();
-    connection->connectToServer(socketPath());
-    if (!connection->waitForConnected(remainingMs(deadline)))
+    connection->connectToServer(path);
+    if (!connection->waitForConnected(remainingMs(deadline)) || !isPeerThisUser(connection->socketDescriptor()))
         return false;
     m_connection = std::move(connection);
     return true;

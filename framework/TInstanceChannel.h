@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -13,6 +15,7 @@
 class QLocalServer;
 class QLocalSocket;
 class QLockFile;
+class QTimer;
 
 // A named meeting point for the copies of one program run by one user. One
 // process claims the name and answers requests on it; any other process can
@@ -39,14 +42,18 @@ public:
 
     // The longest request or answer; a peer that sends more is disconnected.
     static constexpr qsizetype MaxLineLength = 4096;
+    // The most answers queued for an asker that does not read them.
+    static constexpr qsizetype MaxQueuedBytes = 64 * 1024;
+    // The most connections served at once.
+    static constexpr int MaxConnections = 16;
 
     explicit TInstanceChannel(QString name, QObject* parent = nullptr);
     ~TInstanceChannel() override;
 
-    // The name for a window class and caption of the current user, safe as a
-    // file name on every platform and short enough for a local socket path.
-    // The executable's path is not part of it, so a copy started from another
-    // folder meets the same name.
+    // The name for a window class and caption of the current user on the
+    // current display, safe as a file name on every platform and short enough
+    // for a local socket path. The executable's path is not part of it, so a
+    // copy started from another folder meets the same name.
     static QString nameFor(const QString& className, const QString& title);
 
     const QString& name() const { return m_name; }
@@ -56,6 +63,9 @@ public:
     // Claiming side.
     Reach claim(); // Claimed, Taken or Unavailable
     bool isClaimed() const;
+    // True when this object's claim took over one left behind by a holder
+    // that died holding it, so that holder did not end normally.
+    bool claimedAfterCrash() const { return m_claimedAfterCrash; }
     // Answers requests from now on; needs the claim. A socket file left by a
     // dead claimer is removed first. Calling it again replaces the answerer.
     bool listen(Answerer answerer);
@@ -80,11 +90,18 @@ public:
 private:
     void acceptConnections();
     void answerRequests(QLocalSocket* socket);
+    void sweep();
+    void dropIdlestConnection();
+    void drop(QLocalSocket* socket);
 
     QString m_name;
     std::unique_ptr<QLockFile> m_lock;
+    bool m_claimedAfterCrash = false;
     QLocalServer* m_server = nullptr; // child of this object
     Answerer m_answerer;
     QSet<const QLocalSocket*> m_answering;
+    QHash<QLocalSocket*, qint64> m_connections; // served sockets, with their last activity
+    QElapsedTimer m_clock;
+    QTimer* m_sweep = nullptr; // child of this object
     std::unique_ptr<QLocalSocket> m_connection;
 };

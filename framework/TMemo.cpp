@@ -1,14 +1,22 @@
 #include "TMemo.h"
 
+#include "ClipboardReader.h"
 #include "ExceptionBoundary.h"
 #include "TMemoStrings.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
 
 namespace {
+
+// The toolkit lays out and draws a line as a whole, and a blinking caret
+// redraws its line twice a second: in a line of a few megabytes that keeps a
+// core busy for as long as the window is shown. In a line this long the caret
+// stays lit instead.
+constexpr int SteadyCaretLineLength = 20000;
 
 // Every kind of line break that may come in (CR LF, lone CR, the Unicode line
 // and paragraph separators) becomes one LF, which the document turns into a
@@ -36,10 +44,39 @@ TMemo::TMemo(QWidget* parent)
         if (!m_isAssigningText)
             change();
     });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMemo::updateCaretBlinking);
     updateWrapping();
 }
 
-TMemo::~TMemo() = default;
+bool TMemo::IsCaretBlinking() const
+{
+    return !m_isCaretSteady;
+}
+
+// The blink follows the application's flash time; the editor takes a change
+// of it into account when its text interaction is set again.
+void TMemo::updateCaretBlinking()
+{
+    const bool steady = textCursor().block().length() > SteadyCaretLineLength;
+    if (steady == m_isCaretSteady)
+        return;
+    m_isCaretSteady = steady;
+    if (steady) {
+        m_flashTime = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+    } else {
+        QApplication::setCursorFlashTime(m_flashTime);
+    }
+    const Qt::TextInteractionFlags flags = textInteractionFlags();
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setTextInteractionFlags(flags);
+}
+
+TMemo::~TMemo()
+{
+    if (m_isCaretSteady)
+        QApplication::setCursorFlashTime(m_flashTime);
+}
 
 void TMemo::change()
 {
@@ -79,9 +116,14 @@ void TMemo::CopyToClipboard()
     QGuiApplication::clipboard()->setText(text);
 }
 
+QString TMemo::ClipboardText()
+{
+    return ClipboardReader::text().value_or(QString());
+}
+
 void TMemo::PasteFromClipboard()
 {
-    const QString text = QGuiApplication::clipboard()->text();
+    const QString text = ClipboardText();
     if (!text.isEmpty())
         insertPastedText(text);
 }
@@ -160,6 +202,12 @@ void TMemo::updateWrapping()
 
 void TMemo::keyPressEvent(QKeyEvent* event)
 {
+    // The paste key goes through the bounded read of the clipboard too.
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        PasteFromClipboard();
+        event->accept();
+        return;
+    }
     // Shift+Enter would insert a soft line separator; every break here is a
     // plain line break.
     const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

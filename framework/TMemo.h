@@ -33,6 +33,9 @@ public:
     void SelectAll();
     void CopyToClipboard();
     void PasteFromClipboard();
+    // The clipboard's plain text as a paste would insert it; empty when it
+    // holds none or its owner does not hand it over within a second or two.
+    static QString ClipboardText();
 
     TScrollStyle ScrollBars() const { return m_scrollBars; }
     void SetScrollBars(TScrollStyle scrollBars);
@@ -44,6 +47,10 @@ public:
     bool HideSelection() const { return m_hideSelection; }
     void SetHideSelection(bool hideSelection);
 
+    // False while the caret is in a line so long that redrawing it for the
+    // blink would keep the processor busy.
+    bool IsCaretBlinking() const;
+
     TNotifyEvent OnChange;
 
 protected:
@@ -54,6 +61,7 @@ protected:
 private:
     void change();
     void updateWrapping();
+    void updateCaretBlinking();
     void updateSelectionPalette();
     void insertPastedText(const QString& text);
 
@@ -62,5 +70,7 @@ private:
     bool m_wordWrap = true;
     bool m_hideSelection = true;
     bool m_isAssigningText = false;
+    bool m_isCaretSteady = false;
+    int m_flashTime = 0;
     bool m_isUpdatingPalette = false;
 };

@@ -21,7 +21,8 @@ public:
 
     // Creates or truncates the file and writes the whole text as UTF-8:
     // nothing added, no byte-order mark. Throws EFCreateError when the file
-    // cannot be created and EWriteError when not every byte was written.
+    // cannot be created or is not a regular file, and EWriteError when not
+    // every byte was written.
     void SaveToFile(const QString& fileName) const;
 
 private:

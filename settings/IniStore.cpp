@@ -86,6 +86,17 @@ std::optional<quint32> StrToUInt(const QString& text)
     return quint32(*value);
 }
 
+QString Trim(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1] <= u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 QString QuotedForFile(const QString& text)
 {
     if (text.isEmpty())
@@ -139,9 +150,12 @@ QString DefaultSection(const QObject* component)
     return component->objectName();
 }
 
+// An executable path without a name (not valid UTF-8) gives no settings file,
+// rather than one in the current folder.
 QString DefaultIniFileName()
 {
-    return FileNames::ChangeFileExt(Application ? Application->ExeName() : QString(), QStringLiteral(".INI"));
+    const QString exeName = Application ? Application->ExeName() : QString();
+    return exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".INI"));
 }
 
 QString DefaultRegistryKey()

@@ -21,6 +21,9 @@ int StrToIntDef(const QString& text, int defaultValue);
 // The same for unsigned values: decimal text up to 4294967295 converts too.
 std::optional<quint32> StrToUInt(const QString& text);
 
+// The text without the blanks and control characters at both ends.
+QString Trim(const QString& text);
+
 // Text whose first and last characters are both the same quote gets one more
 // pair of double quotes, so that it survives the read that drops a pair.
 QString QuotedForFile(const QString& text);

@@ -4,21 +4,6 @@
 #include "TCustomIniFile.h"
 #include "TPropsStorage.h"
 
-namespace {
-
-QString trimmed(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1] <= u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-} // namespace
-
 TFormStorage::TFormStorage(QObject* owner)
     : TFormPlacement(owner)
 {
@@ -34,8 +19,8 @@ std::optional<std::pair<QString, QString>> TFormStorage::ParsePath(const QString
     const qsizetype dot = line.indexOf(u'.');
     if (dot < 0)
         return std::nullopt;
-    const QString component = trimmed(line.left(dot));
-    const QString property = trimmed(line.mid(dot + 1));
+    const QString component = IniStore::Trim(line.left(dot));
+    const QString property = IniStore::Trim(line.mid(dot + 1));
     if (component.isEmpty() || property.isEmpty())
         return std::nullopt;
     return std::pair { component, property };

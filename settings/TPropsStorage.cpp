@@ -14,17 +14,6 @@
 
 namespace {
 
-// Blanks and control characters go at both ends.
-QString trimmed(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1] <= u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 bool sameAsciiText(const QString& a, const QString& b)
 {
@@ -327,7 +316,7 @@ void TPropsStorage::StoreAnyProperty(const QMetaProperty& property)
             nestedStorage(nested, GetItemKey(QString::fromLatin1(property.name())))->StoreProperties();
         return;
     }
-    const QString text = trimmed(textOf(property, kind));
+    const QString text = IniStore::Trim(textOf(property, kind));
     if (text.isEmpty() && kind != Kind::String && kind != Kind::Character)
         return;
     WriteString(Section, GetItemKey(QString::fromLatin1(property.name())), text);
@@ -345,10 +334,10 @@ void TPropsStorage::LoadAnyProperty(const QMetaProperty& property)
             nestedStorage(nested, GetItemKey(QString::fromLatin1(property.name())))->LoadProperties();
         return;
     }
-    const QString defaultText = kind == Kind::Component ? QString() : trimmed(textOf(property, kind));
+    const QString defaultText = kind == Kind::Component ? QString() : IniStore::Trim(textOf(property, kind));
     QString text;
     if (!defaultText.isEmpty() || kind == Kind::String || kind == Kind::Character || kind == Kind::Component)
-        text = trimmed(ReadString(Section, GetItemKey(QString::fromLatin1(property.name())), defaultText));
+        text = IniStore::Trim(ReadString(Section, GetItemKey(QString::fromLatin1(property.name())), defaultText));
     assignText(property, kind, text);
 }
 

@@ -4,7 +4,13 @@
 #include "TKelvaneMainForm.h"
 #include "TestSupport.h"
 
+#include "TSplitter.h"
+#include "TWebBrowser.h"
+
+#include <QApplication>
 #include <QClipboard>
+#include <QMouseEvent>
+#include <QWebEnginePage>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -31,6 +37,11 @@ protected:
         Application->SetExeName({});
     }
 
+    // Runs a script in the preview page and waits, bounded, for its value.
+    QVariant runInPage(const QString& script);
+    // A mouse event on the splitter bar, at a point of the bar.
+    void sendToBar(QEvent::Type type, QPoint at);
+
     QString previewPath() const { return dir.filePath(QStringLiteral("tamsel.tex")); }
     QByteArray preview() const { return TestSupport::readFile(previewPath()); }
 
@@ -38,3 +49,22 @@ protected:
     TKelvaneMainForm* form = nullptr;
     TestSupport::MessageBoxRecorder boxes;
 };
+
+inline QVariant MainFormFixture::runInPage(const QString& script)
+{
+    QVariant value;
+    bool isDone = false;
+    form->WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) {
+        value = result;
+        isDone = true;
+    });
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return isDone; }, 20000)) << script.toStdString();
+    return value;
+}
+
+inline void MainFormFixture::sendToBar(QEvent::Type type, QPoint at)
+{
+    QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->Splitter1, &event);
+}

@@ -162,15 +162,10 @@ TEST_F(MainForm, DraggingTheBarFitsTheBrowserToThePanel)
     startWith({});
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    const auto send = [&](QEvent::Type type, QPoint at) {
-        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form->Splitter1, &event);
-    };
-    send(QEvent::MouseButtonPress, { 10, 1 });
-    send(QEvent::MouseMove, { 10, 41 });
+    sendToBar(QEvent::MouseButtonPress, { 10, 1 });
+    sendToBar(QEvent::MouseMove, { 10, 41 });
     EXPECT_EQ(form->Memo1->height(), 121) << "nothing is resized during the drag";
-    send(QEvent::MouseButtonRelease, { 10, 41 });
+    sendToBar(QEvent::MouseButtonRelease, { 10, 41 });
     EXPECT_EQ(form->Memo1->height(), 161);
     EXPECT_EQ(form->Panel1->geometry(), QRect(0, 164, 427, 87));
     EXPECT_EQ(form->WebBrowser1->geometry(), QRect(QPoint(0, 0), form->Panel1->size()));
@@ -186,23 +181,12 @@ TEST_F(MainForm, DraggingTheBarKeepsThePreviewScrolled)
     QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
     form->show();
     ASSERT_TRUE(TestSupport::waitUntil([&] { return renders > 0; }, 20000));
-    const auto scrollY = [&](const QString& script) {
-        QVariant value;
-        bool isDone = false;
-        form->WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) { value = result, isDone = true; });
-        EXPECT_TRUE(TestSupport::waitUntil([&] { return isDone; }, 20000));
-        return value.toInt();
-    };
+    const auto scrollY = [&](const QString& script) { return runInPage(script).toInt(); };
     ASSERT_EQ(scrollY(QStringLiteral("window.scrollTo(0, 500); window.scrollY")), 500);
 
-    const auto send = [&](QEvent::Type type, QPoint at) {
-        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form->Splitter1, &event);
-    };
-    send(QEvent::MouseButtonPress, { 10, 1 });
-    send(QEvent::MouseMove, { 10, 41 });
-    send(QEvent::MouseButtonRelease, { 10, 41 });
+    sendToBar(QEvent::MouseButtonPress, { 10, 1 });
+    sendToBar(QEvent::MouseMove, { 10, 41 });
+    sendToBar(QEvent::MouseButtonRelease, { 10, 41 });
     TestSupport::pump(300);
     EXPECT_EQ(scrollY(QStringLiteral("window.scrollY")), 500);
 }

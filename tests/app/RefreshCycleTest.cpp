@@ -6,11 +6,14 @@
 #include "TTimer.h"
 #include "TWebBrowser.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
+
+#include <sys/stat.h>
 
 using TestSupport::waitUntil;
 
@@ -23,13 +26,8 @@ protected:
     // The TeX source of the formulas the pane shows, as the page holds them.
     QString shownSource()
     {
-        QString shown;
-        bool isDone = false;
-        form->WebBrowser1->page()->runJavaScript(
-            QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"),
-            [&](const QVariant& value) { shown = value.toString(); isDone = true; });
-        EXPECT_TRUE(waitUntil([&] { return isDone; }, 20000));
-        return shown;
+        return runInPage(QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"))
+            .toString();
     }
 };
 
@@ -183,4 +181,31 @@ TEST_F(RefreshCycle, HugeSingleLineIsPastedAndSavedWhole)
     form->show();
     TestSupport::pump(50);
     EXPECT_EQ(form->Memo1->Lines()->Count(), 1);
+}
+
+// Where the executable's path has no name, no file is made anywhere, and a
+// preview file that is a FIFO does not hold the start up; the text is kept.
+TEST_F(RefreshCycle, PreviewFilesThatCannotBeWrittenNeverHoldTheStartOrGoElsewhere)
+{
+    QTemporaryDir current;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(current.path()));
+    Application->ResetForTesting();
+    QGuiApplication::clipboard()->setText(QStringLiteral("x^2"));
+    Application->SetExeName(QString());
+    Application->CreateForm(form);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(form->PreviewFileName(), QString());
+    EXPECT_EQ(form->FormStorage1->IniFileName(), QString());
+    EXPECT_TRUE(QDir(current.path()).isEmpty()) << "nothing in the current folder";
+    EXPECT_EQ(form->Memo1->Text(), "x^2");
+
+    Application->ResetForTesting();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(previewPath()).constData(), 0600), 0);
+    QElapsedTimer clock;
+    clock.start();
+    startWith(QStringLiteral("y^2"));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(form->Memo1->Text(), "y^2");
+    EXPECT_TRUE(boxes.boxes().isEmpty());
 }

@@ -3,7 +3,9 @@
 #include "TInstanceChannel.h"
 #include "TestSupport.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -342,4 +344,41 @@ TEST_F(SecondStart, RegistrationSwitchesEndAtOnceWithoutAWindow)
     ASSERT_TRUE(isProgramServing(StartTimeoutMs));
     EXPECT_TRUE(endsWith(copy.start({ QStringLiteral("/REGSERVER") }), 1)) << "a running copy is activated first";
     EXPECT_EQ(running.state(), QProcess::Running);
+}
+
+// A copy killed on a desktop without a clipboard manager takes its clipboard
+// with it; the next start keeps the text of its last refresh instead of
+// writing the preview file empty. A start after a normal end, or with text on
+// the clipboard, pastes as always.
+TEST_F(SecondStart, AStartAfterACrashKeepsThePreviewFileWhenTheClipboardHasNoText)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.isReady());
+    const QString preview = copy.filePath(QStringLiteral("tamsel.tex"));
+    const struct {
+        const char* what;
+        const char* clipboard;
+        QByteArray expected;
+    } cases[] = {
+        { "no copy ran before: written empty", "", "" },
+        { "after a crash, empty clipboard: kept", "", "x^2\r\n+1" },
+        { "after a crash, text on the clipboard: pasted", "y", "y" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile file(preview);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x^2\r\n+1");
+        file.close();
+        if (*c.clipboard)
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
+        else
+            QGuiApplication::clipboard()->clear();
+
+        QProcess& running = copy.start();
+        ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+        EXPECT_EQ(TestSupport::readFile(preview), c.expected);
+        running.kill();
+        ASSERT_TRUE(running.waitForFinished(10000));
+    }
 }

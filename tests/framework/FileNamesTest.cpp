@@ -1,6 +1,11 @@
 #include "FileNames.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace FileNames;
 
@@ -33,4 +38,26 @@ TEST(FileNames, ChangeFileExtReplacesOnlyTheLastExtension)
     EXPECT_EQ(ChangeFileExt("/a/name.", ".tex"), "/a/name.tex");
     EXPECT_EQ(ChangeFileExt("/a/.hidden", ".tex"), "/a/.tex");
     EXPECT_EQ(ChangeFileExt("", ".tex"), ".tex");
+}
+
+// The link's target bytes give the path only when a text names them exactly.
+TEST(FileNames, LinkTargetNamesOnlyPathsThatTextCanHold)
+{
+    QTemporaryDir dir;
+    const struct {
+        QByteArray target;
+        bool named;
+    } cases[] = {
+        { "/opt/tools/tamsel", true },
+        { "/opt/t\xc3\xa4ls/tamsel", true },
+        { "/opt/t\xe4ls/tamsel", false }, // a Latin-1 folder name
+        { "/opt/\xff\xfe/tamsel", false },
+    };
+    for (const auto& c : cases) {
+        const QByteArray link = QFile::encodeName(dir.filePath(QStringLiteral("link")));
+        ::unlink(link.constData());
+        ASSERT_EQ(::symlink(c.target.constData(), link.constData()), 0);
+        EXPECT_EQ(LinkTarget(link), c.named ? QString::fromUtf8(c.target) : QString()) << c.target.toStdString();
+    }
+    EXPECT_EQ(LinkTarget(QFile::encodeName(dir.filePath(QStringLiteral("none")))), QString());
 }

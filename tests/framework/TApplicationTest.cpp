@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -198,4 +199,69 @@ TEST_F(TApplicationTest, LogOffRunsTheCloseQueryButDoesNotClose)
     EXPECT_EQ(seen, QStringList({ "query" }));
     EXPECT_EQ(query.Result, 1);
     EXPECT_TRUE(form->isVisible());
+}
+
+// A minimise (Esc) whose hand-over takes a while, and a restore by the window
+// manager at once, in every order that the window system can deliver: the
+// window unmapped (u) and mapped (m) again, the toolkit's reports of the
+// minimised (i) and normal (n) state, some of them while the hand-over still
+// copies. The application ends restored, having handed over once each way, and
+// the next Esc minimises again.
+TEST_F(TApplicationTest, MinimisedStateFollowsTheWindowInEveryOrderOfEvents)
+{
+    const struct {
+        const char* duringHandOver;
+        const char* afterHandOver;
+        bool restored;
+    } cases[] = {
+        { "", "uinm", true },
+        { "", "um", true }, // the toolkit saw the state property only once it was normal again
+        { "um", "", true },
+        { "u", "m", true },
+        { "uin", "m", true },
+        { "", "n", true }, // a restore without unmapping, as without a window manager
+        { "n", "", true },
+        { "", "m", false }, // mapped without having been unmapped: not restored yet
+        { "", "ui", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.duringHandOver) + "|" + c.afterHandOver);
+        Application->ResetForTesting();
+        Application->OnRestore = TNotifyEvent(&notes, &Notifications::restored);
+        notes.log.clear();
+        TForm* form = nullptr;
+        Application->CreateForm(form);
+        form->show();
+        auto replay = [form](const char* steps) {
+            for (const char* step = steps; *step; ++step) {
+                switch (*step) {
+                case 'u': form->WindowExposureChanged(false); break;
+                case 'm': form->WindowExposureChanged(true); break;
+                case 'i': form->setWindowState(form->windowState() | Qt::WindowMinimized); break;
+                case 'n': form->setWindowState(form->windowState() & ~Qt::WindowMinimized); break;
+                }
+            }
+        };
+        bool handingOver = false;
+        const char* duringHandOver = c.duringHandOver;
+        Application->OnMinimize = TNotifyEvent::fromFunction([&](TObject*) {
+            handingOver = true;
+            replay(std::exchange(duringHandOver, ""));
+            handingOver = false;
+            notes.log << "minimize";
+        });
+        Application->OnRestore = TNotifyEvent::fromFunction([&](TObject*) {
+            notes.log << (handingOver ? "restore inside the minimise" : "restore");
+        });
+
+        Application->Minimize();
+        replay(c.afterHandOver);
+        EXPECT_EQ(notes.log, c.restored ? QStringList({ "minimize", "restore" }) : QStringList({ "minimize" }));
+        EXPECT_EQ(Application->IsMinimized(), !c.restored);
+        EXPECT_EQ(form->isMinimized(), !c.restored);
+        if (c.restored) {
+            Application->Minimize();
+            EXPECT_EQ(notes.log.size(), 3) << "Esc minimises again";
+        }
+    }
 }

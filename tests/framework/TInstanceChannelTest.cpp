@@ -13,9 +13,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -32,8 +42,10 @@ QString uniqueName()
 // Another process starting like a copy of the program (InstancePeer.cpp).
 class Peer {
 public:
-    Peer(const QString& name, int listenDelayMs)
+    Peer(const QString& name, int listenDelayMs, std::function<void()> childSetUp = {})
     {
+        if (childSetUp)
+            m_process.setChildProcessModifier(childSetUp);
         m_process.start(QStringLiteral(TAMSEL_INSTANCE_PEER), { name, QString::number(listenDelayMs) });
     }
 
@@ -236,15 +248,214 @@ TEST(TInstanceChannel, LivesInTheUsersPrivateRuntimeFolderWhenThereIsOne)
     EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), runtime.path());
 
     // A folder others may write is no place for the claim: another user could
-    // take the name first.
+    // take the name first. A folder of the user's own in the temp folder is.
+    const QString privateFolder = QDir::tempPath() + QStringLiteral("/tinstance-%1").arg(::getuid());
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
         | QFile::WriteOther | QFile::ExeOther);
-    EXPECT_EQ(QFileInfo(channel.socketPath()).absolutePath(), QDir::tempPath());
+    EXPECT_EQ(QFileInfo(channel.socketPath()).absolutePath(), privateFolder);
     qputenv("XDG_RUNTIME_DIR", "relative/folder");
-    EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), QDir::tempPath());
+    EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), privateFolder);
 
     if (wasSet)
         qputenv("XDG_RUNTIME_DIR", saved);
     else
         qunsetenv("XDG_RUNTIME_DIR");
+}
+
+namespace {
+
+// Sets an environment variable for one scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_saved(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_saved)
+            qputenv(m_name, *m_saved);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_saved;
+};
+
+} // namespace
+
+// Without a runtime folder the claim lives in a folder of the user's own in
+// the temp folder; a folder of that name that is not private (left open, a
+// link, another user's) is passed over, by every copy alike.
+TEST(TInstanceChannel, WithoutARuntimeFolderUsesAPrivateFolderOfItsOwn)
+{
+    const struct {
+        const char* what;
+        std::function<void(const QByteArray& path)> prepare;
+        bool rootOnly;
+        const char* expectedSuffix;
+    } cases[] = {
+        { "none yet: created", [](const QByteArray&) {}, false, "" },
+        { "ours", [](const QByteArray& p) { ::mkdir(p.constData(), 0700); }, false, "" },
+        { "open to others", [](const QByteArray& p) { ::mkdir(p.constData(), 0777); ::chmod(p.constData(), 0777); }, false, "-1" },
+        { "a link", [](const QByteArray& p) { ::symlink("/tmp", p.constData()); }, false, "-1" },
+        { "another user's", [](const QByteArray& p) { ::mkdir(p.constData(), 0700); EXPECT_EQ(::chown(p.constData(), 65534, 65534), 0); }, true, "-1" },
+    };
+    for (const auto& c : cases) {
+        if (c.rootOnly && ::getuid() != 0)
+            continue;
+        SCOPED_TRACE(c.what);
+        QTemporaryDir temp;
+        ScopedEnvironment tmpdir("TMPDIR", QFile::encodeName(temp.path()));
+        ScopedEnvironment runtime("XDG_RUNTIME_DIR", "");
+        const QString folder = temp.path() + QStringLiteral("/tinstance-%1").arg(::getuid());
+        c.prepare(QFile::encodeName(folder));
+
+        TInstanceChannel channel(uniqueName());
+        EXPECT_EQ(QFileInfo(channel.lockFilePath()).absolutePath(), folder + QString::fromLatin1(c.expectedSuffix));
+        ASSERT_EQ(channel.claim(), TInstanceChannel::Reach::Claimed);
+        const QFileInfo used(QFileInfo(channel.lockFilePath()).absolutePath());
+        EXPECT_EQ(used.ownerId(), ::getuid());
+        EXPECT_EQ(used.permissions() & 0x0077, 0) << "no access for group or others";
+    }
+}
+
+// One copy per user and display: displays are told apart, and the ways of
+// writing one display name meet.
+TEST(TInstanceChannel, NamesIncludeTheDisplay)
+{
+    auto nameOn = [](const QByteArray& display) {
+        ScopedEnvironment environment("DISPLAY", display);
+        return TInstanceChannel::nameFor(QStringLiteral("TKelvaneMainForm"), QStringLiteral("Tamsel"));
+    };
+    EXPECT_EQ(nameOn(":1"), nameOn(":1.0"));
+    EXPECT_EQ(nameOn(":1"), nameOn("unix:1"));
+    EXPECT_NE(nameOn(":1"), nameOn(":2"));
+    EXPECT_NE(nameOn(":10"), nameOn(":1"));
+    EXPECT_NE(nameOn("localhost:10.0"), nameOn(":10"));
+}
+
+namespace {
+
+// A connection to a socket path; each connect waits a while for the owner to
+// accept it, and so does each send.
+int connectTo(const QByteArray& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval wait { 1, 0 };
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+} // namespace
+
+// A flood of connections that are held and never used, more than the running
+// copy has file handles for, neither stops it listening nor keeps a later
+// start from being answered; an asker that never reads its answers and one
+// that stays idle are dropped.
+TEST(TInstanceChannel, FloodsOfConnectionsDoNotSilenceTheOwner)
+{
+    const QString name = uniqueName();
+    Peer owner(name, 0, [] {
+        struct rlimit limit { 1024, 1024 };
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    owner.go();
+    ASSERT_TRUE(owner.waitForLine("listening"));
+    const QByteArray path = QFile::encodeName(TInstanceChannel(name).socketPath());
+
+    std::vector<int> held;
+    for (int i = 0; i < 1100; ++i)
+        held.push_back(connectTo(path));
+
+    TInstanceChannel later(name);
+    ASSERT_EQ(later.connectOrClaim(QDeadlineTimer(10000)), TInstanceChannel::Reach::Connected);
+    EXPECT_EQ(later.ask("ping", QDeadlineTimer(5000)), owner.pong());
+    later.disconnectFromOwner();
+
+    // A reader of nothing: its answers pile up until it is dropped.
+    const int deaf = connectTo(path);
+    ASSERT_GE(deaf, 0);
+    const QByteArray requests = QByteArray("ping\n").repeated(1000);
+    QElapsedTimer clock;
+    clock.start();
+    bool dropped = false;
+    while (!dropped && clock.elapsed() < 10000)
+        dropped = ::send(deaf, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL) < 0 && errno != EAGAIN;
+    EXPECT_TRUE(dropped);
+    ::close(deaf);
+
+    for (int fd : held)
+        ::close(fd);
+    QLocalSocket idle;
+    idle.connectToServer(QFile::decodeName(path));
+    ASSERT_TRUE(idle.waitForConnected(5000));
+    idle.write("ping\n");
+    ASSERT_TRUE(idle.waitForReadyRead(5000));
+    EXPECT_EQ(idle.readLine(), owner.pong() + '\n');
+    clock.restart();
+    EXPECT_TRUE(idle.waitForDisconnected(10000)) << "an idle asker is dropped after a few seconds";
+    EXPECT_LT(clock.elapsed(), 6000);
+}
+
+// A socket of the channel's name that another user listens on is no copy of
+// this user's program: the asker does not talk to it.
+TEST(TInstanceChannel, ASocketOfAnotherUserIsNoRunningCopy)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to listen as another user";
+    TInstanceChannel channel(uniqueName());
+    const QByteArray path = QFile::encodeName(channel.socketPath());
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // The socket's owner is whoever listens on it.
+    const pid_t other = ::fork();
+    if (other == 0) {
+        if (::setuid(65534) == 0 && ::listen(listening, 8) == 0)
+            ::pause();
+        ::_exit(1);
+    }
+    ::close(listening);
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool listens = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(probe);
+        return listens;
+    }));
+    EXPECT_FALSE(channel.connectToOwner(QDeadlineTimer(2000)));
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    ::unlink(path.constData());
+}
+
+// The toolkit's server closes itself for good when an accept fails (out of
+// file handles); the owner still holds the name and listens again.
+TEST(TInstanceChannel, ListensAgainAfterItsServerClosed)
+{
+    TInstanceChannel owner(uniqueName());
+    ASSERT_EQ(owner.claim(), TInstanceChannel::Reach::Claimed);
+    ASSERT_TRUE(owner.listen([](const QByteArray& request) { return "echo " + request; }));
+    QLocalServer* server = owner.findChild<QLocalServer*>();
+    ASSERT_NE(server, nullptr);
+    server->close();
+    ASSERT_FALSE(owner.isListening());
+
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return owner.isListening(); }, 5000));
+    QLocalSocket asker;
+    asker.connectToServer(owner.socketPath());
+    ASSERT_TRUE(asker.waitForConnected(5000));
+    asker.write("again\n");
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return asker.canReadLine(); }, 5000));
+    EXPECT_EQ(asker.readLine(), QByteArray("echo again\n"));
 }

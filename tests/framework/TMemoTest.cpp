@@ -3,15 +3,26 @@
 #include "TMemoStrings.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::readFile;
 
@@ -160,6 +171,35 @@ TEST_F(TMemoTest, SaveReportsFilesItCannotCreateOrFill)
     std::signal(SIGXFSZ, oldHandler);
 }
 
+// Only a regular file (or a new one) is written: anything else of that name
+// fails at once, as a file that cannot be created, and is left as it was.
+TEST_F(TMemoTest, SaveWritesOnlyRegularFiles)
+{
+    memo.SetText(QStringLiteral("x^2"));
+    const QString fifo = file("fifo.tex");
+    const QString fifoWithReader = file("read.tex");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoWithReader).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifoWithReader).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.tex")));
+
+    const QString cases[] = { fifo, fifoWithReader, file("folder.tex"), QStringLiteral("/dev/full"),
+        QStringLiteral("/dev/null") };
+    for (const QString& path : cases) {
+        try {
+            memo.Lines()->SaveToFile(path);
+            ADD_FAILURE() << "written: " << path.toStdString();
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message(), "Cannot create file " + path);
+        }
+    }
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "nothing reached the FIFO's reader";
+    ::close(reader);
+    EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo)) << "the FIFO is still there";
+}
+
 TEST_F(TMemoTest, BinaryTextIsKeptAndSavedWithoutCrash)
 {
     QString binary;
@@ -172,6 +212,76 @@ TEST_F(TMemoTest, BinaryTextIsKeptAndSavedWithoutCrash)
     EXPECT_TRUE(memo.Text().endsWith(QStringLiteral("end")));
     memo.Lines()->SaveToFile(file("binary.tex"));
     EXPECT_TRUE(readFile(file("binary.tex")).endsWith("end"));
+}
+
+// Another program's clipboard text is pasted as it offers it, a large one in
+// pieces; an owner that does not answer costs at most a second or two, and
+// the editor keeps its text, as with an empty clipboard.
+TEST_F(TMemoTest, PasteFromAnotherProgramIsBoundedInTime)
+{
+    const QByteArray large = QByteArray("x").repeated(1024 * 1024);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        const char* type;
+        bool answers;
+        QString expected;
+    } cases[] = {
+        { "UTF-8", "a\n\xe2\x88\x91", "UTF8_STRING", true, QString::fromUtf8("a\r\n\xe2\x88\x91") },
+        { "one megabyte, in pieces", large, "UTF8_STRING", true, QString::fromLatin1(large) },
+        { "an owner that does not answer", "new", "UTF8_STRING", false, QStringLiteral("old") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess owner;
+        owner.start(QStringLiteral("xclip"), { "-quiet", "-selection", "clipboard", "-t", c.type, "-i" });
+        ASSERT_TRUE(owner.waitForStarted(5000));
+        owner.write(c.bytes);
+        owner.closeWriteChannel();
+        ASSERT_TRUE(TestSupport::waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard()
+            && !QGuiApplication::clipboard()->mimeData()->formats().isEmpty(); }));
+        if (!c.answers)
+            ::kill(pid_t(owner.processId()), SIGSTOP);
+
+        for (const bool byKey : { false, true }) {
+            memo.SetText(QStringLiteral("old"));
+            memo.SelectAll();
+            QElapsedTimer clock;
+            clock.start();
+            if (byKey)
+                QTest::keyClick(&memo, Qt::Key_V, Qt::ControlModifier);
+            else
+                memo.PasteFromClipboard();
+            EXPECT_LT(clock.elapsed(), 2500) << (byKey ? "Ctrl+V" : "paste");
+            EXPECT_EQ(memo.Text(), c.expected) << (byKey ? "Ctrl+V" : "paste");
+        }
+
+        ::kill(pid_t(owner.processId()), SIGCONT);
+        owner.kill();
+        owner.waitForFinished(5000);
+    }
+}
+
+// The caret does not blink in a line so long that redrawing it would keep the
+// processor busy; elsewhere, and once the editor is gone, it blinks as before.
+TEST_F(TMemoTest, CaretStaysLitInAVeryLongLine)
+{
+    const int flashTime = QApplication::cursorFlashTime();
+    {
+        TMemo editor(nullptr);
+        editor.SetText(QStringLiteral("short\n") + QString(100000, u'x'));
+        const struct {
+            int line;
+            bool blinking;
+        } cases[] = { { 0, true }, { 1, false }, { 0, true }, { 1, false } };
+        for (const auto& c : cases) {
+            QTextCursor cursor(editor.document()->findBlockByNumber(c.line));
+            editor.setTextCursor(cursor);
+            EXPECT_EQ(editor.IsCaretBlinking(), c.blinking) << "line " << c.line;
+            EXPECT_EQ(QApplication::cursorFlashTime() > 0, c.blinking) << "line " << c.line;
+        }
+    }
+    EXPECT_EQ(QApplication::cursorFlashTime(), flashTime);
 }
 
 TEST_F(TMemoTest, AssigningTheTextItHoldsChangesNothing)
