@@ -206,6 +206,7 @@
     // deletion changes only the block it falls in; a block ends at the first
     // display formula after MaxBlockPieces pieces at the latest.
     const MaxBlockPieces = 64;
+    const FewPieces = 8;
 
     function endsBlock(key) {
         let hash = 0;
@@ -269,6 +270,10 @@
                 entry.node.remove();
         }
         arrange(blocks(next));
+        // A text of a few pieces is shown whole: keeping what is out of view
+        // from being laid out would only cost the engine a second pass to
+        // find that all of it is in view.
+        content.classList.toggle("preview-blocks", next.length > FewPieces);
         shown = next;
         shownText = text;
     }
@@ -336,9 +341,6 @@
                 element.remove();
         }
         order(content, elements);
-        // A text of one block is shown whole: containment would only cost
-        // the engine a second pass to find that the block is in view.
-        content.classList.toggle("preview-blocks", elements.length > 1);
     }
 
     // Updates the shown text in place, so the scroll position stays where
