@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IniText.h"
+
 #include <QString>
 
 #include <optional>
@@ -12,17 +14,6 @@ class TCustomIniFile;
 // settings file and the store over the user's configuration. A missing store
 // reads defaults and writes nothing.
 namespace IniStore {
-
-// "0x"/"0X" at the start of a text longer than two characters counts as "$";
-// then leading blanks, and a signed decimal or "$", "x", "X", "0x", "0X" with up
-// to eight hexadecimal digits taken as a 32-bit pattern.
-std::optional<qint32> StrToInt(const QString& text);
-int StrToIntDef(const QString& text, int defaultValue);
-// The same for unsigned values: decimal text up to 4294967295 converts too.
-std::optional<quint32> StrToUInt(const QString& text);
-
-// The text without the blanks and control characters at both ends.
-QString Trim(const QString& text);
 
 // Text whose first and last characters are both the same quote gets one more
 // pair of double quotes, so that it survives the read that drops a pair.

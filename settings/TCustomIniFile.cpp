@@ -1,6 +1,6 @@
 #include "TCustomIniFile.h"
 
-#include "IniStore.h"
+#include "IniText.h"
 
 int TCustomIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue)
 {
