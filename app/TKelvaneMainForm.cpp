@@ -2,6 +2,7 @@
 
 #include "AboutText.h"
 #include "ChangeExtension.h"
+#include "RegularFile.h"
 #include "RunningInstance.h"
 #include "TAlignLayout.h"
 #include "TAppEvents.h"
@@ -22,10 +23,6 @@
 
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 TKelvaneMainForm* KelvaneMainForm = nullptr;
 
 namespace {
@@ -44,16 +41,9 @@ std::optional<QString> readPreviewFile(const QString& fileName)
 {
     if (fileName.isEmpty())
         return std::nullopt;
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
     QFile file;
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!OpenRegularFile(file, fileName, QIODevice::ReadOnly))
         return std::nullopt;
-    }
     QString text = QString::fromUtf8(file.readAll());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');

@@ -1,33 +1,13 @@
 #include "TMemoStrings.h"
 
 #include "Exception.h"
+#include "RegularFile.h"
 
 #include <QFile>
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-// Opens the file for writing without ever blocking: only a regular file (or a
-// new one) is written, so a FIFO or a device in its place fails at once
-// instead of hanging the program. The file is emptied only once it is open.
-bool openForRewrite(QFile& file, const QString& fileName)
-{
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0)
-        return false;
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return false;
-    }
-    return file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
-}
 
 // The document keeps paragraph and line separators; the editor's text uses
 // CR LF for both.
@@ -76,7 +56,7 @@ void TMemoStrings::SaveToFile(const QString& fileName) const
 {
     const QByteArray bytes = Text().toUtf8();
     QFile file;
-    if (!openForRewrite(file, fileName))
+    if (!OpenRegularFile(file, fileName, QIODevice::WriteOnly))
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
     file.write(bytes);
     // Flushing and closing report what a short write left unsaid; a failing

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QIODevice>
+
+class QFile;
+class QString;
+
+// Opens a file without ever blocking: only a regular file is opened (for
+// writing also a new one, created and then emptied once it is open), so a
+// FIFO or a device in its place fails at once instead of hanging the program.
+bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode);
