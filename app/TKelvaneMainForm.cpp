@@ -35,8 +35,8 @@ constexpr int DesignedClientWidth = 427;
 constexpr int DesignedClientHeight = 251;
 constexpr int DesignedMemoHeight = 121;
 
-// The preview file's text as the editor holds it, or nothing when it is not
-// a regular file that can be read.
+// The preview file's text, or nothing when it is not a regular file that can
+// be read.
 std::optional<QString> readPreviewFile(const QString& fileName)
 {
     if (fileName.isEmpty())
@@ -44,10 +44,8 @@ std::optional<QString> readPreviewFile(const QString& fileName)
     QFile file;
     if (!OpenRegularFile(file, fileName, QIODevice::ReadOnly))
         return std::nullopt;
-    QString text = QString::fromUtf8(file.readAll());
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
+    // The editor takes CR LF and lone CR as line breaks when it is assigned.
+    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
