@@ -14,8 +14,7 @@ bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode m
     if (fd < 0)
         return false;
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || (isWrite && ::ftruncate(fd, 0) != 0)
-        || !file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }

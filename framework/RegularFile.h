@@ -6,6 +6,7 @@ class QFile;
 class QString;
 
 // Opens a file without ever blocking: only a regular file is opened (for
-// writing also a new one, created and then emptied once it is open), so a
-// FIFO or a device in its place fails at once instead of hanging the program.
+// writing also a new one, created if missing), so a FIFO or a device in its
+// place fails at once instead of hanging the program. A file opened for
+// writing keeps its old bytes until the caller writes over them.
 bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode);

@@ -58,9 +58,14 @@ void TMemoStrings::SaveToFile(const QString& fileName) const
     QFile file;
     if (!OpenRegularFile(file, fileName, QIODevice::WriteOnly))
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
-    file.write(bytes);
-    // Flushing and closing report what a short write left unsaid; a failing
-    // close can mean the data never reached the disk.
+    // The new text goes over the old one and the file is cut to its length
+    // after: emptying a file that holds data and writing it again makes the
+    // file system commit the emptied file at once, which costs several times
+    // the write itself.
+    if (file.write(bytes) == bytes.size() && file.flush() && file.size() > bytes.size())
+        file.resize(bytes.size());
+    // Closing reports what a short write left unsaid; a failing close can
+    // mean the data never reached the disk.
     file.close();
     if (file.error() != QFileDevice::NoError)
         throw EWriteError(QStringLiteral("Stream write error"));

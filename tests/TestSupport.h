@@ -37,4 +37,9 @@ private:
 };
 
 QByteArray readFile(const QString& path);
+
+// A script for the preview page, true once every typeset formula has its copy
+// for screen readers (made after the formula is drawn).
+inline constexpr const char* EveryFormulaHasItsMathml
+    = "document.querySelectorAll('.katex').length === document.querySelectorAll('.katex-mathml').length";
 } // namespace TestSupport

@@ -124,39 +124,106 @@
 
     // KaTeX writes a few styles as style attributes (on the SVG parts of
     // stretched delimiters and accents, and in the MathML copy of \pmb or
-    // \fcolorbox), which the page's policy refuses. While it builds a
-    // formula, such an attribute goes through the element's style object
-    // instead: the policy allows that, and it draws the same. An element
-    // without a style object (MathML where the engine does not style it) only
-    // loses a style it would not draw.
+    // \fcolorbox), which the page's policy refuses. On this page such an
+    // attribute goes through the element's style object instead: the policy
+    // allows that, and it draws the same. An element without a style object
+    // (MathML where the engine does not style it) only loses a style it would
+    // not draw. The replacement stays for good: swapping it around each
+    // formula would make the engine throw away what it learnt about KaTeX's
+    // calls every time.
     const setAttribute = Element.prototype.setAttribute;
 
-    function setAttributeAllowed(name, value) {
+    Element.prototype.setAttribute = function (name, value) {
         if (String(name).toLowerCase() !== "style")
             return setAttribute.call(this, name, value);
         if (this.style instanceof CSSStyleDeclaration)
             this.style.cssText = String(value);
+    };
+
+    function render(source, holder, display, output, macros) {
+        katex.render(source, holder, {
+            displayMode: display,
+            output: output,
+            throwOnError: true,
+            trust: false,
+            strict: "ignore",
+            maxExpand: 1000,
+            maxSize: 50,
+            macros: macros,
+        });
+    }
+
+    // A formula is drawn first; its copy for screen readers (MathML) follows
+    // once the refresh has been painted, a slice of formulas at a time, so a
+    // refresh never waits for a copy nobody sees (about a third of the
+    // typesetting). The copy is made from the same source and definitions;
+    // a formula that left the page meanwhile gets none.
+    const pendingCopies = [];
+    let nextCopy = 0;
+    let isCopying = false;
+    const CopySliceMs = 8;
+    // A page out of sight draws no frames; its copies come after this.
+    const HiddenPageWaitMs = 100;
+
+    function addCopyLater(holder, source, display, macros) {
+        pendingCopies.push({ holder: holder, source: source, display: display, macros: macros });
+        if (isCopying)
+            return;
+        isCopying = true;
+        let isStarted = false;
+        const start = () => {
+            if (!isStarted) {
+                isStarted = true;
+                addPendingCopies();
+            }
+        };
+        requestAnimationFrame(() => setTimeout(start, 0));
+        setTimeout(start, HiddenPageWaitMs);
+    }
+
+    function addPendingCopies() {
+        const deadline = performance.now() + CopySliceMs;
+        while (nextCopy < pendingCopies.length && performance.now() < deadline)
+            addCopy(pendingCopies[nextCopy++]);
+        if (nextCopy < pendingCopies.length) {
+            setTimeout(addPendingCopies, 0);
+        } else {
+            pendingCopies.length = 0;
+            nextCopy = 0;
+            isCopying = false;
+        }
+    }
+
+    function addCopy(pending) {
+        const html = pending.holder.querySelector(".katex-html");
+        if (!pending.holder.isConnected || html === null)
+            return;
+        const scratch = document.createElement("span");
+        try {
+            render(pending.source, scratch, pending.display, "mathml", pending.macros);
+        } catch (error) {
+            return;
+        }
+        const math = scratch.querySelector("math");
+        if (math === null)
+            return;
+        const copy = document.createElement("span");
+        copy.className = "katex-mathml";
+        copy.append(math);
+        html.before(copy);
+        html.setAttribute("aria-hidden", "true");
     }
 
     function typeset(source, display, macros) {
         const holder = document.createElement(display ? "div" : "span");
         holder.className = display ? "preview-display" : "preview-inline";
-        Element.prototype.setAttribute = setAttributeAllowed;
+        const before = Object.assign({}, macros);
         try {
-            katex.render(source, holder, {
-                displayMode: display,
-                throwOnError: true,
-                trust: false,
-                strict: "ignore",
-                maxExpand: 1000,
-                maxSize: 50,
-                macros: macros,
-            });
+            render(source, holder, display, "html", macros);
         } catch (error) {
             return errorNode(source, display, error);
-        } finally {
-            Element.prototype.setAttribute = setAttribute;
         }
+        addCopyLater(holder, source, display, before);
         return holder;
     }
 

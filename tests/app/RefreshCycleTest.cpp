@@ -26,6 +26,7 @@ protected:
     // The TeX source of the formulas the pane shows, as the page holds them.
     QString shownSource()
     {
+        EXPECT_TRUE(waitUntil([&] { return runInPage(QString::fromUtf8(TestSupport::EveryFormulaHasItsMathml)).toBool(); }, 20000));
         return runInPage(QStringLiteral("Array.from(document.querySelectorAll('#content annotation'), a => a.textContent).join('|')"))
             .toString();
     }
