@@ -8,37 +8,23 @@
     const content = document.getElementById("content");
     const notice = document.getElementById("notice");
 
-    // Splits text into plain runs and formulas between $...$, $$...$$,
-    // \(...\) and \[...\]. Returns null when the text holds no opening
-    // delimiter at all, so the caller typesets it as one display formula.
-    // An escaped dollar (\$) in the text stands for a dollar sign; an opening
-    // delimiter without its closing one leaves the rest as plain text.
-    function split(text) {
-        const parts = [];
+    // Cuts text into plain runs and formulas between $...$, $$...$$, \(...\)
+    // and \[...\], a piece at a time, from the start or from the end of a
+    // formula: each piece says where it ends, and after a formula the cutting
+    // starts afresh, so cutting from there gives the pieces that cutting the
+    // whole text would. A text without any opening delimiter is one display
+    // formula (nothing when blank). An escaped dollar (\$) stands for a
+    // dollar sign; an opening delimiter without its closing one leaves the
+    // rest as plain text.
+    function* pieces(text, from) {
         let run = "";
-        let runStart = 0;
-        let sawDelimiter = false;
-        let i = 0;
+        let runStart = from;
+        let sawDelimiter = from > 0;
+        let i = from;
         const n = text.length;
-
-        function pushMath(source, display, next) {
-            run += text.slice(runStart, i);
-            // A display formula is a block of its own; the line breaks around
-            // it in the source would add blank lines.
-            if (display && run.endsWith("\n"))
-                run = run.slice(0, -1);
-            if (display && text[next] === "\n")
-                ++next;
-            if (run !== "")
-                parts.push({ text: run });
-            run = "";
-            parts.push({ source: source, display: display });
-            i = next;
-            runStart = next;
-        }
-
         while (i < n) {
             const c = text[i];
+            let close = "";
             if (c === "\\") {
                 const d = text[i + 1];
                 if (d === "$") {
@@ -47,36 +33,45 @@
                     runStart = i;
                     continue;
                 }
-                if (d === "(" || d === "[") {
-                    sawDelimiter = true;
-                    const close = d === "(" ? "\\)" : "\\]";
-                    const end = findEnd(text, i + 2, close);
-                    if (end < 0)
-                        break;
-                    pushMath(text.slice(i + 2, end), d === "[", end + 2);
+                if (d !== "(" && d !== "[") {
+                    i += 2;
                     continue;
                 }
-                i += 2;
+                close = d === "(" ? "\\)" : "\\]";
+            } else if (c === "$") {
+                close = text[i + 1] === "$" ? "$$" : "$";
+            } else {
+                ++i;
                 continue;
             }
-            if (c === "$") {
-                sawDelimiter = true;
-                const display = text[i + 1] === "$";
-                const open = display ? 2 : 1;
-                const end = findEnd(text, i + open, display ? "$$" : "$");
-                if (end < 0)
-                    break;
-                pushMath(text.slice(i + open, end), display, end + open);
-                continue;
-            }
-            ++i;
+            sawDelimiter = true;
+            const display = close === "$$" || close === "\\]";
+            const end = findEnd(text, i + close.length, close);
+            if (end < 0)
+                break;
+            run += text.slice(runStart, i);
+            let next = end + close.length;
+            // A display formula is a block of its own; the line breaks around
+            // it in the source would add blank lines.
+            if (display && run.endsWith("\n"))
+                run = run.slice(0, -1);
+            if (display && text[next] === "\n")
+                ++next;
+            if (run !== "")
+                yield { text: run, end: i };
+            run = "";
+            yield { source: text.slice(i + close.length, end), display: display, end: next, isDelimited: true };
+            i = next;
+            runStart = next;
         }
-        if (!sawDelimiter)
-            return null;
+        if (!sawDelimiter) {
+            if (text.trim() !== "")
+                yield { source: text, display: true, end: n };
+            return;
+        }
         run += text.slice(runStart);
         if (run !== "")
-            parts.push({ text: run });
-        return parts;
+            yield { text: run, end: n };
     }
 
     // The index of the closing delimiter outside braces, or -1. Escaped
@@ -161,7 +156,7 @@
     const pendingCopies = [];
     let nextCopy = 0;
     let isCopying = false;
-    const CopySliceMs = 8;
+    const CopySliceMs = 4;
     // A page out of sight draws no frames; its copies come after this.
     const HiddenPageWaitMs = 100;
 
@@ -170,15 +165,21 @@
         if (isCopying)
             return;
         isCopying = true;
-        let isStarted = false;
-        const start = () => {
-            if (!isStarted) {
-                isStarted = true;
-                addPendingCopies();
+        afterPaint(addPendingCopies);
+    }
+
+    // Runs the callback once the page has drawn its next frame, or after a
+    // short wait on a page out of sight, which draws none.
+    function afterPaint(callback) {
+        let isDone = false;
+        const run = () => {
+            if (!isDone) {
+                isDone = true;
+                callback();
             }
         };
-        requestAnimationFrame(() => setTimeout(start, 0));
-        setTimeout(start, HiddenPageWaitMs);
+        requestAnimationFrame(() => setTimeout(run, 0));
+        setTimeout(run, HiddenPageWaitMs);
     }
 
     function addPendingCopies() {
@@ -255,13 +256,6 @@
     let shownText = null;
     let shown = [];
 
-    function pieces(text) {
-        const parts = split(text);
-        if (parts !== null)
-            return parts;
-        return text.trim() === "" ? [] : [{ source: text, display: true }];
-    }
-
     function keyOf(part, definitions) {
         if (part.text !== undefined)
             return "t" + part.text;
@@ -282,6 +276,9 @@
         return (hash & 15) === 0;
     }
 
+    // The elements this refresh made, while it goes on.
+    let made = [];
+
     function build(part, key, macros, definitions) {
         if (part.text !== undefined)
             return { key: key, node: document.createTextNode(part.text) };
@@ -289,6 +286,7 @@
         // its own keeps those of the earlier pieces as they were.
         const after = Object.assign({}, macros);
         const node = typeset(part.source, part.display, after);
+        made.push(node);
         const afterDefinitions = describeMacros(after);
         const entry = { key: key, node: node, macros: macros, definitions: definitions,
             isDisplay: part.display, isCut: part.display && endsBlock(key) };
@@ -299,66 +297,207 @@
         return entry;
     }
 
-    // The entries of the shown pieces by key, each list in page order, so a
-    // piece that occurs several times keeps its nodes in the same order.
-    function reusableEntries() {
-        const byKey = new Map();
-        for (const entry of shown) {
-            const list = byKey.get(entry.key);
-            if (list === undefined)
-                byKey.set(entry.key, [entry]);
-            else
-                list.push(entry);
-        }
-        return byKey;
+    // The lengths of the common beginning of two texts and of their common
+    // end within the rest, compared a chunk at a time where they agree.
+    const Chunk = 1024;
+
+    function difference(before, after) {
+        const shorter = Math.min(before.length, after.length);
+        let head = 0;
+        while (head + Chunk <= shorter && before.slice(head, head + Chunk) === after.slice(head, head + Chunk))
+            head += Chunk;
+        while (head < shorter && before.charCodeAt(head) === after.charCodeAt(head))
+            ++head;
+        const rest = shorter - head;
+        const shift = after.length - before.length;
+        let tail = 0;
+        while (tail + Chunk <= rest
+            && before.slice(before.length - tail - Chunk, before.length - tail)
+                === after.slice(after.length - tail - Chunk, after.length - tail))
+            tail += Chunk;
+        const last = before.length - 1;
+        while (tail < rest && before.charCodeAt(last - tail) === after.charCodeAt(last - tail + shift))
+            ++tail;
+        return { head: head, tail: tail };
     }
 
-    // Only new or changed pieces are typeset; every other piece keeps its
-    // node, and with it its layout.
+    // The index of the first shown entry that ends after the position (the
+    // entries end in increasing order).
+    function firstEndingAfter(position) {
+        let low = 0;
+        let high = shown.length;
+        while (low < high) {
+            const middle = (low + high) >> 1;
+            if (shown[middle].end <= position)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    }
+
+    // The shown entries a changed part of the text may take again, by key;
+    // each list holds indexes in page order, so a piece that occurs several
+    // times keeps its nodes in the same order. It covers the entries from
+    // the first one cut again and grows as the cutting goes on.
+    class Candidates {
+        constructor(first) {
+            this.lists = new Map();
+            this.covered = first;
+            this.taken = [];
+        }
+
+        // Takes in the shown entries up to the given index and those that end
+        // before the given place of the shown text.
+        cover(index, place) {
+            while (this.covered < shown.length && (this.covered <= index || shown[this.covered].end <= place)) {
+                const key = shown[this.covered].key;
+                const list = this.lists.get(key);
+                if (list === undefined)
+                    this.lists.set(key, [this.covered]);
+                else
+                    list.push(this.covered);
+                ++this.covered;
+            }
+        }
+
+        take(key) {
+            const list = this.lists.get(key);
+            if (list === undefined || list.length === 0)
+                return undefined;
+            const index = list.shift();
+            this.taken.push(index);
+            return shown[index];
+        }
+
+        // Whether every entry taken lies before the index.
+        allTakenBefore(index) {
+            return this.taken.every((taken) => taken < index);
+        }
+    }
+
+    // Only what changed is cut and compared again: the pieces before the
+    // first difference stay as they are, the cutting starts afresh after the
+    // last formula before it, and it stops at the first formula past the
+    // last difference that ends where a shown formula ended, with the same
+    // definitions after it: from there on the text cuts as before. New or
+    // changed pieces are typeset; every other piece keeps its node, and with
+    // it its layout.
     function update(text) {
-        const reusable = reusableEntries();
-        const next = [];
-        let macros = {};
-        let definitions = "";
-        for (const part of pieces(text)) {
+        const before = shownText === null ? "" : shownText;
+        const change = difference(before, text);
+        const shift = text.length - before.length;
+        let first = firstEndingAfter(change.head - 1);
+        while (first > 0 && !shown[first - 1].isDelimited)
+            --first;
+        const last = shown[first - 1];
+        let macros = last !== undefined ? last.macros : {};
+        let definitions = last !== undefined ? last.definitions : "";
+        const candidates = new Candidates(first);
+        const lastChanged = firstEndingAfter(before.length - change.tail - 1);
+        const next = shown.slice(0, first);
+        // Where the pieces cut again end; the shown entries keep their places
+        // until the cutting is done.
+        const places = [];
+        let resumeAt = shown.length;
+        for (const part of pieces(text, last !== undefined ? last.end : 0)) {
             const key = keyOf(part, definitions);
-            const list = reusable.get(key);
-            const entry = list !== undefined && list.length > 0 ? list.shift() : build(part, key, macros, definitions);
+            candidates.cover(lastChanged, part.end - shift);
+            let entry = candidates.take(key);
+            if (entry === undefined)
+                entry = build(part, key, macros, definitions);
             next.push(entry);
+            places.push(part);
             // Plain text leaves the definitions as they are.
-            if (part.text === undefined) {
-                macros = entry.macros;
-                definitions = entry.definitions;
+            if (part.text !== undefined)
+                continue;
+            macros = entry.macros;
+            definitions = entry.definitions;
+            const resume = resumption(part, first, shift, change.tail, text.length, definitions);
+            if (resume >= 0 && candidates.allTakenBefore(resume)) {
+                resumeAt = resume;
+                break;
             }
         }
         // What no piece took any more has left the text.
-        for (const list of reusable.values()) {
-            for (const entry of list)
-                entry.node.remove();
+        const taken = new Set(candidates.taken);
+        for (let index = first; index < resumeAt; ++index) {
+            if (!taken.has(index))
+                shown[index].node.remove();
         }
-        arrange(blocks(next));
+        places.forEach((part, index) => {
+            next[first + index].end = part.end;
+            next[first + index].isDelimited = part.isDelimited === true;
+        });
+        for (let index = resumeAt; index < shown.length; ++index) {
+            shown[index].end += shift;
+            next.push(shown[index]);
+        }
+        arrange(blocks(next), first, first + places.length);
         // A text of a few pieces is shown whole: keeping what is out of view
         // from being laid out would only cost the engine a second pass to
         // find that all of it is in view.
         content.classList.toggle("preview-blocks", next.length > FewPieces);
+        showWholeOnce(made);
+        made = [];
         shown = next;
         shownText = text;
     }
 
-    // The nodes of the pieces, cut into the blocks of the page.
+    // Where the shown entries take over after a formula just cut: the index
+    // of the shown entry after a shown formula that ended at the same place
+    // of the unchanged end of the text, with the same definitions after it;
+    // or -1.
+    function resumption(part, first, shift, tail, length, definitions) {
+        if (!part.isDelimited || part.end < length - tail)
+            return -1;
+        const index = firstEndingAfter(part.end - shift - 1);
+        const entry = shown[index];
+        if (index < first || entry === undefined || entry.end !== part.end - shift || !entry.isDelimited
+            || entry.definitions !== definitions)
+            return -1;
+        return index + 1;
+    }
+
+    // What a refresh adds to a long text is laid out whole the first time:
+    // kept from layout until the engine has seen it in view, it would be
+    // laid out a second time in the next frame. A refresh that adds much
+    // (the first show of a long text) keeps what is out of view from layout
+    // at once.
+    function showWholeOnce(elements) {
+        if (elements.length === 0 || elements.length > FewPieces)
+            return;
+        for (const element of elements)
+            element.classList.add("preview-new");
+        afterPaint(() => {
+            for (const element of elements)
+                element.classList.remove("preview-new");
+        });
+    }
+
+    // The nodes of the pieces, cut into the blocks of the page, each with
+    // the index of its first piece.
     function blocks(entries) {
         const result = [];
-        let block = [];
-        for (const entry of entries) {
-            block.push(entry.node);
-            if (entry.isCut || (entry.isDisplay && block.length >= MaxBlockPieces)) {
-                result.push(block);
-                block = [];
+        let start = 0;
+        for (let index = 0; index < entries.length; ++index) {
+            const entry = entries[index];
+            const size = index + 1 - start;
+            if (entry.isCut || (entry.isDisplay && size >= MaxBlockPieces) || index + 1 === entries.length) {
+                result.push({ start: start, nodes: entries.slice(start, index + 1).map((e) => e.node) });
+                start = index + 1;
             }
         }
-        if (block.length > 0)
-            result.push(block);
         return result;
+    }
+
+    // Whether a block's nodes are all there is of one block of the page, in
+    // this order, judged by the ends and the count: it holds for a block
+    // none of whose pieces changed.
+    function isInPlace(nodes) {
+        const parent = nodes[0].parentNode;
+        return parent !== null && parent.parentNode === content && parent.firstChild === nodes[0]
+            && parent.lastChild === nodes[nodes.length - 1] && parent.childNodes.length === nodes.length;
     }
 
     // Puts the nodes into parent in this order with as few moves as it can.
@@ -377,24 +516,31 @@
     // the engine keeps track of a few dozen blocks rather than of every
     // formula. A block keeps the element of the first of its pieces already
     // shown, so a deletion or an insertion moves nothing else.
-    function arrange(nodeBlocks) {
+    function arrange(pageBlocks, changedFrom, changedTo) {
         const oldBlocks = Array.from(content.children);
         const claimed = new Set();
-        const elements = nodeBlocks.map((nodes) => {
+        const elements = pageBlocks.map((block) => {
+            const nodes = block.nodes;
+            const isUnchanged = block.start + nodes.length <= changedFrom || block.start >= changedTo;
             let element = null;
-            for (const node of nodes) {
-                const parent = node.parentNode;
-                if (parent !== null && parent.parentNode === content && !claimed.has(parent)) {
-                    element = parent;
-                    break;
+            if (isUnchanged && isInPlace(nodes)) {
+                element = nodes[0].parentNode;
+            } else {
+                for (const node of nodes) {
+                    const parent = node.parentNode;
+                    if (parent !== null && parent.parentNode === content && !claimed.has(parent)) {
+                        element = parent;
+                        break;
+                    }
                 }
-            }
-            if (element === null) {
-                element = document.createElement("div");
-                element.className = "preview-block";
+                if (element === null) {
+                    element = document.createElement("div");
+                    element.className = "preview-block";
+                    made.push(element);
+                }
+                order(element, nodes);
             }
             claimed.add(element);
-            order(element, nodes);
             // Until it is first laid out, a block counts as tall as its
             // formulas would be, so the scroll bar comes out about right.
             if (element.pieceCount !== nodes.length) {

@@ -136,6 +136,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$b$$\n$$c$$", "a= b= c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$x$$\n$$c$$", "a= x* c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$c$$", "a= c=" },
+        { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$x$$\n$$d$$", "a= x* d*" },
         { "$$a$$\n$$b$$\n$$c$$", "$$n$$\n$$a$$\n$$b$$\n$$c$$", "n* a= b= c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$c$$\n$$a$$\n$$b$$", "c= a= b=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$b$$\n$$c$$\n$$a$$", "b= c= a=" },
@@ -159,6 +160,37 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     ASSERT_TRUE(show("$\\gdef\\r{p}$ $$\\r$$"));
     ASSERT_TRUE(show("$\\gdef\\r{s}$ $$\\r$$"));
     EXPECT_EQ(js("document.querySelector('.preview-display .katex-html').textContent"), QStringLiteral("s"));
+}
+
+// However a text is edited, the page then shows what it shows for that text
+// given afresh: delimiters that open or close, definitions, line breaks
+// around display formulas and broken formulas, anywhere in a long text.
+TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
+{
+    const auto shownPieces = [this] {
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
+                  "  .map((n) => n.nodeType === 3 ? 't' + n.data"
+                  "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
+    };
+    const char* const snippets[] = { "$", "$$", "\\(", "\\)", "\\[", "\\]", "\n", "x^2", "\\gdef\\r{p}", "\\r",
+        "{", "}", "\\$", " and ", "$$y$$\n", "$\\gdef\\r{q}$" };
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += "$$f_{" + QByteArray::number(i) + "}$$\n" + (i % 7 == 0 ? "see $\\r + g$ here\n" : "");
+    quint32 seed = 12345;
+    const auto random = [&](qsizetype n) { return qsizetype((seed = seed * 1103515245u + 12345u) >> 8) % n; };
+    for (int edit = 0; edit < 40; ++edit) {
+        const qsizetype at = random(text.size() + 1);
+        if (random(3) == 0)
+            text.remove(at, random(12));
+        else
+            text.insert(at, snippets[random(std::size(snippets))]);
+        ASSERT_TRUE(show(text));
+        const QString edited = shownPieces();
+        ASSERT_TRUE(show(""));
+        ASSERT_TRUE(show(text));
+        EXPECT_EQ(edited, shownPieces()) << "edit " << edit << ": " << text.toStdString();
+    }
 }
 
 TEST_F(TWebBrowserTest, LongTextKeepsItsNodesAcrossBlocks)
