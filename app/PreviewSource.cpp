@@ -79,11 +79,37 @@ PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
     return source;
 }
 
-QString PreviewSource::script() const
+namespace {
+
+// The call of the page's function with these arguments, every one of them
+// escaped as JSON, so texts stay data.
+QString call(QLatin1String function, const QJsonArray& arguments)
 {
-    QByteArray json = QJsonDocument(QJsonArray { text, notice }).toJson(QJsonDocument::Compact);
+    QByteArray json = QJsonDocument(arguments).toJson(QJsonDocument::Compact);
     // The array's brackets become the call's parentheses.
     json.front() = '(';
     json.back() = ')';
-    return QLatin1String("preview.show") + QString::fromUtf8(json);
+    return function + QString::fromUtf8(json);
+}
+
+} // namespace
+
+QString PreviewSource::script() const
+{
+    return call(QLatin1String("preview.show"), { text, notice });
+}
+
+QString PreviewSource::changeScript(const QString& shown) const
+{
+    const qsizetype shorter = std::min(text.size(), shown.size());
+    qsizetype head = std::mismatch(text.cbegin(), text.cbegin() + shorter, shown.cbegin()).first - text.cbegin();
+    // The ends never fall inside a surrogate pair, which would not survive
+    // being sent alone.
+    if (head > 0 && text.at(head - 1).isHighSurrogate())
+        --head;
+    qsizetype tail = std::mismatch(text.crbegin(), text.crbegin() + (shorter - head), shown.crbegin()).first - text.crbegin();
+    if (tail > 0 && text.at(text.size() - tail).isLowSurrogate())
+        --tail;
+    const QString middle = text.mid(head, text.size() - head - tail);
+    return call(QLatin1String("preview.change"), { double(shown.size()), double(head), double(tail), middle, notice });
 }

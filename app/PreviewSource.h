@@ -20,6 +20,11 @@ public:
     // The call that hands this text to the page: both strings as escaped
     // string literals, so the text stays data.
     QString script() const;
+    // The call that hands this text to a page showing the given text: only
+    // the part between what the two texts have in common at the start and
+    // at the end travels, so a small edit of a long text costs little to
+    // send. The page answers -1 when it shows another text.
+    QString changeScript(const QString& shown) const;
 
     QString text;
     QString notice;

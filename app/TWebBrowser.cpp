@@ -166,8 +166,10 @@ void TWebBrowser::sendPending()
         return;
     m_isPending = false;
     m_isInFlight = true;
+    m_sentText = m_source.text;
+    const QString script = m_isPageTextKnown ? m_source.changeScript(m_pageText) : m_source.script();
     const QPointer<TWebBrowser> self(this);
-    m_page->runJavaScript(m_source.script(), [self](const QVariant& result) {
+    m_page->runJavaScript(script, [self](const QVariant& result) {
         if (self)
             guarded(self.data(), [&] { self->onShown(result); });
     });
@@ -178,10 +180,17 @@ void TWebBrowser::onShown(const QVariant& result)
     m_isInFlight = false;
     bool isNumber = false;
     const double ms = result.toDouble(&isNumber);
-    if (isNumber)
+    m_isPageTextKnown = isNumber && ms >= 0;
+    m_pageText = m_isPageTextKnown ? m_sentText : QString();
+    if (isNumber && ms < 0) {
+        // The page shows another text than the pane thought: the whole
+        // text goes again, unless a newer one is already waiting.
+        m_isPending = true;
+    } else if (isNumber) {
         emit rendered(ms);
-    else
+    } else {
         qCWarning(lcPreview) << "the page did not show the text";
+    }
     sendPending();
 }
 
@@ -247,8 +256,10 @@ void TWebBrowser::loadPage()
 {
     m_isPageReady = false;
     m_isLoadingPage = true;
-    // A render sent to the page being replaced never answers.
+    // A render sent to the page being replaced never answers, and the new
+    // page shows nothing yet.
     m_isInFlight = false;
+    m_isPageTextKnown = false;
     m_page->load(PreviewSchemeHandler::pageUrl());
 }
 

@@ -86,6 +86,11 @@ private:
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
     bool m_hasSource = false;
+    // The text the page has shown, as far as the pane knows, and the one on
+    // its way to it.
+    QString m_pageText;
+    bool m_isPageTextKnown = false;
+    QString m_sentText;
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;

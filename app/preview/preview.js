@@ -571,6 +571,16 @@
         return performance.now() - started;
     }
 
+    // The text differs from the one shown only between its first head and
+    // its last tail characters; the host sends only what lies between.
+    // Answers -1, showing nothing, when the page shows another text than
+    // the host thought.
+    function change(shownLength, head, tail, middle, noticeText) {
+        if (shownText === null || shownText.length !== shownLength || head + tail > shownLength)
+            return -1;
+        return show(shownText.slice(0, head) + middle + shownText.slice(shownLength - tail), noticeText);
+    }
+
     function setPalette(background, text, error) {
         const style = document.documentElement.style;
         style.setProperty("--preview-bg", background);
@@ -579,7 +589,7 @@
     }
 
     Object.defineProperty(window, "preview", {
-        value: Object.freeze({ show: show, setPalette: setPalette }),
+        value: Object.freeze({ show: show, change: change, setPalette: setPalette }),
         writable: false,
         configurable: false,
     });

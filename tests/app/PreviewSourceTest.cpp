@@ -26,9 +26,9 @@ protected:
 };
 
 // The call's arguments, parsed back the way the page's script engine sees them.
-QJsonArray arguments(const QString& script)
+QJsonArray arguments(const QString& script, const char* function = "preview.show")
 {
-    const QString prefix = QStringLiteral("preview.show(");
+    const QString prefix = QLatin1String(function) + QLatin1Char('(');
     EXPECT_TRUE(script.startsWith(prefix));
     EXPECT_TRUE(script.endsWith(QLatin1Char(')')));
     const QString list = QLatin1Char('[') + script.mid(prefix.size(), script.size() - prefix.size() - 1) + QLatin1Char(']');
@@ -140,5 +140,44 @@ TEST_F(PreviewSourceTest, ScriptCarriesAnyTextAsStringData)
         ASSERT_EQ(args.size(), 2);
         EXPECT_EQ(args.at(0).toString(), text);
         EXPECT_EQ(args.at(1).toString(), text);
+    }
+}
+
+// The page rebuilds the text from the one it shows and what travels: the
+// common start and end, and the middle. Surrogate pairs never travel split.
+TEST_F(PreviewSourceTest, ChangeScriptCarriesWhatChangedAndRebuildsTheText)
+{
+    const QString pair = QString::fromUtf8("\xf0\x9d\x94\xb8"); // a letter outside the basic plane
+    const QString otherPair = QString::fromUtf8("\xf0\x9d\x94\xb9"); // same high surrogate
+    const struct {
+        QString shown;
+        QString text;
+        qsizetype middle;
+    } cases[] = {
+        { "$$a$$ $$b$$", "$$a$$ $$b$$", 0 },
+        { "$$a$$ $$b$$", "$$a$$ $$x$$", 1 },
+        { "", "$$a$$", 5 },
+        { "$$a$$", "", 0 },
+        { "abcabc", "abc", 0 },
+        { "aaa", "aaaa", 1 },
+        { "x" + pair + "y", "x" + otherPair + "y", 2 },
+        { pair + pair, pair + otherPair, 2 },
+        { "\"); window.hit = 1; (\"", "\"); window.hit = 2; (\"", 1 },
+    };
+    for (const auto& c : cases) {
+        PreviewSource source;
+        source.text = c.text;
+        source.notice = QStringLiteral("n");
+        const QJsonArray args = arguments(source.changeScript(c.shown), "preview.change");
+        ASSERT_EQ(args.size(), 5);
+        const qsizetype length = args.at(0).toInteger();
+        const qsizetype head = args.at(1).toInteger();
+        const qsizetype tail = args.at(2).toInteger();
+        const QString middle = args.at(3).toString();
+        EXPECT_EQ(length, c.shown.size());
+        ASSERT_LE(head + tail, length);
+        EXPECT_EQ(c.shown.left(head) + middle + c.shown.right(tail), c.text) << c.text.toStdString();
+        EXPECT_EQ(middle.size(), c.middle) << c.text.toStdString();
+        EXPECT_EQ(args.at(4).toString(), QStringLiteral("n"));
     }
 }

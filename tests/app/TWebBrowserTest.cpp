@@ -233,6 +233,17 @@ TEST_F(TWebBrowserTest, LongTextKeepsItsNodesAcrossBlocks)
     }
 }
 
+// Only what changed travels to the page; a page that shows another text than
+// the pane thinks gets the whole text.
+TEST_F(TWebBrowserTest, APageShowingAnotherTextGetsTheWholeText)
+{
+    ASSERT_TRUE(show("$$a$$ and $$b$$"));
+    js("preview.show('$$z$$ or $$b$$', ''); ''");
+    ASSERT_TRUE(show("$$a$$ and $$c$$"));
+    EXPECT_EQ(js("Array.from(document.querySelectorAll('#content annotation'), (a) => a.textContent).join(' ')"),
+        QStringLiteral("a c"));
+}
+
 TEST_F(TWebBrowserTest, TypesetFormulasTripNoSecurityPolicy)
 {
     ASSERT_TRUE(show("x"));
