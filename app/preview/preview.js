@@ -437,8 +437,10 @@
         // A text of a few pieces is shown whole: keeping what is out of view
         // from being laid out would only cost the engine a second pass to
         // find that all of it is in view.
-        content.classList.toggle("preview-blocks", next.length > FewPieces);
-        showWholeOnce(made);
+        const isInBlocks = next.length > FewPieces;
+        content.classList.toggle("preview-blocks", isInBlocks);
+        if (isInBlocks)
+            showWholeOnce(made);
         made = [];
         shown = next;
         shownText = text;
