@@ -168,8 +168,11 @@
         afterPaint(addPendingCopies);
     }
 
-    // Runs the callback once the page has drawn its next frame, or after a
-    // short wait on a page out of sight, which draws none.
+    // Runs the callback a frame's time after the page's next frame began,
+    // when that frame has been drawn, or after a short wait on a page out of
+    // sight, which draws none. Work started as the next frame begins would
+    // compete with its drawing for the processor.
+    const FrameMs = 16;
     function afterPaint(callback) {
         let isDone = false;
         const run = () => {
@@ -178,7 +181,7 @@
                 callback();
             }
         };
-        requestAnimationFrame(() => setTimeout(run, 0));
+        requestAnimationFrame(() => setTimeout(run, FrameMs));
         setTimeout(run, HiddenPageWaitMs);
     }
 
