@@ -8,6 +8,8 @@
 //             display formulas shown first, with one formula changed, with
 //             nothing changed and with a formula inserted at the top. Runs
 //             with and without the engine's 60 Hz frame limit take turns.
+//             With --page-only the pane's page gets each text without the
+//             refresh saving and reading the file.
 //   first     the first preview after process start
 //   memory    the process tree's memory against a bare web view
 
@@ -126,8 +128,12 @@ struct Sample {
 // its own, the same size, side by side in one process.
 class SideBySide {
 public:
-    explicit SideBySide(TKelvaneMainForm* form)
+    // With isPageOnly, the pane's page gets the text straight from here,
+    // without the refresh's own work (saving and reading the file), to tell
+    // the page's share from the refresh's.
+    SideBySide(TKelvaneMainForm* form, bool isPageOnly)
         : m_form(form)
+        , m_isPageOnly(isPageOnly)
         , m_browser(form->WebBrowser1)
         , m_paneProbe(m_clock)
         , m_bareProbe(m_clock)
@@ -163,7 +169,10 @@ public:
         settle();
         m_renderedAt = -1;
         const qint64 start = m_clock.nsecsElapsed();
-        m_form->Now1Click(m_form);
+        if (m_isPageOnly)
+            showInPage(text);
+        else
+            m_form->Now1Click(m_form);
         const double refresh = ms(m_clock.nsecsElapsed() - start);
         Sample sample = finish(m_paneProbe, start, [this] { return m_renderedAt; }, isPaintExpected);
         sample.refresh = refresh;
@@ -184,6 +193,16 @@ public:
     }
 
 private:
+    void showInPage(const QString& text)
+    {
+        PreviewSource source;
+        source.text = text;
+        m_browser->page()->runJavaScript(source.script(), [this](const QVariant& value) {
+            m_renderedAt = m_clock.nsecsElapsed();
+            m_typesetMs = value.toDouble();
+        });
+    }
+
     void settle()
     {
         m_paneProbe.settle(30, 1000);
@@ -207,6 +226,7 @@ private:
     }
 
     TKelvaneMainForm* m_form;
+    bool m_isPageOnly;
     TWebBrowser* m_browser;
     QWebEngineView m_bare;
     QElapsedTimer m_clock;
@@ -263,13 +283,13 @@ void measureFormula(SideBySide& run, const BenchCorpus::Entry& entry, int round,
 }
 
 // Child: rounds of every measurement, one sample a line.
-int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas)
+int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas, bool isPageOnly)
 {
     // The main window writes its settings beside the executable when the
     // application object goes, after this function returns.
     static QTemporaryDir dir;
     TKelvaneMainForm* form = startMainWindow(dir.path(), FirstFormula);
-    SideBySide run(form);
+    SideBySide run(form, isPageOnly);
     if (!run.start()) {
         std::fprintf(stderr, "the pages did not load\n");
         return 1;
@@ -518,6 +538,8 @@ int main(int argc, char* argv[])
     parser.addOption({ QStringLiteral("documents"), QStringLiteral("Document sizes in KB."), QStringLiteral("list"),
         QStringLiteral("1,10,100") });
     parser.addOption({ QStringLiteral("no-formulas"), QStringLiteral("Documents only.") });
+    parser.addOption({ QStringLiteral("page-only"),
+        QStringLiteral("The pane's page gets the text without the refresh saving and reading the file.") });
     parser.addOption({ QStringLiteral("batches"), QStringLiteral("Latency runs of each variant."), QStringLiteral("n"),
         QStringLiteral("3") });
     parser.addOption({ QStringLiteral("memory"), QStringLiteral("Child: report memory."), QStringLiteral("kind") });
@@ -539,12 +561,14 @@ int main(int argc, char* argv[])
             documents.append(size.toLongLong());
         const bool withFormulas = !parser.isSet(QStringLiteral("no-formulas"));
         if (parser.isSet(QStringLiteral("latency")))
-            return runLatency(rounds, documents, withFormulas);
+            return runLatency(rounds, documents, withFormulas, parser.isSet(QStringLiteral("page-only")));
 
         QStringList arguments = { QStringLiteral("--iterations"), QString::number(rounds), QStringLiteral("--documents"),
             parser.value(QStringLiteral("documents")) };
         if (!withFormulas)
             arguments.append(QStringLiteral("--no-formulas"));
+        if (parser.isSet(QStringLiteral("page-only")))
+            arguments.append(QStringLiteral("--page-only"));
         reportLatency(gatherLatency(parser.value(QStringLiteral("batches")).toInt(), arguments));
         const int runs = parser.value(QStringLiteral("runs")).toInt();
         reportFirstPaint(runs);
