@@ -167,7 +167,7 @@ void TWebBrowser::sendPending()
     m_isPending = false;
     m_isInFlight = true;
     m_sentText = m_source.text;
-    const QString script = m_isPageTextKnown ? m_source.changeScript(m_pageText) : m_source.script();
+    const QString script = m_pageText ? m_source.changeScript(*m_pageText) : m_source.script();
     const QPointer<TWebBrowser> self(this);
     m_page->runJavaScript(script, [self](const QVariant& result) {
         if (self)
@@ -180,8 +180,7 @@ void TWebBrowser::onShown(const QVariant& result)
     m_isInFlight = false;
     bool isNumber = false;
     const double ms = result.toDouble(&isNumber);
-    m_isPageTextKnown = isNumber && ms >= 0;
-    m_pageText = m_isPageTextKnown ? m_sentText : QString();
+    m_pageText = isNumber && ms >= 0 ? std::optional(m_sentText) : std::nullopt;
     if (isNumber && ms < 0) {
         // The page shows another text than the pane thought: the whole
         // text goes again, unless a newer one is already waiting.
@@ -259,7 +258,7 @@ void TWebBrowser::loadPage()
     // A render sent to the page being replaced never answers, and the new
     // page shows nothing yet.
     m_isInFlight = false;
-    m_isPageTextKnown = false;
+    m_pageText.reset();
     m_page->load(PreviewSchemeHandler::pageUrl());
 }
 

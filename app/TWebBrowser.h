@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <optional>
+
 class PreviewPage;
 class PreviewRequestGuard;
 class QWebEnginePage;
@@ -88,8 +90,7 @@ private:
     bool m_hasSource = false;
     // The text the page has shown, as far as the pane knows, and the one on
     // its way to it.
-    QString m_pageText;
-    bool m_isPageTextKnown = false;
+    std::optional<QString> m_pageText;
     QString m_sentText;
     bool m_isPending = false;
     bool m_isInFlight = false;

@@ -50,8 +50,8 @@ QString TMemoStrings::Text() const
     return withCrLf(m_document->toRawText());
 }
 
-// The text is encoded before the file is touched, so the file is short only
-// while it is being written.
+// The text is encoded before the file is touched, so the file is changed
+// only by the write itself.
 void TMemoStrings::SaveToFile(const QString& fileName) const
 {
     const QByteArray bytes = Text().toUtf8();

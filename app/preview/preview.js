@@ -1,7 +1,8 @@
 "use strict";
 
-// The preview page. The host calls preview.show(text, notice) on every refresh
-// and preview.setPalette(...) when the desktop colours change. The text is the
+// The preview page. On every refresh the host calls preview.show(text, notice),
+// or preview.change(...) with only what changed since the text it showed; it
+// calls preview.setPalette(...) when the desktop colours change. The text is the
 // user's and is only ever inserted as text nodes or handed to the typesetter;
 // it never becomes markup or code.
 (function () {
@@ -300,30 +301,6 @@
         return entry;
     }
 
-    // The lengths of the common beginning of two texts and of their common
-    // end within the rest, compared a chunk at a time where they agree.
-    const Chunk = 1024;
-
-    function difference(before, after) {
-        const shorter = Math.min(before.length, after.length);
-        let head = 0;
-        while (head + Chunk <= shorter && before.slice(head, head + Chunk) === after.slice(head, head + Chunk))
-            head += Chunk;
-        while (head < shorter && before.charCodeAt(head) === after.charCodeAt(head))
-            ++head;
-        const rest = shorter - head;
-        const shift = after.length - before.length;
-        let tail = 0;
-        while (tail + Chunk <= rest
-            && before.slice(before.length - tail - Chunk, before.length - tail)
-                === after.slice(after.length - tail - Chunk, after.length - tail))
-            tail += Chunk;
-        const last = before.length - 1;
-        while (tail < rest && before.charCodeAt(last - tail) === after.charCodeAt(last - tail + shift))
-            ++tail;
-        return { head: head, tail: tail };
-    }
-
     // The index of the first shown entry that ends after the position (the
     // entries end in increasing order).
     function firstEndingAfter(position) {
@@ -379,25 +356,26 @@
         }
     }
 
-    // Only what changed is cut and compared again: the pieces before the
-    // first difference stay as they are, the cutting starts afresh after the
-    // last formula before it, and it stops at the first formula past the
+    // Only what changed is cut and compared again. The text agrees with the
+    // shown one in its first head and last tail characters (the host knows
+    // how far; a whole text counts as changed throughout). The pieces before
+    // the first difference stay as they are, the cutting starts afresh after
+    // the last formula before it, and it stops at the first formula past the
     // last difference that ends where a shown formula ended, with the same
     // definitions after it: from there on the text cuts as before. New or
     // changed pieces are typeset; every other piece keeps its node, and with
     // it its layout.
-    function update(text) {
+    function update(text, head, tail) {
         const before = shownText === null ? "" : shownText;
-        const change = difference(before, text);
         const shift = text.length - before.length;
-        let first = firstEndingAfter(change.head - 1);
+        let first = firstEndingAfter(head - 1);
         while (first > 0 && !shown[first - 1].isDelimited)
             --first;
         const last = shown[first - 1];
         let macros = last !== undefined ? last.macros : {};
         let definitions = last !== undefined ? last.definitions : "";
         const candidates = new Candidates(first);
-        const lastChanged = firstEndingAfter(before.length - change.tail - 1);
+        const lastChanged = firstEndingAfter(before.length - tail - 1);
         const next = shown.slice(0, first);
         // Where the pieces cut again end; the shown entries keep their places
         // until the cutting is done.
@@ -416,7 +394,7 @@
                 continue;
             macros = entry.macros;
             definitions = entry.definitions;
-            const resume = resumption(part, first, shift, change.tail, text.length, definitions);
+            const resume = resumption(part, first, shift, tail, text.length, definitions);
             if (resume >= 0 && candidates.allTakenBefore(resume)) {
                 resumeAt = resume;
                 break;
@@ -565,9 +543,13 @@
     // the user left it. The same text again typesets nothing. Returns the
     // milliseconds taken, layout included.
     function show(text, noticeText) {
+        return present(text, 0, 0, noticeText);
+    }
+
+    function present(text, head, tail, noticeText) {
         const started = performance.now();
         if (text !== shownText)
-            update(text);
+            update(text, head, tail);
         if (notice.textContent !== noticeText) {
             notice.textContent = noticeText;
             notice.hidden = noticeText === "";
@@ -583,7 +565,9 @@
     function change(shownLength, head, tail, middle, noticeText) {
         if (shownText === null || shownText.length !== shownLength || head + tail > shownLength)
             return -1;
-        return show(shownText.slice(0, head) + middle + shownText.slice(shownLength - tail), noticeText);
+        const text = head + tail === shownLength && middle === ""
+            ? shownText : shownText.slice(0, head) + middle + shownText.slice(shownLength - tail);
+        return present(text, head, tail, noticeText);
     }
 
     function setPalette(background, text, error) {

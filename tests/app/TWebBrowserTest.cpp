@@ -137,6 +137,8 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$x$$\n$$c$$", "a= x* c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$c$$", "a= c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$a$$\n$$x$$\n$$d$$", "a= x* d*" },
+        // The line break after a display formula belongs to the formula.
+        { "$$a$$x", "$$a$$\nx", "a= 'x'=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$n$$\n$$a$$\n$$b$$\n$$c$$", "n* a= b= c=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$c$$\n$$a$$\n$$b$$", "c= a= b=" },
         { "$$a$$\n$$b$$\n$$c$$", "$$b$$\n$$c$$\n$$a$$", "b= c= a=" },
