@@ -1,5 +1,6 @@
 #include "TWebBrowser.h"
 
+#include "ImmediateFrames.h"
 #include "PreviewPage.h"
 #include "PreviewRequestGuard.h"
 #include "PreviewSchemeHandler.h"
@@ -92,6 +93,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setAcceptDrops(false);
     m_view->installEventFilter(this);
+    new ImmediateFrames(m_view, this);
 
     // An off-the-record profile of the pane's own: nothing is written to disk,
     // and the request guard and scheme apply to this view only.
