@@ -4,12 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLocale>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -65,8 +64,10 @@ PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
             --cut;
         text.truncate(cut);
     }
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (bytes.contains('\r')) {
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
     if (source.isTruncated) {
         const qint64 shownBytes = text.toUtf8().size();
         const QLocale locale;
@@ -81,22 +82,75 @@ PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
 
 namespace {
 
-// The call of the page's function with these arguments, every one of them
-// escaped as JSON, so texts stay data.
-QString call(QLatin1String function, const QJsonArray& arguments)
+bool isLoneSurrogate(QStringView text, qsizetype i)
 {
-    QByteArray json = QJsonDocument(arguments).toJson(QJsonDocument::Compact);
-    // The array's brackets become the call's parentheses.
-    json.front() = '(';
-    json.back() = ')';
-    return function + QString::fromUtf8(json);
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 == text.size() || !text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text[i - 1].isHighSurrogate();
+    return false;
+}
+
+bool needsEscape(QStringView text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    return c < 0x20 || c == u'"' || c == u'\\' || c == 0x2028 || c == 0x2029
+        || (QChar::isSurrogate(c) && isLoneSurrogate(text, i));
+}
+
+// Appends the text as a string literal of the page's script (and of JSON):
+// quotes, backslashes, control characters, line and paragraph separators and
+// unpaired surrogates are escaped, so any text stays data. Runs of plain
+// characters are copied whole.
+void appendLiteral(QString& script, QStringView text)
+{
+    script += u'"';
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!needsEscape(text, i))
+            continue;
+        script += text.sliced(run, i - run);
+        run = i + 1;
+        switch (const char16_t c = text[i].unicode()) {
+        case u'"':
+            script += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            script += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            script += QLatin1String("\\n");
+            break;
+        default:
+            script += QLatin1String("\\u") + QString::number(c, 16).rightJustified(4, QLatin1Char('0'));
+        }
+    }
+    script += text.sliced(run);
+    script += u'"';
+}
+
+// The call of the page's function: the numbers, then the two strings.
+QString call(QLatin1String function, std::initializer_list<qsizetype> numbers, QStringView text, QStringView notice)
+{
+    QString script;
+    script.reserve(function.size() + 24 * qsizetype(numbers.size()) + text.size() + notice.size() + 8);
+    script += function;
+    script += u'(';
+    for (const qsizetype number : numbers)
+        script += QString::number(number) + u',';
+    appendLiteral(script, text);
+    script += u',';
+    appendLiteral(script, notice);
+    script += u')';
+    return script;
 }
 
 } // namespace
 
 QString PreviewSource::script() const
 {
-    return call(QLatin1String("preview.show"), { text, notice });
+    return call(QLatin1String("preview.show"), {}, text, notice);
 }
 
 QString PreviewSource::changeScript(const QString& shown) const
@@ -110,6 +164,6 @@ QString PreviewSource::changeScript(const QString& shown) const
     qsizetype tail = std::mismatch(text.crbegin(), text.crbegin() + (shorter - head), shown.crbegin()).first - text.crbegin();
     if (tail > 0 && text.at(text.size() - tail).isLowSurrogate())
         --tail;
-    const QString middle = text.mid(head, text.size() - head - tail);
-    return call(QLatin1String("preview.change"), { double(shown.size()), double(head), double(tail), middle, notice });
+    const QStringView middle = QStringView(text).sliced(head, text.size() - head - tail);
+    return call(QLatin1String("preview.change"), { shown.size(), head, tail }, middle, notice);
 }
