@@ -3,8 +3,8 @@
 // Run under a display (scripts/bench.sh uses xvfb-run). It starts itself
 // again for each measurement:
 //   latency   the main window's refresh (Now1Click) to the pane's next paint,
-//             side by side with a bare page of the typesetter in the same
-//             process: single formulas, and documents of 1, 10 and 100 KB of
+//             side by side with bare pages of the typesetter in the same
+//             process (a stock view, and one drawn as the pane is): single formulas, and documents of 1, 10 and 100 KB of
 //             display formulas shown first, with one formula changed, with
 //             nothing changed and with a formula inserted at the top. Runs
 //             with and without the engine's 60 Hz frame limit take turns.
@@ -15,6 +15,7 @@
 
 #include "BenchCorpus.h"
 #include "EventWait.h"
+#include "ImmediateFrames.h"
 #include "PaintProbe.h"
 #include "PreviewSource.h"
 #include "ProcessMemory.h"
@@ -96,7 +97,7 @@ TKelvaneMainForm* startMainWindow(const QString& dir, const QString& clipboardTe
 // A bare page of the same typesetter, loaded straight from its installed
 // folder: every call typesets every formula of the text anew, as a page
 // without any bookkeeping of its own would.
-const char* const BarePage = R"(<!DOCTYPE html><meta charset="utf-8">
+const char* const BarePageHtml = R"(<!DOCTYPE html><meta charset="utf-8">
 <link rel="stylesheet" href="katex.min.css"><script src="katex.min.js"></script>
 <style>body { margin: 0; padding: 6px 10px; font: 18px/1.45 KaTeX_Main, serif }</style>
 <body><div id="c"></div><script>
@@ -124,8 +125,53 @@ struct Sample {
     double refresh = 0;
 };
 
-// The main window's pane and a bare page of the typesetter in a window of
-// its own, the same size, side by side in one process.
+// A bare page of the typesetter in a window of its own, the size of the pane.
+class BarePage {
+public:
+    BarePage(const QElapsedTimer& clock, bool isDrawnAtOnce)
+        : m_clock(clock)
+        , m_probe(clock)
+    {
+        // The pane's own drawing without the view's wait, to compare the
+        // pages alone.
+        if (isDrawnAtOnce)
+            new ImmediateFrames(&m_view, &m_view);
+    }
+
+    bool start(const QSize& size, const QPoint& at)
+    {
+        m_view.resize(size);
+        m_view.move(at);
+        bool isLoaded = false;
+        QObject::connect(&m_view, &QWebEngineView::loadFinished, [&](bool) { isLoaded = true; });
+        m_view.setHtml(QString::fromUtf8(BarePageHtml), QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
+        m_view.show();
+        if (!EventWait::until([&] { return isLoaded && m_view.focusProxy(); }, 30000))
+            return false;
+        m_probe.watch(m_view.focusProxy());
+        return true;
+    }
+
+    PaintProbe& probe() { return m_probe; }
+
+    // Starts the typesetting of the text; the callback gets the page's own
+    // milliseconds.
+    void render(const QString& text, const std::function<void(double)>& done)
+    {
+        const QString script = QLatin1String("render(")
+            + QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact)).mid(1).chopped(1)
+            + QLatin1Char(')');
+        m_view.page()->runJavaScript(script, [done](const QVariant& value) { done(value.toDouble()); });
+    }
+
+private:
+    const QElapsedTimer& m_clock;
+    QWebEngineView m_view;
+    PaintProbe m_probe;
+};
+
+// The main window's pane and two bare pages of the typesetter, side by side
+// in one process: one in a stock view, one drawn as the pane is drawn.
 class SideBySide {
 public:
     // With isPageOnly, the pane's page gets the text straight from here,
@@ -136,7 +182,8 @@ public:
         , m_isPageOnly(isPageOnly)
         , m_browser(form->WebBrowser1)
         , m_paneProbe(m_clock)
-        , m_bareProbe(m_clock)
+        , m_bare(m_clock, false)
+        , m_bareAtOnce(m_clock, true)
     {
         m_clock.start();
         QObject::connect(m_browser, &TWebBrowser::rendered, [this](double typesetMs) {
@@ -149,16 +196,11 @@ public:
     {
         if (!EventWait::until([this] { return m_browser->isPageReady() && m_browser->view()->focusProxy(); }, 30000))
             return false;
-        m_bare.resize(m_browser->view()->size());
-        m_bare.move(m_form->frameGeometry().right() + 10, m_form->y());
-        bool isLoaded = false;
-        QObject::connect(&m_bare, &QWebEngineView::loadFinished, [&](bool) { isLoaded = true; });
-        m_bare.setHtml(QString::fromUtf8(BarePage), QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
-        m_bare.show();
-        if (!EventWait::until([&] { return isLoaded && m_bare.focusProxy(); }, 30000))
+        const QSize size = m_browser->view()->size();
+        const QPoint right(m_form->frameGeometry().right() + 10, m_form->y());
+        if (!m_bare.start(size, right) || !m_bareAtOnce.start(size, right + QPoint(0, size.height() + 40)))
             return false;
         m_paneProbe.watch(m_browser->view()->focusProxy());
-        m_bareProbe.watch(m_bare.focusProxy());
         return true;
     }
 
@@ -179,17 +221,17 @@ public:
         return sample;
     }
 
-    Sample bare(const QString& text)
+    Sample bare(const QString& text, bool isDrawnAtOnce)
     {
-        const QString script = QLatin1String("render(") + QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact)).mid(1).chopped(1) + QLatin1Char(')');
+        BarePage& page = isDrawnAtOnce ? m_bareAtOnce : m_bare;
         settle();
         qint64 renderedAt = -1;
         const qint64 start = m_clock.nsecsElapsed();
-        m_bare.page()->runJavaScript(script, [&](const QVariant& value) {
+        page.render(text, [&](double typesetMs) {
             renderedAt = m_clock.nsecsElapsed();
-            m_typesetMs = value.toDouble();
+            m_typesetMs = typesetMs;
         });
-        return finish(m_bareProbe, start, [&] { return renderedAt; }, true);
+        return finish(page.probe(), start, [&] { return renderedAt; }, true);
     }
 
 private:
@@ -206,7 +248,8 @@ private:
     void settle()
     {
         m_paneProbe.settle(30, 1000);
-        m_bareProbe.settle(30, 1000);
+        m_bare.probe().settle(30, 1000);
+        m_bareAtOnce.probe().settle(30, 1000);
     }
 
     Sample finish(PaintProbe& probe, qint64 start, const std::function<qint64()>& renderedAt, bool isPaintExpected)
@@ -228,10 +271,10 @@ private:
     TKelvaneMainForm* m_form;
     bool m_isPageOnly;
     TWebBrowser* m_browser;
-    QWebEngineView m_bare;
     QElapsedTimer m_clock;
     PaintProbe m_paneProbe;
-    PaintProbe m_bareProbe;
+    BarePage m_bare;
+    BarePage m_bareAtOnce;
     qint64 m_renderedAt = -1;
     double m_typesetMs = 0;
 };
@@ -242,19 +285,14 @@ void print(const QString& group, const char* path, const Sample& sample)
         sample.renderer, sample.refresh);
 }
 
-// Both sides show the same text; which goes first alternates by round.
+// Every side shows the same text; which goes first turns by round.
 void both(SideBySide& run, int round, const QString& group, const QString& text, bool isPaneChanged, bool record)
 {
-    for (int side = 0; side < 2; ++side) {
-        if ((side + round) % 2 == 0) {
-            const Sample sample = run.pane(text, isPaneChanged);
-            if (record)
-                print(group, "pane", sample);
-        } else {
-            const Sample sample = run.bare(text);
-            if (record)
-                print(group, "bare", sample);
-        }
+    for (int turn = 0; turn < 3; ++turn) {
+        const int side = (turn + round) % 3;
+        const Sample sample = side == 0 ? run.pane(text, isPaneChanged) : run.bare(text, side == 2);
+        if (record)
+            print(group, side == 0 ? "pane" : side == 1 ? "bare" : "bare+", sample);
     }
 }
 
@@ -373,19 +411,26 @@ QString figures(const QList<double>& values)
 void reportLatency(const Results& results)
 {
     const QString variant = QStringLiteral("limited");
-    std::printf("\nrefresh to paint, the program's pane against a bare page in the same run (ms)\n");
+    std::printf("\nrefresh to paint, the program's pane against bare pages in the same run (ms)\n"
+                "bare: a stock view; bare+: a view drawn as the pane is, each frame at once\n");
     std::printf("%-26s %-5s %5s | %-17s | %-17s | %-17s | %s\n", "", "", "n", "to paint", "to rendered",
-        "renderer", "pane/bare");
+        "renderer", "pane/bare, pane/bare+");
     std::printf("%-26s %-5s %5s | %8s %8s | %8s %8s | %8s %8s | %s\n", "", "", "", "median", "p95", "median", "p95",
         "median", "p95", "to paint");
     for (const QString& group : results.groups) {
-        const Series pane = results.series.value(variant).value(group).value(QStringLiteral("pane"));
-        const Series bare = results.series.value(variant).value(group).value(QStringLiteral("bare"));
-        for (const auto& [name, s] : { std::pair { "pane", pane }, std::pair { "bare", bare } }) {
+        const auto& paths = results.series.value(variant).value(group);
+        const Series pane = paths.value(QStringLiteral("pane"));
+        for (const char* name : { "pane", "bare", "bare+" }) {
+            const Series s = paths.value(QLatin1String(name));
             std::printf("%-26s %-5s %5lld | %s | %s | %s |", qPrintable(group), name, qlonglong(s.toRendered.size()),
                 qPrintable(figures(s.toPaint)), qPrintable(figures(s.toRendered)), qPrintable(figures(s.renderer)));
-            if (name == std::string_view("pane") && !pane.toPaint.isEmpty() && !bare.toPaint.isEmpty())
-                std::printf(" x%.2f", median(pane.toPaint) / median(bare.toPaint));
+            if (name == std::string_view("pane")) {
+                for (const char* base : { "bare", "bare+" }) {
+                    const Series b = paths.value(QLatin1String(base));
+                    if (!pane.toPaint.isEmpty() && !b.toPaint.isEmpty())
+                        std::printf(" x%.2f", median(pane.toPaint) / median(b.toPaint));
+                }
+            }
             if (s.missingPaints)
                 std::printf(" (%d without paint)", s.missingPaints);
             std::printf("\n");
