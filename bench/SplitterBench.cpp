@@ -70,8 +70,10 @@ int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TWebBrowser::PrepareEngine();
-    TApplication application(argc, argv);
+    // The main window writes its settings beside the executable when the
+    // application object goes, so the folder must outlive it.
     QTemporaryDir dir;
+    TApplication application(argc, argv);
     QGuiApplication::clipboard()->setText(QStringLiteral("\\int_0^1 x^2\\,dx = \\frac{1}{3}"));
     application.SetExeName(dir.filePath(QStringLiteral("tamsel")));
     TKelvaneMainForm* form = nullptr;
