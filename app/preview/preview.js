@@ -190,6 +190,9 @@
         const deadline = performance.now() + CopySliceMs;
         while (nextCopy < pendingCopies.length && performance.now() < deadline)
             addCopy(pendingCopies[nextCopy++]);
+        // The slice lays out what it added, so a refresh that comes next
+        // does not pay for it.
+        void document.body.offsetHeight;
         if (nextCopy < pendingCopies.length) {
             setTimeout(addPendingCopies, 0);
         } else {
