@@ -161,8 +161,7 @@ double frameDelay(QWebEnginePage* page)
 class BarePage {
 public:
     BarePage(const QElapsedTimer& clock, bool isDrawnAtOnce)
-        : m_clock(clock)
-        , m_probe(clock)
+        : m_probe(clock)
     {
         // The pane's own drawing without the view's wait, to compare the
         // pages alone.
@@ -175,10 +174,13 @@ public:
         m_view.resize(size);
         m_view.move(at);
         bool isLoaded = false;
-        QObject::connect(&m_view, &QWebEngineView::loadFinished, [&](bool) { isLoaded = true; });
+        const QMetaObject::Connection loaded
+            = QObject::connect(&m_view, &QWebEngineView::loadFinished, [&](bool) { isLoaded = true; });
         m_view.setHtml(QString::fromUtf8(BarePageHtml), QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
         m_view.show();
-        if (!EventWait::until([&] { return isLoaded && m_view.focusProxy(); }, 30000))
+        const bool isReady = EventWait::until([&] { return isLoaded && m_view.focusProxy(); }, 30000);
+        QObject::disconnect(loaded);
+        if (!isReady)
             return false;
         m_probe.watch(m_view.focusProxy());
         return true;
@@ -186,21 +188,24 @@ public:
 
     PaintProbe& probe() { return m_probe; }
 
-    // Starts the typesetting of the text; the callback gets the page's own
-    // milliseconds.
-    void render(const QString& text, bool isFrameMarked, const std::function<void(double)>& done)
+    // The call that typesets the text, made before the clock starts.
+    static QString script(const QString& text, bool isFrameMarked)
     {
         const QString script = QLatin1String("render(")
             + QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact)).mid(1).chopped(1)
             + QLatin1Char(')');
-        m_view.page()->runJavaScript(isFrameMarked ? withFrameMark(script) : script,
-            [done](const QVariant& value) { done(value.toDouble()); });
+        return isFrameMarked ? withFrameMark(script) : script;
+    }
+
+    // Starts the typesetting; the callback gets the page's own milliseconds.
+    void render(const QString& script, const std::function<void(double)>& done)
+    {
+        m_view.page()->runJavaScript(script, [done](const QVariant& value) { done(value.toDouble()); });
     }
 
     QWebEnginePage* page() const { return m_view.page(); }
 
 private:
-    const QElapsedTimer& m_clock;
     QWebEngineView m_view;
     PaintProbe m_probe;
 };
@@ -259,10 +264,11 @@ public:
     Sample bare(const QString& text, bool isDrawnAtOnce)
     {
         BarePage& page = isDrawnAtOnce ? m_bareAtOnce : m_bare;
+        const QString script = BarePage::script(text, m_isPageOnly);
         settle();
         qint64 renderedAt = -1;
         const qint64 start = m_clock.nsecsElapsed();
-        page.render(text, m_isPageOnly, [&](double typesetMs) {
+        page.render(script, [&](double typesetMs) {
             renderedAt = m_clock.nsecsElapsed();
             m_typesetMs = typesetMs;
         });
