@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -119,6 +120,14 @@ TWebBrowser::TWebBrowser(QWidget* parent)
             if (status != QWebEnginePage::NormalTerminationStatus)
                 guarded(this, [this] { onRenderProcessTerminated(); });
         });
+    m_reloadTimer = new QTimer(this);
+    m_reloadTimer->setSingleShot(true);
+    connect(m_reloadTimer, &QTimer::timeout, this, [this] {
+        guarded(this, [this] {
+            m_sinceReload.start();
+            loadPage();
+        });
+    });
     connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
         [this] { onNavigationActionChanged(CommandNavigateBack); });
     connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
@@ -255,13 +264,18 @@ void TWebBrowser::keepFocusAway(QWidget* widget)
 
 void TWebBrowser::loadPage()
 {
-    m_isPageReady = false;
+    forgetPage();
     m_isLoadingPage = true;
-    // A render sent to the page being replaced never answers, and the new
-    // page shows nothing yet.
+    m_page->load(PreviewSchemeHandler::pageUrl());
+}
+
+// A render sent to a page that is being replaced, or whose process ended,
+// never answers, and the new page shows nothing yet.
+void TWebBrowser::forgetPage()
+{
+    m_isPageReady = false;
     m_isInFlight = false;
     m_pageText.reset();
-    m_page->load(PreviewSchemeHandler::pageUrl());
 }
 
 void TWebBrowser::onLoadFinished(bool ok)
@@ -296,7 +310,17 @@ void TWebBrowser::onRenderProcessTerminated()
         m_source = PreviewSource {};
         m_source.notice = tr("The preview stopped while typesetting this text. It is shown again at the next refresh.");
     }
-    loadPage();
+    forgetPage();
+    // A process that ends again soon after each reload (an engine that
+    // cannot draw here, a machine out of memory) would otherwise be started
+    // over and over in a tight loop; the pause doubles each time, up to
+    // half a minute, and a process that lasted drops it.
+    constexpr qint64 SoonAfterReloadMs = 5000;
+    constexpr int FirstPauseMs = 1000;
+    constexpr int LongestPauseMs = 30000;
+    const bool isSoonAfterReload = m_sinceReload.isValid() && m_sinceReload.elapsed() < SoonAfterReloadMs;
+    m_reloadPauseMs = isSoonAfterReload ? std::clamp(2 * m_reloadPauseMs, FirstPauseMs, LongestPauseMs) : 0;
+    m_reloadTimer->start(m_reloadPauseMs);
 }
 
 void TWebBrowser::onNavigationActionChanged(int command)

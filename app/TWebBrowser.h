@@ -3,6 +3,7 @@
 #include "PreviewSource.h"
 #include "TEvent.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QUrl>
 #include <QVariant>
@@ -12,6 +13,7 @@
 
 class PreviewPage;
 class PreviewRequestGuard;
+class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -72,6 +74,7 @@ protected:
 
 private:
     void loadPage();
+    void forgetPage();
     void onLoadFinished(bool ok);
     void onRenderProcessTerminated();
     void onNavigationActionChanged(int command);
@@ -98,4 +101,9 @@ private:
     bool m_isLoadingPage = false;
     bool m_isBackEnabled = false;
     bool m_isForwardEnabled = false;
+    // The page is loaded again after its render process ended; if it ends
+    // again soon after, after a pause.
+    QTimer* m_reloadTimer = nullptr;
+    QElapsedTimer m_sinceReload;
+    int m_reloadPauseMs = 0;
 };

@@ -599,3 +599,25 @@ TEST_F(TWebBrowserTest, PreviewRecoversWhenTheRenderProcessDies)
     ASSERT_TRUE(show("y^2"));
     EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y^2"));
 }
+
+// A render process that keeps ending as soon as the page is back is not
+// started again in a tight loop: the page comes back after a pause.
+TEST_F(TWebBrowserTest, RenderProcessThatEndsAgainSoonIsRestartedAfterAPause)
+{
+    ASSERT_TRUE(show("x^2"));
+    QElapsedTimer clock;
+    auto timeToComeBack = [&] {
+        QSignalSpy spy(m_browser, &TWebBrowser::rendered);
+        const qint64 pid = m_browser->page()->renderProcessPid();
+        EXPECT_GT(pid, 0);
+        EXPECT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+        clock.start();
+        EXPECT_TRUE(spy.wait(RenderTimeoutMs));
+        return clock.elapsed();
+    };
+    const qint64 first = timeToComeBack();
+    const qint64 again = timeToComeBack();
+    EXPECT_GE(again, 1000);
+    EXPECT_LT(first, again);
+    ASSERT_TRUE(show("y^2"));
+}
