@@ -6,7 +6,9 @@
 //             side by side with bare pages of the typesetter in the same
 //             process (a stock view, and one drawn as the pane is): single formulas, and documents of 1, 10 and 100 KB of
 //             display formulas shown first, with one formula changed, with
-//             nothing changed and with a formula inserted at the top. Runs
+//             nothing changed and with a formula inserted at the top (the
+//             edits several times a round, against the same formula shown
+//             alone; the bare pages take part in the first show). Runs
 //             with and without the engine's 60 Hz frame limit take turns.
 //             With --page-only the pane's page gets each change straight
 //             from here, without the refresh saving and reading the file, and
@@ -44,6 +46,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -350,22 +353,46 @@ void both(SideBySide& run, int round, const QString& group, const QString& text,
     }
 }
 
-void measureDocument(SideBySide& run, qsizetype kilobytes, int round, bool record)
+// The pane alone: a sample of its refresh.
+void paneOnly(SideBySide& run, const QString& group, const QString& text, bool isPaintExpected, bool record)
+{
+    const Sample sample = run.pane(text, isPaintExpected);
+    if (record)
+        print(group, "pane", sample);
+}
+
+QString inserted(int n)
+{
+    return QStringLiteral("\\Gamma(z_{%1}) = \\int_0^\\infty t^{z-1} e^{-t}\\,dt").arg(n);
+}
+
+// A document is shown first, then edited several times in a round: its
+// second formula changed (so the change is in view and gets painted), and a
+// formula inserted at the top. The yardstick of an edit is the refresh of
+// the same formula shown alone. The bare pages typeset the whole text again
+// on every edit, so they take part in the first show only; their clean-up
+// after seconds of typesetting would compete with the pane's next samples.
+void measureDocument(SideBySide& run, qsizetype kilobytes, int round, int edits, bool record)
 {
     QStringList formulas = BenchCorpus::displayFormulas(kilobytes * 1024);
     const QString size = QString::number(kilobytes) + QStringLiteral(" KB");
-    const QString original = BenchCorpus::document(formulas);
-    // The second formula, so the change is in view and gets painted.
-    formulas[1] += QStringLiteral(" + %1").arg(round + 1);
-    const QString changed = BenchCorpus::document(formulas);
-    formulas.prepend(QStringLiteral("\\Gamma(z_{%1}) = \\int_0^\\infty t^{z-1} e^{-t}\\,dt").arg(round + 1));
-    const QString inserted = BenchCorpus::document(formulas);
-
+    const QString changed = formulas[1];
+    for (int n = 1; n <= edits; ++n) {
+        paneOnly(run, size + QStringLiteral(" b formula alone"), changed + QStringLiteral(" + %1").arg(n), true, record);
+        paneOnly(run, size + QStringLiteral(" d formula alone"), inserted(n), true, record);
+    }
     both(run, round, size + QStringLiteral(" (empty)"), QString(), true, false, false);
-    both(run, round, size + QStringLiteral(" a first show"), original, true, record, false);
-    both(run, round, size + QStringLiteral(" b one changed"), changed, true, record, false);
-    both(run, round, size + QStringLiteral(" c unchanged"), changed, false, record, false);
-    both(run, round, size + QStringLiteral(" d inserted at top"), inserted, true, record, false);
+    both(run, round, size + QStringLiteral(" a first show"), BenchCorpus::document(formulas), true, record, false);
+    EventWait::sleep(1000);
+    for (int n = 1; n <= edits; ++n) {
+        formulas[1] = changed + QStringLiteral(" + %1").arg(n);
+        paneOnly(run, size + QStringLiteral(" b one changed"), BenchCorpus::document(formulas), true, record);
+    }
+    paneOnly(run, size + QStringLiteral(" c unchanged"), BenchCorpus::document(formulas), false, record);
+    for (int n = 1; n <= edits; ++n) {
+        formulas.prepend(inserted(n));
+        paneOnly(run, size + QStringLiteral(" d inserted at top"), BenchCorpus::document(formulas), true, record);
+    }
 }
 
 void measureFormula(SideBySide& run, const BenchCorpus::Entry& entry, int round, bool record)
@@ -375,7 +402,7 @@ void measureFormula(SideBySide& run, const BenchCorpus::Entry& entry, int round,
 }
 
 // Child: rounds of every measurement, one sample a line.
-int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas, bool isPageOnly)
+int runLatency(int rounds, const QList<qsizetype>& documents, int edits, bool withFormulas, bool isPageOnly)
 {
     // The main window writes its settings beside the executable when the
     // application object goes, after this function returns.
@@ -397,7 +424,7 @@ int runLatency(int rounds, const QList<qsizetype>& documents, bool withFormulas,
             }
         }
         for (qsizetype kilobytes : documents)
-            measureDocument(run, kilobytes, round, round > 0);
+            measureDocument(run, kilobytes, round, edits, round > 0);
     }
     return 0;
 }
@@ -490,6 +517,21 @@ void reportLatency(const Results& results)
             if (s.missingPaints)
                 std::printf(" (%d without paint)", s.missingPaints);
             std::printf("\n");
+        }
+    }
+    std::printf("\nan edit of a document against the same formula alone: pane refresh to paint, median ms\n");
+    const auto& limited = results.series.value(variant);
+    for (const QString& group : results.groups) {
+        for (const auto& [edit, alone] : { std::pair(" b one changed", " b formula alone"),
+                 std::pair(" d inserted at top", " d formula alone") }) {
+            if (!group.endsWith(QLatin1String(edit)))
+                continue;
+            const QString yardstick = group.chopped(qsizetype(std::strlen(edit))) + QLatin1String(alone);
+            const Series e = limited.value(group).value(QStringLiteral("pane"));
+            const Series a = limited.value(yardstick).value(QStringLiteral("pane"));
+            if (!e.toPaint.isEmpty() && !a.toPaint.isEmpty())
+                std::printf("%-26s %8.2f, alone %8.2f: x%.2f\n", qPrintable(group), median(e.toPaint),
+                    median(a.toPaint), median(e.toPaint) / median(a.toPaint));
         }
     }
     std::printf("\nthe engine's frame limit: pane refresh to paint, limited against unlimited (interleaved runs)\n");
@@ -638,6 +680,8 @@ int main(int argc, char* argv[])
     parser.addOption({ QStringLiteral("latency"), QStringLiteral("Child: latency samples.") });
     parser.addOption({ QStringLiteral("documents"), QStringLiteral("Document sizes in KB."), QStringLiteral("list"),
         QStringLiteral("1,10,100") });
+    parser.addOption({ QStringLiteral("edits"), QStringLiteral("Changes and insertions per document and round."),
+        QStringLiteral("n"), QStringLiteral("4") });
     parser.addOption({ QStringLiteral("no-formulas"), QStringLiteral("Documents only.") });
     parser.addOption({ QStringLiteral("page-only"),
         QStringLiteral("The pane's page gets the text without the refresh saving and reading the file.") });
@@ -660,12 +704,13 @@ int main(int argc, char* argv[])
         QList<qsizetype> documents;
         for (const QString& size : parser.value(QStringLiteral("documents")).split(QLatin1Char(','), Qt::SkipEmptyParts))
             documents.append(size.toLongLong());
+        const int edits = std::max(parser.value(QStringLiteral("edits")).toInt(), 1);
         const bool withFormulas = !parser.isSet(QStringLiteral("no-formulas"));
         if (parser.isSet(QStringLiteral("latency")))
-            return runLatency(rounds, documents, withFormulas, parser.isSet(QStringLiteral("page-only")));
+            return runLatency(rounds, documents, edits, withFormulas, parser.isSet(QStringLiteral("page-only")));
 
         QStringList arguments = { QStringLiteral("--iterations"), QString::number(rounds), QStringLiteral("--documents"),
-            parser.value(QStringLiteral("documents")) };
+            parser.value(QStringLiteral("documents")), QStringLiteral("--edits"), QString::number(edits) };
         if (!withFormulas)
             arguments.append(QStringLiteral("--no-formulas"));
         if (parser.isSet(QStringLiteral("page-only")))

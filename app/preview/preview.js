@@ -157,6 +157,8 @@
     const pendingCopies = [];
     let nextCopy = 0;
     let isCopying = false;
+    // Which start of the copies is current: a refresh starts them anew.
+    let copyRun = 0;
     const CopySliceMs = 4;
     // A page out of sight draws no frames; its copies come after this.
     const HiddenPageWaitMs = 100;
@@ -166,7 +168,15 @@
         if (isCopying)
             return;
         isCopying = true;
-        afterPaint(addPendingCopies);
+        startCopies();
+    }
+
+    // The copies still to be made wait until the next frame has been drawn;
+    // a refresh that comes while they are being made goes first, so its
+    // frame never waits for a slice of them.
+    function startCopies() {
+        const run = ++copyRun;
+        afterPaint(() => addPendingCopies(run));
     }
 
     // Runs the callback a frame's time after the page's next frame began,
@@ -186,7 +196,9 @@
         setTimeout(run, HiddenPageWaitMs);
     }
 
-    function addPendingCopies() {
+    function addPendingCopies(run) {
+        if (run !== copyRun)
+            return;
         const deadline = performance.now() + CopySliceMs;
         while (nextCopy < pendingCopies.length && performance.now() < deadline)
             addCopy(pendingCopies[nextCopy++]);
@@ -194,7 +206,7 @@
         // does not pay for it.
         void document.body.offsetHeight;
         if (nextCopy < pendingCopies.length) {
-            setTimeout(addPendingCopies, 0);
+            setTimeout(() => addPendingCopies(run), 0);
         } else {
             pendingCopies.length = 0;
             nextCopy = 0;
@@ -551,6 +563,8 @@
 
     function present(text, head, tail, noticeText) {
         const started = performance.now();
+        if (isCopying)
+            startCopies();
         if (text !== shownText)
             update(text, head, tail);
         if (notice.textContent !== noticeText) {
