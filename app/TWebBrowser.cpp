@@ -7,6 +7,7 @@
 #include "TApplication.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QChildEvent>
 #include <QEvent>
 #include <QLoggingCategory>
@@ -120,6 +121,9 @@ TWebBrowser::TWebBrowser(QWidget* parent)
             if (status != QWebEnginePage::NormalTerminationStatus)
                 guarded(this, [this] { onRenderProcessTerminated(); });
         });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        guarded(this, [&] { giveFocusBack(old, now); });
+    });
     m_reloadTimer = new QTimer(this);
     m_reloadTimer->setSingleShot(true);
     connect(m_reloadTimer, &QTimer::timeout, this, [this] {
@@ -253,6 +257,16 @@ bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
             keepFocusAway(static_cast<QWidget*>(child));
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The page never keeps the keyboard focus. When the engine replaces the
+// widget that shows the page (its render process ended), the focus can land
+// in the view; the control that had it gets it back.
+void TWebBrowser::giveFocusBack(QWidget* old, QWidget* now)
+{
+    const auto isInView = [this](QWidget* widget) { return widget == m_view || m_view->isAncestorOf(widget); };
+    if (now && isInView(now) && old && !isInView(old))
+        old->setFocus(Qt::OtherFocusReason);
 }
 
 void TWebBrowser::keepFocusAway(QWidget* widget)

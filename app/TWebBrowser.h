@@ -81,6 +81,7 @@ private:
     void sendPending();
     void onShown(const QVariant& result);
     void pushPalette();
+    void giveFocusBack(QWidget* old, QWidget* now);
     void keepFocusAway(QWidget* widget);
 
     QWebEngineView* m_view = nullptr;

@@ -586,6 +586,8 @@ TEST_F(TWebBrowserTest, NavigationCommandChangesAreReportedAndHandlerFailuresSta
 
 TEST_F(TWebBrowserTest, PreviewRecoversWhenTheRenderProcessDies)
 {
+    m_window->activateWindow();
+    m_editor->setFocus();
     ASSERT_TRUE(show("x^2"));
     const qint64 pid = m_browser->page()->renderProcessPid();
     ASSERT_GT(pid, 0);
@@ -595,6 +597,8 @@ TEST_F(TWebBrowserTest, PreviewRecoversWhenTheRenderProcessDies)
     ASSERT_TRUE(spy.wait(RenderTimeoutMs));
     EXPECT_EQ(count("#content .katex"), 0);
     EXPECT_FALSE(js("document.getElementById('notice').innerText").isEmpty());
+    // The editor keeps the keyboard focus through it.
+    EXPECT_EQ(m_window->focusWidget(), m_editor);
 
     ASSERT_TRUE(show("y^2"));
     EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y^2"));
