@@ -143,8 +143,10 @@ TWebBrowser::TWebBrowser(QWidget* parent)
 TWebBrowser::~TWebBrowser()
 {
     // The engine requires a page to go before its profile, but children are
-    // destroyed after this body; so the view, and the page with it, go here.
+    // destroyed after this body; so the view, and the page with it, go here,
+    // with nothing more heard from the page, or of the focus, meanwhile.
     m_page->disconnect(this);
+    disconnect(qApp, nullptr, this, nullptr);
     delete m_view;
 }
 
