@@ -338,6 +338,14 @@ void print(const QString& group, const char* path, const Sample& sample)
         sample.renderer, sample.refresh);
 }
 
+// The pane alone: a sample of its refresh.
+void paneOnly(SideBySide& run, const QString& group, const QString& text, bool isPaintExpected, bool record)
+{
+    const Sample sample = run.pane(text, isPaintExpected);
+    if (record)
+        print(group, "pane", sample);
+}
+
 // Every side shows the same text; which goes first turns by round. The bare
 // page drawn at once takes part only where asked: beside a long document's
 // seconds of typesetting it adds nothing but load.
@@ -347,18 +355,14 @@ void both(SideBySide& run, int round, const QString& group, const QString& text,
     const int sides = withDrawnAtOnce ? 3 : 2;
     for (int turn = 0; turn < sides; ++turn) {
         const int side = (turn + round) % sides;
-        const Sample sample = side == 0 ? run.pane(text, isPaneChanged) : run.bare(text, side == 2);
+        if (side == 0) {
+            paneOnly(run, group, text, isPaneChanged, record);
+            continue;
+        }
+        const Sample sample = run.bare(text, side == 2);
         if (record)
-            print(group, side == 0 ? "pane" : side == 1 ? "bare" : "bare+", sample);
+            print(group, side == 1 ? "bare" : "bare+", sample);
     }
-}
-
-// The pane alone: a sample of its refresh.
-void paneOnly(SideBySide& run, const QString& group, const QString& text, bool isPaintExpected, bool record)
-{
-    const Sample sample = run.pane(text, isPaintExpected);
-    if (record)
-        print(group, "pane", sample);
 }
 
 QString inserted(int n)
@@ -376,16 +380,17 @@ void measureDocument(SideBySide& run, qsizetype kilobytes, int round, int edits,
 {
     QStringList formulas = BenchCorpus::displayFormulas(kilobytes * 1024);
     const QString size = QString::number(kilobytes) + QStringLiteral(" KB");
-    const QString changed = formulas[1];
+    const QString original = formulas[1];
+    const auto changed = [&](int n) { return original + QStringLiteral(" + %1").arg(n); };
     for (int n = 1; n <= edits; ++n) {
-        paneOnly(run, size + QStringLiteral(" b formula alone"), changed + QStringLiteral(" + %1").arg(n), true, record);
+        paneOnly(run, size + QStringLiteral(" b formula alone"), changed(n), true, record);
         paneOnly(run, size + QStringLiteral(" d formula alone"), inserted(n), true, record);
     }
     both(run, round, size + QStringLiteral(" (empty)"), QString(), true, false, false);
     both(run, round, size + QStringLiteral(" a first show"), BenchCorpus::document(formulas), true, record, false);
     EventWait::sleep(1000);
     for (int n = 1; n <= edits; ++n) {
-        formulas[1] = changed + QStringLiteral(" + %1").arg(n);
+        formulas[1] = changed(n);
         paneOnly(run, size + QStringLiteral(" b one changed"), BenchCorpus::document(formulas), true, record);
     }
     paneOnly(run, size + QStringLiteral(" c unchanged"), BenchCorpus::document(formulas), false, record);
