@@ -285,7 +285,22 @@ void TKelvaneMainForm::Now1Click(TObject*)
     Timer1->SetEnabled(false);
     try {
         Memo1->Lines()->SaveToFile(m_previewFileName);
+        m_isPreviewFileBehind = false;
         WebBrowser1->Navigate(m_previewFileName);
+    } catch (...) {
+    }
+}
+
+// What was typed since the last refresh reaches the preview file before the
+// program ends: at the end of a session the clipboard goes with the display,
+// and the file is then the text's only copy, from which a start recovers it.
+void TKelvaneMainForm::savePreviewFileIfBehind()
+{
+    if (!m_isPreviewFileBehind)
+        return;
+    try {
+        Memo1->Lines()->SaveToFile(m_previewFileName);
+        m_isPreviewFileBehind = false;
     } catch (...) {
     }
 }
@@ -350,12 +365,14 @@ void TKelvaneMainForm::Timer1Timer(TObject* sender)
 
 void TKelvaneMainForm::FormClose(TObject* sender, TCloseAction&)
 {
+    savePreviewFileIfBehind();
     AppEvents1Minimize(sender);
 }
 
 // Every edit turns the timer off and on, which restarts the full delay.
 void TKelvaneMainForm::Memo1Change(TObject*)
 {
+    m_isPreviewFileBehind = true;
     Timer1->SetEnabled(false);
     Timer1->SetEnabled(true);
 }

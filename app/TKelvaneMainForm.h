@@ -83,8 +83,10 @@ private:
     void setDelay(uint interval, TMenuItem* item);
     void fitBrowserToPanel();
     void recoverTextLeftByACrash();
+    void savePreviewFileIfBehind();
 
     QString m_previewFileName;
+    bool m_isPreviewFileBehind = false;
 };
 
 // The main window, set when the application object creates it.

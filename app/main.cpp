@@ -60,6 +60,7 @@ int main(int argc, char* argv[])
     if (ActivateRunningInstance(MainWindowClassName, Title))
         return 1;
 
+    application.HandleTerminationSignals();
     try {
         if (!application.Initialize())
             return 0;
@@ -73,5 +74,6 @@ int main(int argc, char* argv[])
     }
     // The text copied at the close is the user's only copy of it.
     ClipboardHandOff::KeepClipboardText();
+    application.DestroyForms();
     return 0;
 }

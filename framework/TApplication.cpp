@@ -1,7 +1,9 @@
 #include "TApplication.h"
 
+#include "DestructionScope.h"
 #include "FileNames.h"
 #include "TScreen.h"
+#include "TerminationSignals.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFileInfo>
@@ -82,19 +84,56 @@ TApplication::TApplication(int& argc, char** argv)
         Qt::QueuedConnection);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TApplication::idle);
-    // Before a log-off the main window's close query runs (it saves the
-    // settings), but the window is not closed, so nothing is copied.
-    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-        TMessage message { Messages::WM_QUERYENDSESSION, 0, 0, 0 };
-        WndProc(message);
-    });
 }
 
 TApplication::~TApplication()
 {
-    m_forms.clear();
+    destroyForms();
+    // No box can be shown any more: what the forms still had to say goes to
+    // the error output rather than nowhere.
+    for (const DeferredMessageBox& box : m_deferredBoxes)
+        qWarning("%s: %s", qUtf8Printable(box.caption), qUtf8Printable(box.text));
     ExceptionBoundary::SetReporter({});
     Application = nullptr;
+}
+
+void TApplication::DestroyForms()
+{
+    destroyForms();
+    showDeferredMessageBoxes();
+}
+
+void TApplication::destroyForms()
+{
+    const DestructionScope destruction;
+    m_mainForm = nullptr;
+    while (!m_forms.empty()) {
+        std::unique_ptr<TForm> form = std::move(m_forms.back());
+        m_forms.pop_back();
+        form->BeforeDestruction();
+    }
+}
+
+void TApplication::HandleTerminationSignals()
+{
+    if (m_terminationSignals)
+        return;
+    m_terminationSignals = new TerminationSignals([this](int) { EndAsExit(); }, this);
+    // The desktop session's end: the text and the settings are kept as at
+    // Exit, before the session takes the clipboard and the display away.
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { EndAsExit(); });
+}
+
+void TApplication::EndAsExit()
+{
+    if (m_isEndingAsExit || !m_mainForm) {
+        Terminate();
+        return;
+    }
+    m_isEndingAsExit = true;
+    guarded(this, [this] { m_mainForm->Close(); });
+    m_isEndingAsExit = false;
+    Terminate();
 }
 
 QString TApplication::DefaultTitle(const QString& exeName)
@@ -143,6 +182,14 @@ void TApplication::adoptForm(std::unique_ptr<TForm> form)
 {
     TForm* created = form.get();
     m_forms.push_back(std::move(form));
+    // A form deleted by another owner is no longer the application's to delete.
+    connect(created, &QObject::destroyed, this, [this, created] {
+        for (auto& owned : m_forms) {
+            if (owned.get() == created)
+                (void)owned.release();
+        }
+        std::erase(m_forms, nullptr);
+    });
     created->AfterConstruction();
     if (m_mainForm)
         return;
@@ -239,8 +286,26 @@ void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
 
 int TApplication::MessageBox(const QString& text, const QString& caption, int flags)
 {
+    if (DestructionScope::IsActive()) {
+        // Its event loop would run inside a destruction: the box waits.
+        if (m_deferredBoxes.empty())
+            QMetaObject::invokeMethod(this, &TApplication::showDeferredMessageBoxes, Qt::QueuedConnection);
+        m_deferredBoxes.push_back({ text, caption, flags });
+        return IDOK;
+    }
     // A modal box keeps dispatching messages, so timers tick behind it.
     return m_presenter ? m_presenter(text, caption, flags) : presentMessageBox(text, caption, flags);
+}
+
+void TApplication::showDeferredMessageBoxes()
+{
+    if (DestructionScope::IsActive())
+        return;
+    while (!m_deferredBoxes.empty()) {
+        const DeferredMessageBox box = m_deferredBoxes.front();
+        m_deferredBoxes.erase(m_deferredBoxes.begin());
+        MessageBox(box.text, box.caption, box.flags);
+    }
 }
 
 int TApplication::presentMessageBox(const QString& text, const QString& caption, int flags)
@@ -483,8 +548,7 @@ void TApplication::ResetForTesting()
 {
     for (auto& form : m_forms)
         form->hide();
-    m_forms.clear();
-    m_mainForm = nullptr;
+    DestroyForms();
     m_isMinimized = false;
     m_isHandingOver = false;
     m_wantedMinimized = false;

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+class TerminationSignals;
+
 // The one application object of the process. It owns the forms, runs the
 // message loop, minimises and restores the whole program with one
 // notification per real change, shows message boxes and is where every
@@ -73,6 +75,16 @@ public:
 
     void Run();
     void Terminate();
+    // Destroys the forms, the last created first, each after its
+    // BeforeDestruction; message boxes raised meanwhile are shown once the
+    // forms are gone. The main routine calls it after the message loop.
+    void DestroyForms();
+    // From now on SIGTERM, SIGHUP and SIGINT end the program as closing the
+    // main window does, as does the end of the desktop session.
+    void HandleTerminationSignals();
+    // A request from outside to end: the main window closes as by Exit; a
+    // second request while that close still waits ends the loop at once.
+    void EndAsExit();
     bool Terminated() const { return m_terminated; }
 
     void Minimize();
@@ -138,6 +150,8 @@ private:
     // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
     void followMainFormState(bool minimized);
     void showLowLevelReport(const QString& className);
+    void showDeferredMessageBoxes();
+    void destroyForms();
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
     int presentMessageBox(const QString& text, const QString& caption, int flags);
@@ -158,6 +172,15 @@ private:
     bool m_wantedMinimized = false; // the latest state asked for during a hand-over
     std::vector<TMessageHook> m_hooks;
     MessageBoxPresenter m_presenter;
+    struct DeferredMessageBox {
+        QString text;
+        QString caption;
+        int flags;
+    };
+    // Boxes asked for while a form was being destroyed.
+    std::vector<DeferredMessageBox> m_deferredBoxes;
+    TerminationSignals* m_terminationSignals = nullptr;
+    bool m_isEndingAsExit = false;
     bool m_isActive = false;
     QColor m_hintColor;
     bool m_showHint = true;

@@ -1,5 +1,6 @@
 #include "TForm.h"
 
+#include "DestructionScope.h"
 #include "ExceptionBoundary.h"
 #include "KeyMap.h"
 #include "TComponent.h"
@@ -45,6 +46,15 @@ TForm::TForm(QWidget* parent)
 
 TForm::~TForm()
 {
+    BeforeDestruction();
+}
+
+void TForm::BeforeDestruction()
+{
+    if (m_isDestroying)
+        return;
+    m_isDestroying = true;
+    const DestructionScope destruction;
     guarded(this, [this] { OnDestroy(this); });
 }
 

@@ -36,6 +36,12 @@ public:
     // Runs once the form's components exist: they are told they are loaded,
     // then OnCreate runs.
     void AfterConstruction();
+    // Raises OnDestroy once, while the form and its components are still
+    // whole. The application object calls it before it deletes a form; the
+    // destructor calls it for a form deleted otherwise. No event loop runs
+    // from here until the form is gone (a message box waits until then).
+    void BeforeDestruction();
+    bool IsDestroying() const { return m_isDestroying; }
 
     void Close();
     bool CloseQuery();
@@ -52,7 +58,7 @@ public:
     TNotifyEvent OnShow;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
-    // Raised as the form is destroyed, while its components still exist.
+    // Raised as the form's destruction begins, while it is still whole.
     TNotifyEvent OnDestroy;
 
     void DoResize();
@@ -82,6 +88,7 @@ private:
     QWidget* m_clientArea = nullptr;
     TMainMenu* m_menu = nullptr;
     bool m_endsApplication = false;
+    bool m_isDestroying = false;
     bool m_isWatchingExposure = false;
     bool m_isUnmapped = false;
 };

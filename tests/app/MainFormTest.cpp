@@ -116,6 +116,23 @@ TEST_F(MainForm, ClosingCopiesTheTextAndEndsTheProgram)
     EXPECT_TRUE(Application->Terminated());
 }
 
+// A signal or the session's end closes as Exit does; what was typed since the
+// last refresh also reaches the preview file, the text's copy that outlives
+// the session's clipboard.
+TEST_F(MainForm, EndingFromOutsideKeepsTheTextTypedSinceTheLastRefresh)
+{
+    startWith(QStringLiteral("a"));
+    form->show();
+    form->ManuallyOnly1Click(form->ManuallyOnly1);
+    QTest::keyClicks(form->Memo1, QStringLiteral("+b"));
+    ASSERT_EQ(preview(), QByteArray("a"));
+    Application->EndAsExit();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a+b");
+    EXPECT_EQ(preview(), QByteArray("a+b"));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("tamsel.ini"))));
+    EXPECT_TRUE(Application->Terminated());
+}
+
 TEST_F(MainForm, AboutBoxIsComposedFromTheCurrentValues)
 {
     startWith({});

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <stdexcept>
 #include <utility>
 
@@ -263,5 +264,70 @@ TEST_F(TApplicationTest, MinimisedStateFollowsTheWindowInEveryOrderOfEvents)
             Application->Minimize();
             EXPECT_EQ(notes.log.size(), 3) << "Esc minimises again";
         }
+    }
+}
+
+// A message box raised while a form is destroyed (its settings could not be
+// saved) would run an event loop inside the destruction, in which the form's
+// own timer ticks on a half-destroyed window. The box waits until the form is
+// gone, whether the application object or another owner deletes the form.
+TEST_F(TApplicationTest, NoEventLoopRunsWhileAFormIsDestroyed)
+{
+    for (const bool byApplication : { true, false }) {
+        SCOPED_TRACE(byApplication ? "destroyed by the application" : "deleted directly");
+        Application->ResetForTesting();
+        TForm* form = nullptr;
+        Application->CreateForm(form);
+        auto* timer = new TTimer(form);
+        timer->SetInterval(1);
+        bool isDestroying = false;
+        int ticksWhileDestroying = 0;
+        timer->SetOnTimer(TNotifyEvent::fromFunction([&](TObject*) { ticksWhileDestroying += isDestroying; }));
+        form->OnDestroy = TNotifyEvent::fromFunction([&](TObject*) {
+            isDestroying = true;
+            throw Exception(QStringLiteral("Unable to write to x"));
+        });
+        const QPointer<TForm> watched(form);
+        int boxes = 0;
+        bool formWasGone = false;
+        Application->SetMessageBoxPresenter([&](const QString&, const QString&, int) {
+            ++boxes;
+            formWasGone = watched.isNull();
+            TestSupport::pump(30); // as long as a user reads the box
+            return TApplication::IDOK;
+        });
+        if (byApplication)
+            Application->DestroyForms();
+        else
+            delete form;
+        TestSupport::waitUntil([&] { return boxes > 0; }, 2000);
+        EXPECT_EQ(boxes, 1);
+        EXPECT_TRUE(formWasGone);
+        EXPECT_EQ(ticksWhileDestroying, 0);
+    }
+}
+
+// A signal to end runs the same close as Exit: the close query (which saves
+// the settings) and the close handler (which copies the text), then the end.
+TEST_F(TApplicationTest, TerminationSignalsCloseTheMainWindowAsExitDoes)
+{
+    for (const int signalNumber : { SIGTERM, SIGHUP, SIGINT }) {
+        SCOPED_TRACE(signalNumber);
+        Application->ResetForTesting();
+        TForm* form = nullptr;
+        Application->CreateForm(form);
+        form->show();
+        QStringList seen;
+        form->OnCloseQuery = TForm::TCloseQueryEvent::fromFunction([&](TObject*, bool&) { seen << "query"; });
+        form->OnClose = TForm::TCloseEvent::fromFunction([&](TObject*, TForm::TCloseAction&) { seen << "close"; });
+        Application->HandleTerminationSignals();
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        watchdog.callOnTimeout([] { Application->Terminate(); });
+        watchdog.start(5000);
+        QTimer::singleShot(0, [signalNumber] { ::raise(signalNumber); });
+        Application->Run();
+        EXPECT_TRUE(watchdog.isActive()) << "the signal did not end the loop";
+        EXPECT_EQ(seen, QStringList({ "query", "close" }));
     }
 }
