@@ -324,6 +324,40 @@ TEST(TInstanceChannel, WithoutARuntimeFolderUsesAPrivateFolderOfItsOwn)
     }
 }
 
+// Names in the shared temp folder that another user took first (stood in for
+// by plain files) keep no copy from finding the running one: not when every
+// fixed name is taken, and not when a taken name is freed while the first copy
+// runs in another folder.
+TEST(TInstanceChannel, NamesTakenByOthersInTheTempFolderKeepOneCopy)
+{
+    const struct {
+        const char* what;
+        int taken;
+        bool freedAfterClaim;
+    } cases[] = { { "one taken, then freed", 1, true }, { "eight taken", 8, false } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir temp;
+        ScopedEnvironment tmpdir("TMPDIR", QFile::encodeName(temp.path()));
+        ScopedEnvironment runtime("XDG_RUNTIME_DIR", "");
+        QStringList squatted;
+        for (int i = 0; i < c.taken; ++i) {
+            squatted << temp.path() + QStringLiteral("/tinstance-%1").arg(::getuid()) + (i ? QStringLiteral("-%1").arg(i) : QString());
+            QFile(squatted.last()).open(QIODevice::WriteOnly);
+        }
+        const QString name = uniqueName();
+        TInstanceChannel first(name);
+        ASSERT_EQ(first.claim(), TInstanceChannel::Reach::Claimed);
+        ASSERT_TRUE(first.listen([](const QByteArray&) { return QByteArray("first"); }));
+        if (c.freedAfterClaim) {
+            for (const QString& path : std::as_const(squatted))
+                QFile::remove(path);
+        }
+        TInstanceChannel second(name);
+        EXPECT_EQ(second.connectOrClaim(QDeadlineTimer(5000)), TInstanceChannel::Reach::Connected);
+    }
+}
+
 // One copy per user and display: displays are told apart, and the ways of
 // writing one display name meet.
 TEST(TInstanceChannel, NamesIncludeTheDisplay)
