@@ -36,6 +36,12 @@ bool isPunctuationKey(quint8 virtualKey)
     return virtualKey >= 0xBA;
 }
 
+// The extra key left of Z, which 104-key keyboards do not have.
+bool isOnEveryKeyboard(const UsKey& key)
+{
+    return key.virtualKey != 0xE2;
+}
+
 // What a dead key is called: the spacing form of its accent.
 char32_t deadKeyCharacter(xkb_keysym_t sym)
 {
@@ -109,8 +115,33 @@ public:
     {
     }
 
+    // A code that the rules give to a key some keyboards lack goes to the key
+    // in its US place instead, and the rules run again around it; each round
+    // settles one more code, so the rounds end.
     void run()
     {
+        for (size_t round = 0; round <= m_keys.size(); ++round) {
+            assign();
+            const Key* extra = extraKeyWithMainCode();
+            Key* usPlace = extra ? keyInUsPlaceOf(extra->virtualKey) : nullptr;
+            if (!usPlace)
+                return;
+            m_settled.push_back({ usPlace, extra->virtualKey });
+        }
+    }
+
+private:
+    struct Settled {
+        Key* key;
+        quint8 virtualKey;
+    };
+
+    void assign()
+    {
+        for (Key& key : m_keys)
+            key.virtualKey = 0;
+        for (const Settled& settled : m_settled)
+            take(*settled.key, settled.virtualKey);
         for (Key& key : m_keys) {
             if (key.base >= XKB_KEY_a && key.base <= XKB_KEY_z)
                 take(key, quint8('A' + key.base - XKB_KEY_a));
@@ -137,7 +168,24 @@ public:
         }
     }
 
-private:
+    const Key* extraKeyWithMainCode() const
+    {
+        for (const Key& key : m_keys) {
+            if (!isOnEveryKeyboard(*key.us) && key.virtualKey && key.virtualKey != key.us->virtualKey)
+                return &key;
+        }
+        return nullptr;
+    }
+
+    Key* keyInUsPlaceOf(quint8 code)
+    {
+        for (Key& key : m_keys) {
+            if (key.us->virtualKey == code && isOnEveryKeyboard(*key.us))
+                return &key;
+        }
+        return nullptr;
+    }
+
     static int digitOf(const Key& key)
     {
         for (const xkb_keysym_t sym : { key.base, key.shifted }) {
@@ -194,6 +242,7 @@ private:
     }
 
     std::vector<Key>& m_keys;
+    std::vector<Settled> m_settled;
 };
 
 QString nameOf(char32_t character)

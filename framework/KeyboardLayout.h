@@ -18,7 +18,9 @@ struct xkb_keymap;
 // that types the same character; the keys left over take the code of the US
 // key in their place, or, where that code went to a key elsewhere, the code
 // that key left free. So every code of the main block has a key whatever the
-// layout, and the menu can name it.
+// layout, and the menu can name it. A code is never given to the key left of
+// Z, which 104-key keyboards lack: where the characters point there, the code
+// goes to the key in its US place.
 class KeyboardLayout {
 public:
     KeyboardLayout(xkb_keymap* keymap, uint32_t group);

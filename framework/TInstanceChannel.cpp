@@ -1,6 +1,7 @@
 #include "TInstanceChannel.h"
 
 #include "ExceptionBoundary.h"
+#include "TInstanceChannelFolders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,7 +20,6 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,9 +32,6 @@ constexpr qsizetype ReadablePartLength = 48;
 // How long a starting copy waits between attempts while the holder of the
 // name has not started listening.
 constexpr int RetryIntervalMs = 25;
-
-// Other users may hold names in the shared temp folder; a few are tried.
-constexpr int PrivateFolderAttempts = 8;
 
 // The channel's answers are served from the user-interface thread and use
 // file handles of the process: a flood of connections must reach neither.
@@ -56,43 +53,6 @@ bool isFileNameSafe(QChar c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
         || c == u'-' || c == u'_';
-}
-
-#ifdef Q_OS_UNIX
-// A folder that only this user can enter: owned by the user, no access for
-// others, and not a symbolic link that someone else could point elsewhere.
-bool isPrivateFolder(const QByteArray& path)
-{
-    struct stat status {};
-    return ::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid()
-        && (status.st_mode & 077) == 0;
-}
-#endif
-
-// The folder of the lock and the socket: the user's own runtime folder where
-// the session has one; otherwise a folder of the user's own in the temp
-// folder, created with owner-only access. A name there that another user took
-// first is passed over for the next one, in the same order by every copy.
-// Empty when there is no such folder.
-QString channelFolder()
-{
-#ifdef Q_OS_UNIX
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isAbsolute() && isPrivateFolder(QFile::encodeName(runtime)))
-        return runtime;
-    for (int attempt = 0; attempt < PrivateFolderAttempts; ++attempt) {
-        QString folder = QDir(QDir::tempPath()).filePath(QStringLiteral("tinstance-%1").arg(currentUser()));
-        if (attempt > 0)
-            folder += QStringLiteral("-%1").arg(attempt);
-        const QByteArray path = QFile::encodeName(folder);
-        ::mkdir(path.constData(), 0700);
-        if (isPrivateFolder(path))
-            return folder;
-    }
-    return {};
-#else
-    return QDir::tempPath();
-#endif
 }
 
 // The display this process shows its windows on, so that a copy on another
@@ -185,42 +145,83 @@ QString TInstanceChannel::nameFor(const QString& className, const QString& title
     return readable + u'-' + QString::fromLatin1(digest);
 }
 
+// The claimer's folder once it holds the name; before, the first of the
+// folders, where a new claim would listen.
+QString TInstanceChannel::folder() const
+{
+    return isClaimed() ? m_folders.value(0) : TInstanceChannelFolders::All(true).value(0);
+}
+
 QString TInstanceChannel::lockFilePath() const
 {
-    const QString folder = channelFolder();
-    return folder.isEmpty() ? QString() : QDir(folder).filePath(m_name + QStringLiteral(".lock"));
+    const QString path = folder();
+    return path.isEmpty() ? QString() : QDir(path).filePath(m_name + QStringLiteral(".lock"));
 }
 
 QString TInstanceChannel::socketPath() const
 {
-    const QString folder = channelFolder();
-    return folder.isEmpty() ? QString() : QDir(folder).filePath(m_name);
+    const QString path = folder();
+    return path.isEmpty() ? QString() : QDir(path).filePath(m_name);
 }
 
+// Takes the name in every folder of the user's, then looks again: a copy that
+// made another folder at the same moment holds its own folder by then and is
+// met in it, so at most one of two such copies keeps its claim.
 TInstanceChannel::Reach TInstanceChannel::claim()
 {
     if (isClaimed())
         return Reach::Claimed;
-    if (lockFilePath().isEmpty())
+    QStringList pending = TInstanceChannelFolders::All(true);
+    QStringList tried;
+    bool wasLeftBehind = false;
+    while (!pending.isEmpty()) {
+        for (const QString& candidate : std::as_const(pending)) {
+            tried << candidate;
+            // A holder that ends normally removes its lock file; one that is
+            // there when the claim succeeds was left by a holder that died.
+            const bool existed = QFileInfo::exists(QDir(candidate).filePath(m_name + QStringLiteral(".lock")));
+            bool isTaken = false;
+            if (lockIn(candidate, isTaken)) {
+                wasLeftBehind = wasLeftBehind || existed;
+            } else if (isTaken) {
+                m_locks.clear();
+                m_folders.clear();
+                return Reach::Taken;
+            }
+        }
+        pending.clear();
+        const QStringList folders = TInstanceChannelFolders::All(false);
+        for (const QString& found : folders) {
+            if (!tried.contains(found))
+                pending << found;
+        }
+    }
+    if (m_locks.empty())
         return Reach::Unavailable;
-    auto lock = std::make_unique<QLockFile>(lockFilePath());
+    m_claimedAfterCrash = wasLeftBehind;
+    return Reach::Claimed;
+}
+
+// False with isTaken when a live process holds the name there; false alone
+// when the folder does not take a lock file.
+bool TInstanceChannel::lockIn(const QString& candidate, bool& isTaken)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(candidate).filePath(m_name + QStringLiteral(".lock")));
     // A holder is never stale because of age, only because its process has
     // gone: a copy may run for weeks.
     lock->setStaleLockTime(0);
-    // A holder that ends normally removes its lock file; one that is there
-    // when the claim succeeds was left by a holder that died.
-    const bool wasLeftBehind = QFileInfo::exists(lockFilePath());
-    if (lock->tryLock(0)) {
-        m_lock = std::move(lock);
-        m_claimedAfterCrash = wasLeftBehind;
-        return Reach::Claimed;
+    if (!lock->tryLock(0)) {
+        isTaken = lock->error() == QLockFile::LockFailedError;
+        return false;
     }
-    return lock->error() == QLockFile::LockFailedError ? Reach::Taken : Reach::Unavailable;
+    m_locks.push_back(std::move(lock));
+    m_folders << candidate;
+    return true;
 }
 
 bool TInstanceChannel::isClaimed() const
 {
-    return m_lock && m_lock->isLocked();
+    return !m_locks.empty() && m_locks.front()->isLocked();
 }
 
 bool TInstanceChannel::listen(Answerer answerer)
@@ -367,17 +368,19 @@ void TInstanceChannel::answerRequests(QLocalSocket* socket)
     m_answering.remove(socket);
 }
 
+// The owner listens in one of the user's folders; each is looked in.
 bool TInstanceChannel::connectToOwner(QDeadlineTimer deadline)
 {
-    const QString path = socketPath();
-    if (path.isEmpty())
-        return false;
-    auto connection = std::make_unique<QLocalSocket>();
-    connection->connectToServer(path);
-    if (!connection->waitForConnected(remainingMs(deadline)) || !isPeerThisUser(connection->socketDescriptor()))
-        return false;
-    m_connection = std::move(connection);
-    return true;
+    const QStringList folders = TInstanceChannelFolders::All(false);
+    for (const QString& candidate : folders) {
+        auto connection = std::make_unique<QLocalSocket>();
+        connection->connectToServer(QDir(candidate).filePath(m_name));
+        if (connection->waitForConnected(remainingMs(deadline)) && isPeerThisUser(connection->socketDescriptor())) {
+            m_connection = std::move(connection);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool TInstanceChannel::isConnected() const

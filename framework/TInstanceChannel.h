@@ -7,10 +7,12 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLocalServer;
 class QLocalSocket;
@@ -21,7 +23,9 @@ class QTimer;
 // process claims the name and answers requests on it; any other process can
 // connect and ask. The claim is a lock file held for the claimer's life, so it
 // is atomic across processes, and a claim or socket left behind by a process
-// that died is taken over by the next claimer.
+// that died is taken over by the next claimer. Where the user's copies may
+// keep their files in more than one folder, the claim holds the name in every
+// one of them and the owner listens in the first; an asker looks in each.
 //
 // A request and its answer are each one line of bytes; the asking side blocks
 // (with a deadline) and needs no event loop or application object, while the
@@ -93,9 +97,13 @@ private:
     void sweep();
     void dropIdlestConnection();
     void drop(QLocalSocket* socket);
+    bool lockIn(const QString& folder, bool& isTaken);
+    QString folder() const;
 
     QString m_name;
-    std::unique_ptr<QLockFile> m_lock;
+    // The claim's locks, one per folder; the first folder is the socket's.
+    std::vector<std::unique_ptr<QLockFile>> m_locks;
+    QStringList m_folders;
     bool m_claimedAfterCrash = false;
     QLocalServer* m_server = nullptr; // child of this object
     Answerer m_answerer;

@@ -25,7 +25,7 @@ namespace {
 
 // X keycodes of a pc105 keyboard, named by where the keys sit.
 constexpr quint32 AE01 = 10, AE11 = 20, AD01 = 24, AD06 = 29, AD11 = 34, AC01 = 38, AC10 = 47, BKSL = 51,
-                  AB09 = 60, AB10 = 61;
+                  AB09 = 60, AB10 = 61, LSGT = 94;
 
 struct KeyCase {
     const char* layout;
@@ -59,6 +59,9 @@ TEST(KeyboardLayout, CodesFollowTheKeysOfEachLayout)
         // Letters a layout does not type are known by their place.
         { "ru", "", 'Q', AD01, "\u0419" },
         { "ru", "", 'A', AC01, "\u0424" },
+        // "/" is typed by the key left of Z, which 104-key keyboards lack:
+        // the key in the US place is Ctrl+/ there.
+        { "ru", "", 0xBF, AB10, "." },
     };
     for (const KeyCase& c : cases) {
         const auto layout = KeyboardLayout::FromNames(c.layout, c.variant);
@@ -92,6 +95,7 @@ TEST(KeyboardLayout, EveryCodeOfTheMainBlockHasOneKeyOnEveryLayout)
         for (const quint8 code : codes) {
             const quint32 keycode = layout->KeyCode(code);
             EXPECT_NE(keycode, 0u) << name << " has no key for " << int(code);
+            EXPECT_NE(keycode, LSGT) << name << " puts " << int(code) << " where 104-key keyboards have no key";
             EXPECT_EQ(layout->VirtualKey(keycode), code) << name;
         }
     }
