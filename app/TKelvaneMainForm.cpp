@@ -4,6 +4,7 @@
 #include "ChangeExtension.h"
 #include "RegularFile.h"
 #include "RunningInstance.h"
+#include "ShortCut.h"
 #include "TAlignLayout.h"
 #include "TAppEvents.h"
 #include "TApplication.h"
@@ -143,7 +144,7 @@ void TKelvaneMainForm::createProject()
     Project1->SetName(QStringLiteral("Project1"));
     Project1->BeginLoading();
     Project1->SetAutoNaming(false);
-    Project1->SetBuild(12);
+    Project1->SetBuild(TAMSEL_BUILD_NUMBER);
     Project1->SetLog({
         QStringLiteral("Project started."),
         QStringLiteral("2026-11-23 09:10: Framework, main window and refresh cycle: first cut"),
@@ -163,7 +164,7 @@ void TKelvaneMainForm::createProject()
         QStringLiteral("2026-12-07 09:20: One helper brings the window forward"),
         QStringLiteral("Note: settings and preview file live beside the executable."),
     });
-    Project1->SetVersion(QStringLiteral("1.0c"));
+    Project1->SetVersion(QStringLiteral(TAMSEL_VERSION_TEXT));
     Project1->SetBackupFiles(QStringLiteral("*.cpp;*.h;*.txt"));
     Project1->SetSmartBackup(false);
     Project1->SetCompany(QStringLiteral("<Name of your company>"));
@@ -182,18 +183,60 @@ void TKelvaneMainForm::createProject()
     Project1->SetResourceFile(QStringLiteral("Version.res"));
 }
 
-TMenuItem* TKelvaneMainForm::addMenuItem(TMenuItem* parent, const char* name, const QString& caption,
-    int shortCut, bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*))
+using namespace ShortCuts;
+
+namespace {
+constexpr int NoRadioGroup = -1;
+} // namespace
+
+// The menu as designed, in order. An entry hangs under the entry named as its
+// parent (none: the menu bar); a delay entry chooses the refresh delay given
+// in milliseconds.
+struct TKelvaneMainForm::MenuEntry {
+    using Member = TMenuItem* TKelvaneMainForm::*;
+    using Handler = void (TKelvaneMainForm::*)(TObject*);
+    Member parent;
+    Member item;
+    const char* name;
+    const char* caption;
+    TShortCut shortCut;
+    int radioGroup;
+    uint delay;
+    Handler onClick;
+};
+
+namespace {
+using F = TKelvaneMainForm;
+const F::MenuEntry MenuTable[] = {
+    { nullptr, &F::File1, "File1", "&File", scNone, NoRadioGroup, 0, nullptr },
+    { &F::File1, &F::Minimize1, "Minimize1", "&Minimize", VK_ESCAPE, NoRadioGroup, 0, &F::Minimize1Click },
+    { &F::File1, &F::Exit1, "Exit1", "E&xit", scNone, NoRadioGroup, 0, &F::Exit1Click },
+    { nullptr, &F::Update1, "Update1", "&Update", scNone, NoRadioGroup, 0, nullptr },
+    { &F::Update1, &F::Now1, "Now1", "&Now", VK_INSERT, 0, 0, &F::Now1Click },
+    { &F::Update1, &F::N1, "N1", "-", scNone, NoRadioGroup, 0, nullptr },
+    { &F::Update1, &F::Immediately1, "Immediately1", "&Immediately", scCtrl | VK_INSERT, 1, 1, &F::Immediately1Click },
+    { &F::Update1, &F::EveryHalfSecond1, "EveryHalfSecond1", "Every 1&/2 Second", scCtrl | VK_OEM_2, 1, 500, &F::EveryHalfSecond1Click },
+    { &F::Update1, &F::Every1Second1, "Every1Second1", "Every &1 Second", scCtrl | TShortCut('1'), 1, 1000, &F::Every1Second1Click },
+    { &F::Update1, &F::Every2Seconds1, "Every2Seconds1", "Every &2 Seconds", scCtrl | TShortCut('2'), 1, 2000, &F::Every2Seconds1Click },
+    { &F::Update1, &F::Every5Seconds1, "Every5Seconds1", "Every &5 Seconds", scCtrl | TShortCut('5'), 1, 5000, &F::Every5Seconds1Click },
+    { &F::Update1, &F::Every10Seconds1, "Every10Seconds1", "Every 1&0 Seconds", scCtrl | TShortCut('0'), 1, 10000, &F::Every10Seconds1Click },
+    { &F::Update1, &F::ManuallyOnly1, "ManuallyOnly1", "&Manually Only", scCtrl | VK_DELETE, 1, 0, &F::ManuallyOnly1Click },
+    { nullptr, &F::About1, "About1", "&About", scNone, NoRadioGroup, 0, &F::About1Click },
+};
+
+} // namespace
+
+TMenuItem* TKelvaneMainForm::addMenuItem(TMenuItem* parent, const MenuEntry& entry)
 {
     auto* item = new TMenuItem(this);
     item->BeginLoading();
-    item->SetName(QString::fromLatin1(name));
-    item->SetCaption(caption);
-    item->SetShortCut(shortCut);
-    item->SetRadioItem(radioItem);
-    item->SetGroupIndex(groupIndex);
-    if (onClick)
-        item->OnClick = TNotifyEvent(this, onClick);
+    item->SetName(QString::fromLatin1(entry.name));
+    item->SetCaption(QString::fromLatin1(entry.caption));
+    item->SetShortCut(entry.shortCut);
+    item->SetRadioItem(entry.radioGroup != NoRadioGroup);
+    item->SetGroupIndex(entry.radioGroup == NoRadioGroup ? 0 : entry.radioGroup);
+    if (entry.onClick)
+        item->OnClick = TNotifyEvent(this, entry.onClick);
     parent->Add(item);
     return item;
 }
@@ -203,25 +246,19 @@ void TKelvaneMainForm::createMenu()
     MainMenu1 = new TMainMenu(this);
     MainMenu1->SetName(QStringLiteral("MainMenu1"));
     MainMenu1->BeginLoading();
-    TMenuItem* bar = MainMenu1->Items();
-
-    File1 = addMenuItem(bar, "File1", QStringLiteral("&File"), 0, false, 0, nullptr);
-    Minimize1 = addMenuItem(File1, "Minimize1", QStringLiteral("&Minimize"), 27, false, 0, &TKelvaneMainForm::Minimize1Click);
-    Exit1 = addMenuItem(File1, "Exit1", QStringLiteral("E&xit"), 0, false, 0, &TKelvaneMainForm::Exit1Click);
-
-    Update1 = addMenuItem(bar, "Update1", QStringLiteral("&Update"), 0, false, 0, nullptr);
-    Now1 = addMenuItem(Update1, "Now1", QStringLiteral("&Now"), 45, true, 0, &TKelvaneMainForm::Now1Click);
-    N1 = addMenuItem(Update1, "N1", QStringLiteral("-"), 0, false, 0, nullptr);
-    Immediately1 = addMenuItem(Update1, "Immediately1", QStringLiteral("&Immediately"), 0x402D, true, 1, &TKelvaneMainForm::Immediately1Click);
-    EveryHalfSecond1 = addMenuItem(Update1, "EveryHalfSecond1", QStringLiteral("Every 1&/2 Second"), 0x40BF, true, 1, &TKelvaneMainForm::EveryHalfSecond1Click);
+    for (const MenuEntry& entry : MenuTable)
+        this->*entry.item = addMenuItem(entry.parent ? this->*entry.parent : MainMenu1->Items(), entry);
     EveryHalfSecond1->SetChecked(true);
-    Every1Second1 = addMenuItem(Update1, "Every1Second1", QStringLiteral("Every &1 Second"), 0x4031, true, 1, &TKelvaneMainForm::Every1Second1Click);
-    Every2Seconds1 = addMenuItem(Update1, "Every2Seconds1", QStringLiteral("Every &2 Seconds"), 0x4032, true, 1, &TKelvaneMainForm::Every2Seconds1Click);
-    Every5Seconds1 = addMenuItem(Update1, "Every5Seconds1", QStringLiteral("Every &5 Seconds"), 0x4035, true, 1, &TKelvaneMainForm::Every5Seconds1Click);
-    Every10Seconds1 = addMenuItem(Update1, "Every10Seconds1", QStringLiteral("Every 1&0 Seconds"), 0x4030, true, 1, &TKelvaneMainForm::Every10Seconds1Click);
-    ManuallyOnly1 = addMenuItem(Update1, "ManuallyOnly1", QStringLiteral("&Manually Only"), 0x402E, true, 1, &TKelvaneMainForm::ManuallyOnly1Click);
+}
 
-    About1 = addMenuItem(bar, "About1", QStringLiteral("&About"), 0, false, 0, &TKelvaneMainForm::About1Click);
+// The delay entries share one handler: the delay comes from the menu's table.
+void TKelvaneMainForm::chooseDelay(TMenuItem* item)
+{
+    for (const MenuEntry& entry : MenuTable) {
+        if (this->*entry.item == item)
+            Timer1->SetInterval(entry.delay);
+    }
+    item->SetChecked(true);
 }
 
 // The browser is sized through its own Height and Width, in that order; it is
@@ -316,40 +353,34 @@ void TKelvaneMainForm::Exit1Click(TObject*)
     Close();
 }
 
-void TKelvaneMainForm::setDelay(uint interval, TMenuItem* item)
-{
-    Timer1->SetInterval(interval);
-    item->SetChecked(true);
-}
-
 void TKelvaneMainForm::Immediately1Click(TObject*)
 {
-    setDelay(1, Immediately1);
+    chooseDelay(Immediately1);
 }
 
 void TKelvaneMainForm::EveryHalfSecond1Click(TObject*)
 {
-    setDelay(500, EveryHalfSecond1);
+    chooseDelay(EveryHalfSecond1);
 }
 
 void TKelvaneMainForm::Every1Second1Click(TObject*)
 {
-    setDelay(1000, Every1Second1);
+    chooseDelay(Every1Second1);
 }
 
 void TKelvaneMainForm::Every2Seconds1Click(TObject*)
 {
-    setDelay(2000, Every2Seconds1);
+    chooseDelay(Every2Seconds1);
 }
 
 void TKelvaneMainForm::Every5Seconds1Click(TObject*)
 {
-    setDelay(5000, Every5Seconds1);
+    chooseDelay(Every5Seconds1);
 }
 
 void TKelvaneMainForm::Every10Seconds1Click(TObject*)
 {
-    setDelay(10000, Every10Seconds1);
+    chooseDelay(Every10Seconds1);
 }
 
 void TKelvaneMainForm::ManuallyOnly1Click(TObject*)

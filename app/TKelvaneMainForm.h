@@ -68,6 +68,9 @@ public:
     void Minimize1Click(TObject* sender);
     void EveryHalfSecond1Click(TObject* sender);
 
+    // A row of the menu's table.
+    struct MenuEntry;
+
     // The full path of the preview file, fixed when the window is created.
     QString PreviewFileName() const { return m_previewFileName; }
 
@@ -78,9 +81,8 @@ private:
     void createComponents();
     void createMenu();
     void createProject();
-    TMenuItem* addMenuItem(TMenuItem* parent, const char* name, const QString& caption, int shortCut,
-        bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*));
-    void setDelay(uint interval, TMenuItem* item);
+    TMenuItem* addMenuItem(TMenuItem* parent, const MenuEntry& entry);
+    void chooseDelay(TMenuItem* item);
     void fitBrowserToPanel();
     void recoverTextLeftByACrash();
     void savePreviewFileIfBehind();
