@@ -1,7 +1,7 @@
 #include "TKelvaneMainForm.h"
 
 #include "AboutText.h"
-#include "ChangeExtension.h"
+#include "FileNames.h"
 #include "RegularFile.h"
 #include "RunningInstance.h"
 #include "ShortCut.h"
@@ -284,8 +284,8 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     // An executable path without a name gives no file names at all, as for a
     // folder that cannot be written: no file is made anywhere else.
     const QString exeName = Application->ExeName();
-    m_previewFileName = exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".tex"));
-    FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : ChangeExtension(exeName, QStringLiteral(".ini")));
+    m_previewFileName = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".tex"));
+    FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
     if (PreviousCopyEndedAbnormally())
         recoverTextLeftByACrash();
     AppEvents1Restore(sender);

@@ -32,6 +32,31 @@ TEST(FileNames, BackslashAndColonDelimitToo)
     EXPECT_EQ(ExtractFilePath("C:app.exe"), "C:");
 }
 
+// The main window names its preview and settings files so.
+TEST(FileNames, ChangeFileExtNamesThePreviewAndSettingsFiles)
+{
+    const struct {
+        const char* path;
+        const char* extension;
+        const char* expected;
+    } cases[] = {
+        { "/opt/tamsel/tamsel", ".tex", "/opt/tamsel/tamsel.tex" }, // no dot: appended
+        { "/opt/tamsel/tamsel.bin", ".ini", "/opt/tamsel/tamsel.ini" },
+        { "/opt/tools.old/tamsel", ".tex", "/opt/tools.old/tamsel.tex" }, // dot in a folder name
+        { "/opt/tamsel/tamsel.", ".tex", "/opt/tamsel/tamsel.tex" }, // trailing dot replaced
+        { "/opt/a.b/tamsel.v1.2.bin", ".tex", "/opt/a.b/tamsel.v1.2.tex" }, // only the last extension
+        { "C:\\Tools\\app.exe", ".tex", "C:\\Tools\\app.tex" },
+        { "/a.b/c", ".tex", "/a.b/c.tex" },
+        { "x", ".tex", "x.tex" },
+        { ".x", ".tex", ".tex" },
+        { "a:b.c", ".tex", "a:b.tex" },
+        { "/", ".tex", "/.tex" },
+        { "", ".tex", ".tex" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChangeFileExt(c.path, c.extension), c.expected) << c.path;
+}
+
 TEST(FileNames, ChangeFileExtReplacesOnlyTheLastExtension)
 {
     EXPECT_EQ(ChangeFileExt("/a/b.c.d", ".tex"), "/a/b.c.tex");
