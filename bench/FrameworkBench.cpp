@@ -12,7 +12,6 @@
 #include "TMemo.h"
 #include "TMemoStrings.h"
 #include "TTimer.h"
-#include "TWebBrowser.h"
 
 #include <QGuiApplication>
 #include <QClipboard>
@@ -119,14 +118,3 @@ void HandClipboardToKeeper(benchmark::State& state)
 BENCHMARK(HandClipboardToKeeper)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
-
-int main(int argc, char* argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TWebBrowser::PrepareEngine();
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,7 +5,6 @@
 #include "TApplication.h"
 #include "TFormStorage.h"
 #include "TKelvaneMainForm.h"
-#include "TWebBrowser.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -86,14 +85,3 @@ void ReadOneValue(benchmark::State& state)
 BENCHMARK(ReadOneValue)->Arg(0)->Arg(1024 * 1024)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char* argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TWebBrowser::PrepareEngine();
-    TApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -33,89 +33,41 @@ void TAppEvents::Loaded()
     Application->SetUpdateFormatSettings(m_updateFormatSettings);
 }
 
-QColor TAppEvents::HintColor() const
+namespace {
+
+// A mirrored setting reads the application's current value while there is an
+// application object, and the component's own copy otherwise.
+template <class T, class Getter>
+T mirrored(const T& own, Getter getter)
 {
-    return Application ? Application->HintColor() : m_hintColor;
+    return Application ? (Application->*getter)() : own;
 }
 
-void TAppEvents::SetHintColor(const QColor& color)
+// A write keeps the component's copy, for Loaded, and sets the application's.
+template <class T, class Setter>
+void mirror(T& own, const T& value, Setter setter)
 {
-    m_hintColor = color;
+    own = value;
     if (Application)
-        Application->SetHintColor(color);
+        (Application->*setter)(value);
 }
 
-int TAppEvents::HintPause() const
-{
-    return Application ? Application->HintPause() : m_hintPause;
-}
+} // namespace
 
-void TAppEvents::SetHintPause(int ms)
-{
-    m_hintPause = ms;
-    if (Application)
-        Application->SetHintPause(ms);
-}
-
-bool TAppEvents::ShowHint() const
-{
-    return Application ? Application->ShowHint() : m_showHint;
-}
-
-void TAppEvents::SetShowHint(bool value)
-{
-    m_showHint = value;
-    if (Application)
-        Application->SetShowHint(value);
-}
-
-bool TAppEvents::UpdateFormatSettings() const
-{
-    return Application ? Application->UpdateFormatSettings() : m_updateFormatSettings;
-}
-
-void TAppEvents::SetUpdateFormatSettings(bool value)
-{
-    m_updateFormatSettings = value;
-    if (Application)
-        Application->SetUpdateFormatSettings(value);
-}
-
-int TAppEvents::HintShortPause() const
-{
-    return Application ? Application->HintShortPause() : m_hintShortPause;
-}
-
-void TAppEvents::SetHintShortPause(int ms)
-{
-    m_hintShortPause = ms;
-    if (Application)
-        Application->SetHintShortPause(ms);
-}
-
-int TAppEvents::HintHidePause() const
-{
-    return Application ? Application->HintHidePause() : m_hintHidePause;
-}
-
-void TAppEvents::SetHintHidePause(int ms)
-{
-    m_hintHidePause = ms;
-    if (Application)
-        Application->SetHintHidePause(ms);
-}
-
-bool TAppEvents::ShowMainForm() const
-{
-    return Application ? Application->ShowMainForm() : m_showMainForm;
-}
-
-void TAppEvents::SetShowMainForm(bool value)
-{
-    m_showMainForm = value;
-    if (Application)
-        Application->SetShowMainForm(value);
-}
+QColor TAppEvents::HintColor() const { return mirrored(m_hintColor, &TApplication::HintColor); }
+void TAppEvents::SetHintColor(const QColor& color) { mirror(m_hintColor, QColor(color), &TApplication::SetHintColor); }
+int TAppEvents::HintPause() const { return mirrored(m_hintPause, &TApplication::HintPause); }
+void TAppEvents::SetHintPause(int ms) { mirror(m_hintPause, int(ms), &TApplication::SetHintPause); }
+bool TAppEvents::ShowHint() const { return mirrored(m_showHint, &TApplication::ShowHint); }
+void TAppEvents::SetShowHint(bool value) { mirror(m_showHint, bool(value), &TApplication::SetShowHint); }
+bool TAppEvents::UpdateFormatSettings() const { return mirrored(m_updateFormatSettings, &TApplication::UpdateFormatSettings); }
+void TAppEvents::SetUpdateFormatSettings(bool value) { mirror(m_updateFormatSettings, bool(value), &TApplication::SetUpdateFormatSettings); }
+int TAppEvents::HintShortPause() const { return mirrored(m_hintShortPause, &TApplication::HintShortPause); }
+void TAppEvents::SetHintShortPause(int ms) { mirror(m_hintShortPause, int(ms), &TApplication::SetHintShortPause); }
+int TAppEvents::HintHidePause() const { return mirrored(m_hintHidePause, &TApplication::HintHidePause); }
+void TAppEvents::SetHintHidePause(int ms) { mirror(m_hintHidePause, int(ms), &TApplication::SetHintHidePause); }
+bool TAppEvents::ShowMainForm() const { return mirrored(m_showMainForm, &TApplication::ShowMainForm); }
+void TAppEvents::SetShowMainForm(bool value) { mirror(m_showMainForm, bool(value), &TApplication::SetShowMainForm); }
 
 void TAppEvents::PaintIcon()
 {

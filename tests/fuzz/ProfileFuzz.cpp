@@ -4,6 +4,10 @@
 // characters) and every other key must keep its value; a refused write and
 // a deletion must leave the rest as it was; the bytes written must read back
 // into the same text.
+//
+// The name rules below (blanks trimmed, case ignored) are written again on
+// purpose: the fuzzer checks the profile text against this independent
+// model, which a shared helper would make agree with itself.
 #include "ProfileText.h"
 
 #include <QStringList>
