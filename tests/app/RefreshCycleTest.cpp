@@ -180,7 +180,7 @@ TEST_F(RefreshCycle, HugeSingleLineIsPastedAndSavedWhole)
     startWith(huge);
     EXPECT_EQ(preview().size(), huge.size());
     form->show();
-    TestSupport::pump(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     EXPECT_EQ(form->Memo1->Lines()->Count(), 1);
 }
 

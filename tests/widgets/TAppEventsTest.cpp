@@ -240,10 +240,12 @@ TEST_F(AppEvents, DesktopChangesRaiseSettingsChangedOnce)
     larger.setPointSize(font.pointSize() + 2);
     QApplication::setPalette(dark);
     QApplication::setFont(larger);
-    TestSupport::pump(50);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return changes > 0; }));
+    TestSupport::pump(50); // a second notice would come within this
     EXPECT_EQ(changes, 1);
     QApplication::setPalette(palette);
     QApplication::setFont(font);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return changes > 1; }));
     TestSupport::pump(50);
     EXPECT_EQ(changes, 2);
 }
