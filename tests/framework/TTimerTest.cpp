@@ -2,7 +2,9 @@
 #include "TTimer.h"
 #include "TestSupport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,26 @@ public:
     int ticks = 0;
     qint64 lastTickMs = -1;
     QElapsedTimer clock;
+};
+
+// A precise single-shot timer to compare a tick with. Both wait in the same
+// event loop, so a loaded machine delays them alike and their order holds
+// where wall-clock bounds would not; a tick that comes before a reference
+// started earlier with the same interval came early (a coarse timer does).
+class Reference {
+public:
+    Reference()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setSingleShot(true);
+        m_timer.callOnTimeout([this] { m_fired = true; });
+    }
+    void start(int ms) { m_timer.start(ms); }
+    bool fired() const { return m_fired; }
+
+private:
+    QTimer m_timer;
+    bool m_fired = false;
 };
 
 class TTimerTest : public ::testing::Test {
@@ -69,10 +91,34 @@ TEST_F(TTimerTest, ToggleRestartsTheFullInterval)
     timer->SetOnTimer(tickHandler());
     TestSupport::pump(200);
     const qint64 restartedAt = counter.clock.elapsed();
+    Reference fullInterval;
+    fullInterval.start(300);
     timer->SetEnabled(false);
     timer->SetEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counter.ticks == 1; }));
     EXPECT_GE(counter.lastTickMs - restartedAt, 299) << "the tick came before the full interval";
+    EXPECT_TRUE(fullInterval.fired()) << "the tick came before the full interval";
+}
+
+// A timer that may fire a little early (as coarse timers do, by up to 5%)
+// does so only at some phases of the clock: several restarts find it.
+TEST_F(TTimerTest, NoTickComesBeforeItsInterval)
+{
+    timer->SetInterval(130);
+    timer->SetOnTimer(tickHandler());
+    // The event loop's own record tells at once what the rounds below find
+    // only at some phases.
+    for (const auto& registered : QAbstractEventDispatcher::instance()->registeredTimers(timer.get()))
+        EXPECT_EQ(registered.timerType, Qt::PreciseTimer);
+    for (int round = 1; round <= 5; ++round) {
+        Reference fullInterval;
+        fullInterval.start(130);
+        timer->SetEnabled(false);
+        timer->SetEnabled(true);
+        ASSERT_TRUE(waitUntil([&] { return counter.ticks == round; }));
+        EXPECT_TRUE(fullInterval.fired()) << "round " << round;
+        TestSupport::pump(round * 7); // another phase of the clock
+    }
 }
 
 TEST_F(TTimerTest, SameValueChangesNothingButSameHandlerRestarts)
@@ -81,18 +127,22 @@ TEST_F(TTimerTest, SameValueChangesNothingButSameHandlerRestarts)
     timer->SetInterval(1000);
     timer->SetOnTimer(tickHandler());
     TestSupport::pump(400);
-    const qint64 reassignedAt = counter.clock.elapsed();
+    Reference restarted;
+    restarted.start(1000);
     timer->SetInterval(1000);
     timer->SetEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counter.ticks == 1; }));
-    EXPECT_LT(counter.lastTickMs - reassignedAt, 900) << "an unchanged value restarted the countdown";
+    EXPECT_FALSE(restarted.fired()) << "an unchanged value restarted the countdown";
 
     // Halfway to the next tick: a restart puts it a whole interval away.
     TestSupport::pump(500);
     const qint64 handlerAt = counter.clock.elapsed();
+    Reference wholeInterval;
+    wholeInterval.start(1000);
     timer->SetOnTimer(tickHandler());
     ASSERT_TRUE(waitUntil([&] { return counter.ticks == 2; }));
     EXPECT_GE(counter.lastTickMs - handlerAt, 999) << "assigning the handler must restart";
+    EXPECT_TRUE(wholeInterval.fired()) << "assigning the handler must restart";
 }
 
 TEST_F(TTimerTest, NewIntervalOnEnabledTimerRestartsWithIt)
@@ -100,10 +150,15 @@ TEST_F(TTimerTest, NewIntervalOnEnabledTimerRestartsWithIt)
     timer->SetInterval(1000);
     timer->SetOnTimer(tickHandler());
     const qint64 changedAt = counter.clock.elapsed();
+    Reference newInterval;
+    Reference oldInterval;
+    newInterval.start(100);
+    oldInterval.start(1000);
     timer->SetInterval(100);
     ASSERT_TRUE(waitUntil([&] { return counter.ticks == 1; }));
     EXPECT_GE(counter.lastTickMs - changedAt, 99);
-    EXPECT_LT(counter.lastTickMs - changedAt, 900);
+    EXPECT_TRUE(newInterval.fired()) << "the tick came before the new interval";
+    EXPECT_FALSE(oldInterval.fired()) << "the old interval still ran";
 }
 
 TEST_F(TTimerTest, RaisingHandlerReportsOncePerTickAndKeepsTicking)
