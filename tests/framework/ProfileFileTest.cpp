@@ -4,12 +4,17 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -168,4 +173,21 @@ TEST(ProfileFile, AWriteAfterAnotherCopySavedKeepsItsKeys)
     ASSERT_TRUE(store.commit());
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("Other"), QStringLiteral("theirs"), {}), "2");
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("mine"), {}), "3");
+}
+
+// A lock that another process keeps is given up after a short wait (the
+// window does not paint meanwhile), and nothing is written.
+TEST(ProfileFile, AHeldLockIsGivenUpSoon)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ini"));
+    ASSERT_TRUE(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+    const int holder = ::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("w")));
+    EXPECT_LT(clock.elapsed(), 2000);
+    ::close(holder);
+    EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("k"), {}), "v");
 }
