@@ -1,44 +1,51 @@
 #include "ProfileFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "FileReplacement.h"
+#include "RegularFile.h"
+
 #include <QDeadlineTimer>
-#include <QLockFile>
+#include <QFile>
 #include <QThread>
-#include <QTemporaryFile>
 
-#include <filesystem>
+#include <cerrno>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
-// Another copy of the program holds the lock only for one save.
-constexpr int LockTimeoutMs = 5000;
+// Another copy of the program holds the lock only for one save, a few
+// milliseconds even for a file of megabytes. A holder that keeps it longer is
+// stuck or hostile; the wait blocks the window, so it stays short enough not
+// to be seen as a hang.
+constexpr int LockTimeoutMs = 500;
+
+// Far beyond any settings file (this program's own section is under a
+// kilobyte), yet read and indexed in well under a second; a larger file, or a
+// device that never ends, is not read at all rather than exhausting memory.
+constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 
 } // namespace
 
-#ifdef Q_OS_UNIX
 // The lock file beside the settings file, held with an advisory lock: the
 // system drops it when its holder ends, crash or not, so it never goes stale.
 // The holder deletes the file when it is done; a waiter that then finds it
 // holds the lock of a deleted file tries again.
 class ProfileLock {
 public:
-    explicit ProfileLock(const QString& fileName)
-        : m_path(QFile::encodeName(fileName))
+    ProfileLock(const QString& lockName, const QByteArray& settingsFile)
+        : m_path(QFile::encodeName(lockName))
+        , m_settingsFile(settingsFile)
     {
     }
     ~ProfileLock()
     {
         if (m_fd < 0)
             return;
-        ::unlink(m_path.constData());
+        if (m_ownsFile)
+            ::unlink(m_path.constData());
         ::close(m_fd);
     }
     ProfileLock(const ProfileLock&) = delete;
@@ -48,77 +55,60 @@ public:
     {
         QDeadlineTimer deadline(timeoutMs);
         do {
-            const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-            if (fd < 0)
-                return false;
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-                struct stat held {};
-                struct stat named {};
-                if (::fstat(fd, &held) == 0 && ::stat(m_path.constData(), &named) == 0
-                    && held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-                    m_fd = fd;
-                    return true;
-                }
-            }
-            ::close(fd);
+            if (tryOnce())
+                return true;
             QThread::msleep(2);
         } while (!deadline.hasExpired());
         return false;
     }
 
 private:
+    // A link, a FIFO or a device in the lock's place is never followed or
+    // waited on. Where the folder refuses the lock file (the settings file is
+    // writable in a folder that is not), every copy locks the settings file
+    // itself.
+    bool tryOnce()
+    {
+        m_ownsFile = true;
+        int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+        if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+            m_ownsFile = false;
+            fd = ::open(m_settingsFile.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        }
+        if (fd < 0)
+            return false;
+        if (isHeld(fd)) {
+            m_fd = fd;
+            return true;
+        }
+        ::close(fd);
+        return false;
+    }
+
+    bool isHeld(int fd) const
+    {
+        struct stat held {};
+        struct stat named {};
+        const QByteArray& path = m_ownsFile ? m_path : m_settingsFile;
+        return ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::lstat(path.constData(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
     QByteArray m_path;
+    QByteArray m_settingsFile;
     int m_fd = -1;
+    bool m_ownsFile = true;
 };
-#else
-class ProfileLock : public QLockFile {
-public:
-    using QLockFile::QLockFile;
-};
-#endif
 
 namespace {
 
-QByteArray readAll(const QString& fileName)
+// A missing file reads as empty; one that cannot be read gives none.
+std::optional<ProfileText> readText(const QString& fileName)
 {
-    QFile file(fileName);
-    if (fileName.isEmpty() || QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// A file without any write permission counts as read-only also for a user
-// whom the system would let write it.
-bool isReadOnly(const QFileInfo& info)
-{
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
-}
-
-// Writes a temporary file beside the target and renames it over the target,
-// which replaces it in one step: a crash leaves the old file or the new one.
-// The data is not forced to the disk first (that costs a disk round trip on
-// every save); the file systems in use order a rename after the data it
-// replaces.
-bool replaceFile(const QString& fileName, const QByteArray& bytes)
-{
-    const QFileInfo info(fileName);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : fileName;
-    const QFile::Permissions permissions = info.exists()
-        ? QFileInfo(target).permissions()
-        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    QTemporaryFile temporary(target + QStringLiteral(".XXXXXX"));
-    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
-        return false;
-    temporary.setPermissions(permissions);
-    temporary.close();
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temporary.fileName().toStdU16String()),
-        std::filesystem::path(target.toStdU16String()), error);
-    if (error)
-        return false;
-    temporary.setAutoRemove(false);
-    return true;
+    const auto bytes = ReadRegularFile(fileName, MaxFileSize);
+    if (!bytes)
+        return std::nullopt;
+    return ProfileText::parse(*bytes);
 }
 
 } // namespace
@@ -133,10 +123,11 @@ ProfileFile::~ProfileFile()
     commit();
 }
 
+// A file that cannot be read gives the defaults; a write then refuses.
 QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue)
 {
     if (!m_text)
-        m_text = ProfileText::parse(readAll(m_fileName));
+        m_text = readText(m_fileName).value_or(ProfileText());
     const auto value = m_text->rawValue(section, key);
     return value ? ProfileText::readBack(*value) : defaultValue.left(ProfileText::MaxValueLength);
 }
@@ -145,14 +136,20 @@ bool ProfileFile::beginChange()
 {
     if (m_lock)
         return true;
-    const QFileInfo info(m_fileName);
-    if (m_fileName.isEmpty() || info.isDir() || isReadOnly(info))
+    const auto target = FileReplacement::ResolveTarget(m_fileName);
+    if (!target)
         return false;
-    auto lock = std::make_unique<ProfileLock>(m_fileName + QStringLiteral(".lock"));
+    auto lock = std::make_unique<ProfileLock>(m_fileName + QStringLiteral(".lock"), target->path);
     if (!lock->tryLock(LockTimeoutMs))
         return false;
+    // Read anew under the lock, so that what another copy saved since stays;
+    // a file that cannot be read whole is not written, as that would lose
+    // what it holds.
+    auto text = readText(m_fileName);
+    if (!text)
+        return false;
     m_lock = std::move(lock);
-    m_text = ProfileText::parse(readAll(m_fileName));
+    m_text = std::move(text);
     return true;
 }
 
@@ -180,7 +177,9 @@ bool ProfileFile::commit()
 {
     if (!m_lock)
         return true;
-    const bool isWritten = !m_isChanged || replaceFile(m_fileName, m_text->serialize());
+    const bool isWritten = !m_isChanged
+        || FileReplacement::Replace(m_fileName, m_text->serialize(), FileReplacement::NewFile::Ordinary)
+            == FileReplacement::Result::Replaced;
     m_isChanged = false;
     m_lock.reset();
     // What another program writes after this is read anew.

@@ -10,12 +10,14 @@
 class ProfileLock;
 
 // Profile-string access to a settings file. Reads never fail: a missing file,
-// section or key gives the default. The file is read once and then answered
-// from memory. The first write takes a lock file and reads the file anew, so
-// that keys another program wrote meanwhile are kept; Commit (or the end of
-// the object) replaces the file whole, a temporary file renamed over it, so a
-// crash never leaves a torn file, and releases the lock. A new file is written
-// with CR LF line ends and no byte-order mark.
+// section or key gives the default, and so does a file that is not a regular
+// one (a FIFO, a device) or is too large to be a settings file. The file is
+// read once and then answered from memory. The first write takes a lock file
+// and reads the file anew, so that keys another program wrote meanwhile are
+// kept; a file that cannot then be read whole is not written. Commit (or the
+// end of the object) replaces the file whole through its links (see
+// FileReplacement), so a crash never leaves a torn file, and releases the
+// lock. A new file is written with CR LF line ends and no byte-order mark.
 class ProfileFile {
 public:
     explicit ProfileFile(const QString& fileName);
@@ -26,8 +28,9 @@ public:
 
     QString readString(const QString& section, const QString& key, const QString& defaultValue);
     // False when the file cannot be written (it or its folder is read-only,
-    // the path is a folder, the lock cannot be had) or the text cannot be
-    // stored as one line.
+    // the path is a folder or a device, the lock cannot be had within half a
+    // second, the file cannot be read) or the text cannot be stored as one
+    // line.
     bool writeString(const QString& section, const QString& key, const QString& value);
     // Deletes the section with all its keys.
     bool eraseSection(const QString& section);

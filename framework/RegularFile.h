@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIODevice>
+
+#include <optional>
 
 class QFile;
 class QString;
@@ -10,3 +13,8 @@ class QString;
 // place fails at once instead of hanging the program. A file opened for
 // writing keeps its old bytes until the caller writes over them.
 bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode);
+
+// The whole content of a regular file, opened as above: empty when there is
+// no file of that name, none when it cannot be read, is not a regular file
+// or holds more than maxSize bytes.
+std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxSize);

@@ -1,9 +1,8 @@
 #include "TMemoStrings.h"
 
 #include "Exception.h"
-#include "RegularFile.h"
+#include "FileReplacement.h"
 
-#include <QFile>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -50,23 +49,18 @@ QString TMemoStrings::Text() const
     return withCrLf(m_document->toRawText());
 }
 
-// The text is encoded before the file is touched, so the file is changed
-// only by the write itself.
+// The file is replaced whole, so that a reader (the preview page, the crash
+// recovery) finds the old text or the new one, never a mix. The user's text
+// is private: a new file is readable by its owner only.
 void TMemoStrings::SaveToFile(const QString& fileName) const
 {
     const QByteArray bytes = Text().toUtf8();
-    QFile file;
-    if (!OpenRegularFile(file, fileName, QIODevice::WriteOnly))
+    switch (FileReplacement::Replace(fileName, bytes, FileReplacement::NewFile::Private)) {
+    case FileReplacement::Result::Replaced:
+        return;
+    case FileReplacement::Result::Refused:
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
-    // The new text goes over the old one and the file is cut to its length
-    // after: emptying a file that holds data and writing it again makes the
-    // file system commit the emptied file at once, which costs several times
-    // the write itself.
-    if (file.write(bytes) == bytes.size() && file.flush() && file.size() > bytes.size())
-        file.resize(bytes.size());
-    // Closing reports what a short write left unsaid; a failing close can
-    // mean the data never reached the disk.
-    file.close();
-    if (file.error() != QFileDevice::NoError)
+    case FileReplacement::Result::WriteFailed:
         throw EWriteError(QStringLiteral("Stream write error"));
+    }
 }

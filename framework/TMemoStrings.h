@@ -19,10 +19,11 @@ public:
     QString Strings(int index) const;
     QString Text() const;
 
-    // Creates or truncates the file and writes the whole text as UTF-8:
-    // nothing added, no byte-order mark. Throws EFCreateError when the file
-    // cannot be created or is not a regular file, and EWriteError when not
-    // every byte was written.
+    // Replaces the file's content with the whole text as UTF-8: nothing
+    // added, no byte-order mark; a reader sees the old text or the new one.
+    // Throws EFCreateError when the file cannot be created or is not a
+    // regular file, and EWriteError when not every byte was written (the old
+    // file then stays as it was).
     void SaveToFile(const QString& fileName) const;
 
 private:

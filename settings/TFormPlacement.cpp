@@ -39,6 +39,19 @@ int wordOr(const QStringList& words, int index, int defaultValue)
     return index < words.size() ? IniStore::StrToIntDef(words[index], defaultValue) : defaultValue;
 }
 
+// The edges of a stored normal rectangle, taken in 64 bits so that no
+// stored number overflows. A rectangle without width or height, or one
+// beyond any screen's coordinates, is absurd: the window stays as designed.
+std::optional<QRect> rectFromEdges(qint64 left, qint64 top, qint64 right, qint64 bottom)
+{
+    constexpr qint64 Limit = QWIDGETSIZE_MAX;
+    const auto isSane = [](qint64 value) { return value >= -Limit && value <= Limit; };
+    if (right <= left || bottom <= top || !isSane(left) || !isSane(top) || !isSane(right) || !isSane(bottom)
+        || right - left > Limit || bottom - top > Limit)
+        return std::nullopt;
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
 std::optional<bool> windowsCanBePlacedOverride;
 
 // Where no program may place its windows, only size and state are restored.
@@ -50,26 +63,39 @@ bool windowsCanBePlaced()
 }
 
 // A rectangle saved on a monitor that is gone comes onto the primary screen,
-// and one larger than its screen is cut to it.
-QRect fittedOnScreens(QRect rect)
+// and one larger than its screen is cut to it, frame included. The rectangle
+// is the frame's top left and the inner size, as a window is moved and sized;
+// the frame adds its margins. Gives the area that the rectangle had to be
+// fitted into, if it had to be.
+std::optional<QRect> fitOnScreens(QRect& rect, const QMargins& frame)
 {
     const QScreen* target = QGuiApplication::primaryScreen();
     if (!target)
-        return rect;
-    int bestArea = 0;
+        return std::nullopt;
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    QRect outer(rect.topLeft(), rect.size() + extra);
+    qint64 bestArea = 0;
     for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect common = screen->availableGeometry().intersected(rect);
-        if (common.width() * common.height() > bestArea) {
-            bestArea = common.width() * common.height();
+        const QRect common = screen->availableGeometry().intersected(outer);
+        if (qint64(common.width()) * common.height() > bestArea) {
+            bestArea = qint64(common.width()) * common.height();
             target = screen;
         }
     }
     const QRect area = target->availableGeometry();
-    rect.setSize(rect.size().boundedTo(area.size()));
-    if (bestArea == 0)
-        rect.moveTo(qBound(area.left(), rect.left(), area.right() + 1 - rect.width()),
-            qBound(area.top(), rect.top(), area.bottom() + 1 - rect.height()));
-    return rect;
+    if (bestArea > 0 && outer.width() <= area.width() && outer.height() <= area.height())
+        return std::nullopt;
+    outer.setSize(outer.size().boundedTo(area.size()));
+    if (bestArea == 0 || !area.contains(outer))
+        outer.moveTo(qBound(area.left(), outer.left(), area.right() + 1 - outer.width()),
+            qBound(area.top(), outer.top(), area.bottom() + 1 - outer.height()));
+    rect = QRect(outer.topLeft(), outer.size() - extra);
+    return area;
+}
+
+QMargins frameOf(const QWidget* form)
+{
+    return form->windowHandle() ? form->windowHandle()->frameMargins() : QMargins();
 }
 
 } // namespace
@@ -128,9 +154,14 @@ QString TFormPlacement::IniFileName() const
     return m_useRegistry ? IniStore::DefaultRegistryKey() : IniStore::DefaultIniFileName();
 }
 
+// The owner's section is taken once the form is loaded, while its class is
+// whole: a save while it is being destroyed would otherwise find the class of
+// a base and write into that section.
 QString TFormPlacement::IniSection() const
 {
-    return m_iniSection.isEmpty() ? IniStore::DefaultSection(Owner()) : m_iniSection;
+    if (!m_iniSection.isEmpty())
+        return m_iniSection;
+    return m_ownerSection.isEmpty() ? IniStore::DefaultSection(Owner()) : m_ownerSection;
 }
 
 void TFormPlacement::SetMinMaxInfo(const TWinMinMaxInfo* info)
@@ -154,6 +185,7 @@ void TFormPlacement::Loaded()
     TForm* form = Form();
     if (!form)
         return;
+    m_ownerSection = IniStore::DefaultSection(form);
     m_previousOnShow = form->OnShow;
     m_previousOnCloseQuery = form->OnCloseQuery;
     m_previousOnDestroy = form->OnDestroy;
@@ -270,7 +302,7 @@ void TFormPlacement::loadNormalRect(TForm* form)
 {
     TCustomIniFile* store = m_store.get();
     const QString section = IniSection();
-    IniStore::ReadInteger(store, section, QStringLiteral("Flags"), 0);
+    m_restoreToMaximized = IniStore::ReadInteger(store, section, QStringLiteral("Flags"), 0) & WPF_RESTORETOMAXIMIZED;
     bool found = false;
     const QStringList minMax = positionWords(IniStore::ReadPosStr(store, section, QStringLiteral("MinMaxPos")));
     if (!minMax.isEmpty()) {
@@ -279,19 +311,22 @@ void TFormPlacement::loadNormalRect(TForm* form)
         m_maximizedPosition = { wordOr(minMax, 2, 0), wordOr(minMax, 3, 0) };
     }
     const QRect current = NormalRect();
-    QRect rect = current;
+    std::optional<QRect> stored = current;
     const QStringList norm = positionWords(IniStore::ReadPosStr(store, section, QStringLiteral("NormPos")));
     if (!norm.isEmpty()) {
         found = true;
-        rect.setCoords(wordOr(norm, 0, current.left()), wordOr(norm, 1, current.top()),
+        stored = rectFromEdges(wordOr(norm, 0, current.left()), wordOr(norm, 1, current.top()),
             wordOr(norm, 2, current.left() + current.width()), wordOr(norm, 3, current.top() + current.height()));
-        rect.setSize({ rect.right() - rect.left(), rect.bottom() - rect.top() });
     }
     found = found && IniStore::ReadInteger(store, section, QStringLiteral("PixelsPerInch"), screenPixelsPerInch()) == screenPixelsPerInch();
-    if (!found || rect.width() <= 0 || rect.height() <= 0)
+    if (!found || !stored)
         return;
+    QRect rect = *stored;
     if (windowsCanBePlaced()) {
-        rect = fittedOnScreens(rect);
+        const QMargins frame = frameOf(form);
+        const std::optional<QRect> area = fitOnScreens(rect, frame);
+        // A window not shown yet has no frame: it is fitted again once it has.
+        m_fitAreaOnceFramed = frame.isNull() ? area : std::nullopt;
         form->move(rect.topLeft());
     } else {
         rect.moveTo(current.topLeft());
@@ -308,7 +343,9 @@ void TFormPlacement::loadWindowState(TForm* form)
     case 2:
     case 6:
     case 7:
-        state = Qt::WindowMinimized;
+        // A window minimised from the maximised state comes back maximised
+        // when it is restored.
+        state = m_restoreToMaximized ? Qt::WindowMinimized | Qt::WindowMaximized : Qt::WindowMinimized;
         break;
     case 3:
         state = Qt::WindowMaximized;
@@ -316,10 +353,10 @@ void TFormPlacement::loadWindowState(TForm* form)
     default:
         break;
     }
-    if (state == Qt::WindowMinimized && Application && Application->MainForm() == form) {
+    if (state.testFlag(Qt::WindowMinimized) && Application && Application->MainForm() == form) {
         // The whole program minimises once the message loop runs, with the
         // minimise hand-over that goes with it.
-        form->setWindowState(form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        form->setWindowState((form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | (state & ~Qt::WindowMinimized));
         minimizeApplicationOnceShown(form);
         return;
     }
@@ -368,11 +405,29 @@ QRect TFormPlacement::NormalRect() const
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event)
 {
-    const TForm* form = Form();
+    TForm* form = Form();
+    if (watched == form && m_fitAreaOnceFramed && !frameOf(form).isNull())
+        fitFramedWindow(form);
     if (watched == form && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
         && form->windowState() == Qt::WindowNoState)
         m_normalRect = QRect(form->pos(), form->size());
     return false;
+}
+
+// A window fitted onto a screen before the window manager framed it comes
+// back whole: the frame too stays inside the area it was fitted into.
+void TFormPlacement::fitFramedWindow(TForm* form)
+{
+    const QRect area = *m_fitAreaOnceFramed;
+    m_fitAreaOnceFramed.reset();
+    if (form->windowState() != Qt::WindowNoState || area.contains(form->frameGeometry()))
+        return;
+    const QMargins frame = frameOf(form);
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QSize outer = (form->size() + extra).boundedTo(area.size());
+    form->move(qBound(area.left(), form->x(), area.right() + 1 - outer.width()),
+        qBound(area.top(), form->y(), area.bottom() + 1 - outer.height()));
+    form->resize(outer - extra);
 }
 
 void TFormPlacement::writeWindowPlacement(TForm* form)

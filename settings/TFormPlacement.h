@@ -97,6 +97,7 @@ private:
     void loadWindowState(TForm* form);
     void minimizeApplicationOnceShown(TForm* form);
     void writeWindowPlacement(TForm* form);
+    void fitFramedWindow(TForm* form);
     void adjustMaximizedPosition();
     void restoreActiveControl(TForm* form);
     void limitsChanged();
@@ -120,6 +121,11 @@ private:
     bool m_maximizeAllowed = true;
     bool m_tookOverEvents = false;
     bool m_formGone = false;
+    // Read with the position: whether a minimised window restores to maximised.
+    bool m_restoreToMaximized = false;
+    // The screen area a restored window was fitted into before it had a frame.
+    std::optional<QRect> m_fitAreaOnceFramed;
+    QString m_ownerSection;
     TWindowHook* m_hook = nullptr;
     TNotifyEvent m_previousOnShow;
     TForm::TCloseQueryEvent m_previousOnCloseQuery;

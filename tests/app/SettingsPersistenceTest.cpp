@@ -133,6 +133,10 @@ TEST_F(SettingsPersistence, PlacementComesBack)
         { ppi + "NormPos=100,120\r\n", QRect(100, 120, 282 + 427 - 100, 0) },
         { "PixelsPerInch=1\r\nNormPos=100,120,600,520\r\n", QRect(282, 150, 427, 0) },
         { ppi + "NormPos=600,120,100,520\r\n", QRect(282, 150, 427, 0) },
+        { ppi + "NormPos=100,520,600,120\r\n", QRect(282, 150, 427, 0) },
+        // Overflowing or absurd: as designed.
+        { ppi + "NormPos=2147483647,2147483647,-2147483648,-2147483648\r\n", QRect(282, 150, 427, 0) },
+        { ppi + "NormPos=-2147483648,0,2147483647,500\r\n", QRect(282, 150, 427, 0) },
         { ppi + "NormPos=x,y,z,w\r\n", QRect(282, 150, 427, 0) },
         // Saved on a monitor that is gone: onto the primary screen.
         { ppi + "NormPos=5000,4000,5400,4300\r\n", QRect(primary.right() + 1 - 400, primary.bottom() + 1 - 300, 400, 300) },
@@ -182,6 +186,12 @@ TEST_F(SettingsPersistence, WindowStateComesBack)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "x^2");
     form->Exit1Click(form->Exit1);
     EXPECT_TRUE(ini().contains("ShowCmd=2\r\n"));
+    Application->ResetForTesting();
+
+    // Minimised from maximised: restored, it is maximised again.
+    startShown(Section + "ShowCmd=2\r\nFlags=2\r\n");
+    EXPECT_TRUE(TestSupport::waitUntil([] { return Application->IsMinimized(); }));
+    EXPECT_TRUE(form->windowState().testFlag(Qt::WindowMaximized));
 }
 
 TEST_F(SettingsPersistence, BadFilesStartQuietlyAndKeepTheirOtherLines)

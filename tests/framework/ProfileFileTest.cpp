@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
 
@@ -58,7 +59,7 @@ TEST(ProfileText, ReadsAndItsRules)
 {
     const ProfileText profile = ProfileText::parse(QByteArrayLiteral(
         "k=outside\r\n[A]\r\n k = \"quoted\" \r\nsingle='x'\r\nonce=\"\"a\"\"\r\nhalf=\"a\r\nempty=\r\n"
-        "dup=1\r\ndup=2\r\n[A]\r\nlater=1\r\n[B]\nx=nul\0in\n"));
+        "mixed=\"x'\r\ndup=1\r\ndup=2\r\n[A]\r\nlater=1\r\n[B]\nx=nul\0in\n"));
     const struct {
         const char* section;
         const char* key;
@@ -69,6 +70,7 @@ TEST(ProfileText, ReadsAndItsRules)
         { "a", "single", QStringLiteral("'x'"), QStringLiteral("x") },
         { "A", "once", QStringLiteral("\"\"a\"\""), QStringLiteral("\"a\"") },
         { "A", "half", QStringLiteral("\"a"), QStringLiteral("\"a") },
+        { "A", "mixed", QStringLiteral("\"x'"), QStringLiteral("\"x'") },
         { "A", "empty", QString(), QString() },
         { "A", "dup", QStringLiteral("1"), QStringLiteral("1") },
         { "A", "later", std::nullopt, {} },
@@ -135,6 +137,14 @@ TEST(ProfileFile, WritesThatCannotHappenReportFailureAndChangeNothing)
     EXPECT_FALSE(ProfileFile::WriteString(readOnly, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("w")));
     EXPECT_FALSE(ProfileFile::EraseSection(readOnly, QStringLiteral("S")));
     EXPECT_EQ(ProfileFile::ReadString(readOnly, QStringLiteral("S"), QStringLiteral("k"), {}), "v");
+
+    // Too large to be read whole: neither read nor written.
+    const QString huge = dir.filePath(QStringLiteral("huge.ini"));
+    ASSERT_TRUE(ProfileFile::WriteString(huge, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+    ASSERT_TRUE(QFile::resize(huge, 65 * 1024 * 1024));
+    EXPECT_EQ(ProfileFile::ReadString(huge, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")), "d");
+    EXPECT_FALSE(ProfileFile::WriteString(huge, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("w")));
+    EXPECT_EQ(QFileInfo(huge).size(), 65 * 1024 * 1024);
 }
 
 TEST(ProfileFile, ConcurrentWritersLoseNoKeys)
@@ -152,4 +162,19 @@ TEST(ProfileFile, ConcurrentWritersLoseNoKeys)
     for (int w = 0; w < 4; ++w)
         for (int i = 0; i < 20; ++i)
             EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("k%1_%2").arg(w).arg(i), {}), QString::number(i));
+}
+
+// A store that has read keeps what another copy saved after that read.
+TEST(ProfileFile, AWriteAfterAnotherCopySavedKeepsItsKeys)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ini"));
+    ASSERT_TRUE(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("mine"), QStringLiteral("1")));
+    ProfileFile store(path);
+    EXPECT_EQ(store.readString(QStringLiteral("S"), QStringLiteral("mine"), {}), "1");
+    ASSERT_TRUE(ProfileFile::WriteString(path, QStringLiteral("Other"), QStringLiteral("theirs"), QStringLiteral("2")));
+    ASSERT_TRUE(store.writeString(QStringLiteral("S"), QStringLiteral("mine"), QStringLiteral("3")));
+    ASSERT_TRUE(store.commit());
+    EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("Other"), QStringLiteral("theirs"), {}), "2");
+    EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("mine"), {}), "3");
 }

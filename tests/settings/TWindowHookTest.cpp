@@ -173,3 +173,33 @@ TEST(TFormPlacement, LimitsAndResizeLockReachTheWindow)
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(form.maximumWidth(), QWIDGETSIZE_MAX);
 }
+
+namespace {
+
+class TBaseForm : public TForm {
+    Q_OBJECT
+public:
+    std::function<void()> whileBaseDestroyed = [] { };
+    ~TBaseForm() override { whileBaseDestroyed(); }
+};
+
+class TOwnForm : public TBaseForm {
+    Q_OBJECT
+};
+
+} // namespace
+
+// While the form is being destroyed its class reads as a base class; the
+// section stays the form's own.
+TEST(TFormPlacement, TheSectionIsTheFormsOwnAlsoWhileItIsDestroyed)
+{
+    auto* form = new TOwnForm;
+    auto* placement = new TFormPlacement(form);
+    form->AfterConstruction();
+    QString sectionAtDestroy;
+    form->whileBaseDestroyed = [&] { sectionAtDestroy = placement->IniSection(); };
+    delete form;
+    EXPECT_EQ(sectionAtDestroy, "TOwnForm");
+}
+
+#include "TWindowHookTest.moc"
