@@ -1,71 +1,54 @@
-#!/usr/bin/python3
-"""Starts the program with two formulas on the clipboard and reads its window
-through the accessibility bus as a screen reader does: the editor, the bar
-and the preview with their names and roles, each formula an equation holding
-its TeX. Also checks that the window's class is the desktop entry's.
-Usage: accessible_tree.py PROGRAM DESKTOP_ENTRY_TEMPLATE"""
-import os, re, shutil, subprocess, sys, tempfile, time
-import pyatspi
+"""Reads the running program's editor, bar and preview (each formula an equation holding
+its TeX) as a screen reader does, and its window class. Usage: accessible_tree.py PROGRAM ENTRY"""
+import os, re, shutil, subprocess, sys, tempfile, time, pyatspi
 
 FORMULAS = [r"e^{i\pi}+1=0", r"\frac{1}{3}"]
 TEXT = f"Euler: ${FORMULAS[0]}$ and $${FORMULAS[1]}$$"
+walk = lambda node: [node] + [m for c in node if c is not None for m in walk(c)]
+roles = lambda node: (node.getRoleName(), node.getLocalizedRoleName(), node.name)
+equations = lambda nodes: [n for n in nodes if n.getLocalizedRoleName() == "equation"]
 
-def walk(node):
-    yield node
-    for child in node:
-        if child is not None:
-            yield from walk(child)
+def wait_for(what, limit, found):
+    deadline = time.monotonic() + limit
+    while not (result := found()):
+        assert time.monotonic() < deadline, f"waited in vain for {what}"
+        time.sleep(0.1)
+    return result
 
-def describe(node):
-    return f"[{node.getRoleName()} / {node.getLocalizedRoleName()}] {node.name!r}"
+def program_nodes():
+    apps = [a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.name == "tamsel"]
+    nodes = walk(apps[0]) if apps else []
+    return nodes if len(equations(nodes)) == len(FORMULAS) else None
 
-def find_tree(deadline):
-    """The program's nodes once its formulas have reached the tree."""
-    while time.monotonic() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == "tamsel":
-                nodes = list(walk(app))
-                if sum(n.getLocalizedRoleName() == "equation" for n in nodes) == len(FORMULAS):
-                    return nodes
-        time.sleep(0.2)
-    sys.exit("FAIL: the formulas never reached the accessibility tree")
+def check(entry):
+    nodes = wait_for("the formulas in the accessibility tree", 90, program_nodes)
+    named = {roles(n): n for n in nodes if n.name}
+    assert named[("text", "text", "TeX source")].queryText().getText(0, -1) == TEXT, "the editor's text differs"
+    assert ("separator", "separator", "Editor and preview divider") in named, "no bar"
+    page = [n for n in walk(named[("filler", "filler", "Preview")]) if n.getRoleName() == "document web"]
+    for equation, formula in zip(equations(walk(page[0])), FORMULAS):
+        assert formula in [n.name for n in walk(equation)], f"no equation holds {formula}"
+    window = subprocess.check_output(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Tamsel$"], text=True).split()[0]
+    wm_class = subprocess.check_output(["xprop", "-id", window, "WM_CLASS"], text=True).strip()
+    startup = re.search(r"^StartupWMClass=(.*)$", open(entry).read(), re.M).group(1)
+    assert wm_class.endswith(f'"{startup}"'), f"{wm_class} is not {startup}"
 
 def main(program, entry):
     work = tempfile.mkdtemp()
-    for name in ("tamsel", "tamsel-clipboard"):
-        shutil.copy(os.path.join(os.path.dirname(program), name), work)
-    env = dict(os.environ, QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=work,
-               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-    clip = subprocess.Popen(["xclip", "-selection", "clipboard", "-quiet"], stdin=subprocess.PIPE,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    [shutil.copy(os.path.join(os.path.dirname(program), name), work) for name in ("tamsel", "tamsel-clipboard")]
+    clip = subprocess.Popen(["xclip", "-selection", "clipboard", "-quiet"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
     clip.stdin.write(TEXT.encode()); clip.stdin.close()
-    time.sleep(0.3)  # xclip owns the selection once it has read its input
-    tamsel = subprocess.Popen([os.path.join(work, "tamsel")], env=env, cwd=work,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    paste = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True).stdout == TEXT.encode()
+    env = dict(os.environ, XDG_RUNTIME_DIR=work, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    tamsel = None
     try:
-        nodes = find_tree(time.monotonic() + 90)
-        def one(role, name):
-            found = [n for n in nodes if n.getRoleName() == role and n.name == name]
-            assert found, f"no {role} named {name!r}"
-            print(describe(found[0]))
-            return found[0]
-        editor = one("text", "TeX source")
-        assert editor.queryText().getText(0, -1) == TEXT, "the editor's text differs"
-        one("separator", "Editor and preview divider")
-        preview = one("filler", "Preview")
-        documents = [n for n in walk(preview) if n.getRoleName() == "document web"]
-        assert documents, "the preview holds no web document"
-        for n, formula in zip([n for n in walk(documents[0]) if n.getLocalizedRoleName() == "equation"], FORMULAS):
-            print("  " + describe(n), "holding", [m.name for m in walk(n) if m.name])
-            assert formula in [m.name for m in walk(n)], f"equation without {formula}"
-        window = subprocess.check_output(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Tamsel$"], text=True).split()[0]
-        wm_class = subprocess.check_output(["xprop", "-id", window, "WM_CLASS"], text=True)
-        startup = re.search(r"^StartupWMClass=(.*)$", open(entry).read(), re.M).group(1)
-        assert wm_class.strip().endswith(f'"{startup}"'), f"window class {wm_class} is not {startup}"
-    except AssertionError as error:
-        sys.exit(f"FAIL: {error}")
+        wait_for("the clipboard", 10, paste)
+        tamsel = subprocess.Popen([os.path.join(work, "tamsel")], env=env, stderr=subprocess.DEVNULL)
+        check(entry)
+    except (AssertionError, KeyError, IndexError) as error:
+        sys.exit(f"FAIL: {error!r}")
     finally:
-        tamsel.terminate(); tamsel.wait(); clip.kill(); clip.wait()
+        tamsel and (tamsel.terminate(), tamsel.wait()); clip.kill(); clip.wait()
         shutil.rmtree(work, ignore_errors=True)
     print("1 passed, 0 failed")
 
