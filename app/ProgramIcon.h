@@ -2,6 +2,6 @@
 
 #include <QIcon>
 
-// The program's icon: a 32 by 32 picture of a typeset square, drawn in code
-// so that no image file has to be shipped.
+// The program's icon in the sizes the icon theme installs (desktop/icons), so
+// the title bar and the task bar get a sharp picture at any scale.
 QIcon ProgramIcon();

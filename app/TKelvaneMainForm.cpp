@@ -86,6 +86,8 @@ void TKelvaneMainForm::createComponents()
     TAlignLayout::setAlign(Memo1, alTop);
     Memo1->SetScrollBars(TMemo::ssBoth);
     Memo1->OnChange = TNotifyEvent(this, &TKelvaneMainForm::Memo1Change);
+    Memo1->setAccessibleName(QStringLiteral("TeX source"));
+    Memo1->setAccessibleDescription(QStringLiteral("The text typeset in the preview below"));
 
     Panel1 = new TPanel(ClientArea());
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -96,11 +98,14 @@ void TKelvaneMainForm::createComponents()
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->OnCommandStateChange = TWebBrowser::TCommandStateChangeEvent(
         this, &TKelvaneMainForm::WebBrowser1CommandStateChange);
+    WebBrowser1->setAccessibleName(QStringLiteral("Preview"));
+    WebBrowser1->setAccessibleDescription(QStringLiteral("The TeX source typeset"));
 
     // The editor keeps its height, the bar lies below it and the panel takes
     // the rest; dragging the bar changes the editor's height.
     Splitter1 = new TSplitter(ClientArea());
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setAccessibleName(QStringLiteral("Editor and preview divider"));
     Splitter1->BeginLoading();
     Splitter1->setGeometry(0, DesignedMemoHeight, DesignedClientWidth, 3);
     Splitter1->SetAlign(alTop);

@@ -8,11 +8,15 @@
 #include "TWebBrowser.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 namespace {
 
 const QString MainWindowClassName = QStringLiteral("TKelvaneMainForm");
 const QString Title = QStringLiteral("Tamsel");
+// The desktop entry's name (tamsel.desktop) and the window class it names as
+// its StartupWMClass: task bars group the window under the entry by them.
+const QString DesktopName = QStringLiteral("tamsel");
 
 // Shows a window and puts it in the foreground; nothing for no window.
 void bringWindowForward(QWidget* window)
@@ -53,9 +57,16 @@ RunningInstanceHandlers runningInstanceHandlers()
 int main(int argc, char* argv[])
 {
     SessionPlatform::Apply(argc, argv);
+    // This web engine builds no accessibility tree for its pages on Linux
+    // unless asked to, so a screen reader would find the preview empty. The
+    // toolkit still asks the page for it only while a screen reader listens.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TWebBrowser::PrepareEngine();
     TApplication application(argc, argv);
+    QGuiApplication::setApplicationName(DesktopName);
+    QGuiApplication::setDesktopFileName(DesktopName);
 
     if (ActivateRunningInstance(MainWindowClassName, Title))
         return 1;

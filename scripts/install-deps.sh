@@ -11,6 +11,7 @@ packages=(
   libjs-katex fonts-katex
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick xclip x11-xkb-utils dbus-daemon
+  desktop-file-utils at-spi2-core python3-pyatspi
 )
 
 missing=()

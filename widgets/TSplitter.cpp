@@ -6,6 +6,7 @@
 #include "TApplication.h"
 #include "TForm.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,11 +27,25 @@ void handleMouse(TSplitter* splitter, QMouseEvent* event, Fn&& fn)
     guarded(splitter, std::forward<Fn>(fn));
 }
 
+// A screen reader knows the bar as what it is, a separator between the two
+// controls, instead of an anonymous filler.
+QAccessibleInterface* separatorAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(TSplitter::staticMetaObject.className()) || !object || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
+}
+
 } // namespace
 
 TSplitter::TSplitter(QWidget* parent)
     : QWidget(parent)
 {
+    static const bool isFactoryInstalled = [] {
+        QAccessible::installFactory(separatorAccessible);
+        return true;
+    }();
+    Q_UNUSED(isFactoryInstalled);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resize(185, 3);
