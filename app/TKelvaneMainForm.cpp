@@ -2,6 +2,7 @@
 
 #include "AboutText.h"
 #include "FileNames.h"
+#include "ProjectIdentity.h"
 #include "RegularFile.h"
 #include "RunningInstance.h"
 #include "ShortCut.h"
@@ -141,51 +142,11 @@ void TKelvaneMainForm::createComponents()
     AppEvents1->OnRestore = TNotifyEvent(this, &TKelvaneMainForm::AppEvents1Restore);
 }
 
-// The project's identity as designed, in the order the designer stores it:
-// the log comes before the version, whose assignment adds the log's last line.
 void TKelvaneMainForm::createProject()
 {
     Project1 = new TProject(this);
     Project1->SetName(QStringLiteral("Project1"));
-    Project1->BeginLoading();
-    Project1->SetAutoNaming(false);
-    Project1->SetBuild(TAMSEL_BUILD_NUMBER);
-    Project1->SetLog({
-        QStringLiteral("Project started."),
-        QStringLiteral("2026-11-23 09:10: Framework, main window and refresh cycle: first cut"),
-        QStringLiteral("2026-11-23 14:42: Main window tests: layout, menu, keys, refresh cycle"),
-        QStringLiteral("2026-11-24 10:05: Separator entries show no caption text"),
-        QStringLiteral("2026-11-24 16:30: README, program icon; message box keeps timers ticking"),
-        QStringLiteral("2026-11-25 11:18: Tests: log-off close query, drop-down click, huge single line"),
-        QStringLiteral("2026-11-26 09:47: End-to-end typing session under a virtual display"),
-        QStringLiteral("2026-11-27 15:02: Preview pane, single-instance channel, benchmarks"),
-        QStringLiteral("2026-11-30 10:26: Registration switches end at once"),
-        QStringLiteral("2026-12-01 13:55: About box text"),
-        QStringLiteral("2026-12-02 09:31: Instance channel in the user's private runtime folder"),
-        QStringLiteral("2026-12-02 17:12: Preview frames shown as soon as they are drawn"),
-        QStringLiteral("2026-12-03 11:40: Exceptions outside a catch block report nothing"),
-        QStringLiteral("2026-12-04 10:08: Tests run with a session bus of their own"),
-        QStringLiteral("Note: the preview typesets with the installed typesetting library."),
-        QStringLiteral("2026-12-07 09:20: One helper brings the window forward"),
-        QStringLiteral("Note: settings and preview file live beside the executable."),
-    });
-    Project1->SetVersion(QStringLiteral(TAMSEL_VERSION_TEXT));
-    Project1->SetBackupFiles(QStringLiteral("*.cpp;*.h;*.txt"));
-    Project1->SetSmartBackup(false);
-    Project1->SetCompany(QStringLiteral("<Name of your company>"));
-    Project1->SetCopyright(QStringLiteral("Tamsel is in the public domain. Written by the Tamsel developers, 2026, developers@tamsel.example"));
-    Project1->SetComment(QStringLiteral("https://tamsel.example/"));
-    Project1->SetDescription(QStringLiteral("<Description of file>"));
-    Project1->SetSpecialBuild(QStringLiteral("<How this build differs from a standard build>"));
-    Project1->SetPrivateBuild(QStringLiteral("<Private information>"));
-    Project1->SetProductname(QStringLiteral("Tamsel"));
-    Project1->SetProductVersion(QStringLiteral("<0.0.0.0>"));
-    Project1->SetOriginalName(QStringLiteral("<name of .exe file>"));
-    Project1->SetTrademarks(QStringLiteral("KaTeX is a work of its authors.    Qt WebEngine is a protected work of its makers."));
-    Project1->SetLanguage(TProject::lanUS_English);
-    Project1->SetCharset(TProject::csMultilingual);
-    Project1->SetFileType(TProject::ftProgram);
-    Project1->SetResourceFile(QStringLiteral("Version.res"));
+    DescribeProject(*Project1);
 }
 
 using namespace ShortCuts;
