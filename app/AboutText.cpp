@@ -1,6 +1,6 @@
-#include "AboutText.h"
+#include "app/AboutText.h"
 
-#include "TProject.h"
+#include "project/TProject.h"
 
 QString AboutText(const QString& title, const TProject& project)
 {

@@ -1,6 +1,6 @@
-#include "ProjectIdentity.h"
+#include "app/ProjectIdentity.h"
 
-#include "TProject.h"
+#include "project/TProject.h"
 
 // The values in the order the designer stores them: the log comes before the
 // version, whose assignment adds the log's last line.

@@ -1,6 +1,6 @@
-#include "RunningInstance.h"
+#include "app/RunningInstance.h"
 
-#include "TInstanceChannel.h"
+#include "platform/TInstanceChannel.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "SessionPlatform.h"
+#include "app/SessionPlatform.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TForm.h"
+#include "controls/TForm.h"
 
 class TAppEvents;
 class TFormStorage;

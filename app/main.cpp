@@ -1,11 +1,11 @@
-#include "ClipboardHandOff.h"
-#include "Exception.h"
-#include "ProgramIcon.h"
-#include "RunningInstance.h"
-#include "SessionPlatform.h"
-#include "TApplication.h"
-#include "TKelvaneMainForm.h"
-#include "TWebBrowser.h"
+#include "app/ClipboardHandOff.h"
+#include "core/Exception.h"
+#include "app/ProgramIcon.h"
+#include "app/RunningInstance.h"
+#include "app/SessionPlatform.h"
+#include "application/TApplication.h"
+#include "app/TKelvaneMainForm.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The main routine of the micro-benchmarks that need the application object
 // (and with it the web engine, which must be prepared before it exists).
-#include "TApplication.h"
-#include "TWebBrowser.h"
+#include "application/TApplication.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QCoreApplication>
 

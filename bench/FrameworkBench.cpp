@@ -2,16 +2,16 @@
 // on every edit, the preview file write, the editor's text with CR LF breaks,
 // and the menu's shortcut matching on every key press; the keyboard layout's
 // reading (on every layout change) and the clipboard hand-over at the close.
-#include "ClipboardHandOff.h"
-#include "CurrentKeyboardLayout.h"
-#include "KeyMap.h"
-#include "KeyboardLayout.h"
-#include "TApplication.h"
-#include "TKelvaneMainForm.h"
-#include "TMainMenu.h"
-#include "TMemo.h"
-#include "TMemoStrings.h"
-#include "TTimer.h"
+#include "app/ClipboardHandOff.h"
+#include "platform/CurrentKeyboardLayout.h"
+#include "controls/KeyMap.h"
+#include "platform/KeyboardLayout.h"
+#include "application/TApplication.h"
+#include "app/TKelvaneMainForm.h"
+#include "controls/TMainMenu.h"
+#include "controls/TMemo.h"
+#include "controls/TMemoStrings.h"
+#include "core/TTimer.h"
 
 #include <QGuiApplication>
 #include <QClipboard>

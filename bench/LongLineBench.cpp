@@ -4,7 +4,7 @@
 //   long_line_bench [line length in characters, default 10 MiB]
 
 #include "PaintProbe.h"
-#include "TMemo.h"
+#include "controls/TMemo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

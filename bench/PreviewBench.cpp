@@ -20,14 +20,14 @@
 
 #include "BenchCorpus.h"
 #include "EventWait.h"
-#include "ImmediateFrames.h"
+#include "app/preview/ImmediateFrames.h"
 #include "PaintProbe.h"
-#include "PreviewSource.h"
+#include "app/preview/PreviewSource.h"
 #include "ProcessMemory.h"
-#include "TApplication.h"
-#include "TKelvaneMainForm.h"
-#include "TMemo.h"
-#include "TWebBrowser.h"
+#include "application/TApplication.h"
+#include "app/TKelvaneMainForm.h"
+#include "controls/TMemo.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QClipboard>
 #include <QCommandLineParser>

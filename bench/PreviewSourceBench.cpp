@@ -1,7 +1,7 @@
 // The C++ side of a refresh: reading the preview file and packaging its text
 // as the call to the page.
 
-#include "PreviewSource.h"
+#include "app/preview/PreviewSource.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // The settings file's work at the two moments the user waits for it: the save
 // in the close query and the restore when the window is shown, on a small file
 // and on one that has grown to 1 MB of other lines.
-#include "ProfileFile.h"
-#include "TApplication.h"
-#include "TFormStorage.h"
-#include "TKelvaneMainForm.h"
+#include "settings/ProfileFile.h"
+#include "application/TApplication.h"
+#include "settings/TFormStorage.h"
+#include "app/TKelvaneMainForm.h"
 
 #include <QClipboard>
 #include <QFile>

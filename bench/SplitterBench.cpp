@@ -4,13 +4,13 @@
 // the release, and the release must lay the window out once. It prints the
 // counts and the time per mouse move and of the release.
 
-#include "TAlignLayout.h"
-#include "TApplication.h"
-#include "TKelvaneMainForm.h"
-#include "TMemo.h"
-#include "TPanel.h"
-#include "TSplitter.h"
-#include "TWebBrowser.h"
+#include "controls/TAlignLayout.h"
+#include "application/TApplication.h"
+#include "app/TKelvaneMainForm.h"
+#include "controls/TMemo.h"
+#include "controls/TPanel.h"
+#include "widgets/TSplitter.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>

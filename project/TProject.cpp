@@ -1,7 +1,7 @@
-#include "TProject.h"
+#include "project/TProject.h"
 
-#include "FileNames.h"
-#include "TApplication.h"
+#include "platform/FileNames.h"
+#include "application/TApplication.h"
 
 #include <QDateTime>
 #include <QLocale>

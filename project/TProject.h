@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TComponent.h"
+#include "core/TComponent.h"
 
 #include <QStringList>
 

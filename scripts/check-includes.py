@@ -1,28 +1,34 @@
 #!/usr/bin/env python3
-"""Checks that the modules of a source folder include each other one way only.
+"""Checks that the program's folders include each other one way only.
 
-A module is a header and its source file (TForm.h with TForm.cpp). An edge runs
-from a module to every module of the same folder whose header it includes.
-Prints the graph's size and each circle found; exits with 1 when there is one.
+Folders are given from the bottom layer to the top: a file may include headers
+of its own folder and of the folders named before it, never of a later one.
+Inside a folder, a module (a header and its source file) is an edge to every
+module of the same folder whose header it includes; those edges must make no
+circle. Every include of a header of ours must name its folder
+("controls/TForm.h", "settings/IniStore.h"). Exits with 1 on any fault.
 
-Usage: check-includes.py FOLDER [FOLDER ...]
+Usage: check-includes.py ROOT FOLDER [FOLDER ...]
 """
 import pathlib
 import re
 import sys
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)\.h"', re.M)
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+\.h)"', re.M)
 
 
-def module_graph(folder):
-    files = [p for p in folder.iterdir() if p.suffix in (".h", ".cpp")]
-    modules = {p.stem for p in files}
-    graph = {m: set() for m in modules}
-    for path in files:
-        for target in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
-            if target in modules and target != path.stem:
-                graph[path.stem].add(target)
-    return graph
+def headers_of(root, folders):
+    """Maps each header's include path to the folder that holds it."""
+    owner = {}
+    for folder in folders:
+        for header in (root / folder).glob("*.h"):
+            rel = header.relative_to(root).as_posix()
+            owner[rel.removeprefix("framework/")] = folder
+    return owner
+
+
+def sources_of(root, folder):
+    return sorted(p for p in (root / folder).iterdir() if p.suffix in (".h", ".cpp"))
 
 
 def circles(graph):
@@ -45,17 +51,38 @@ def circles(graph):
     return found
 
 
-def main(folders):
-    failed = False
-    for folder in map(pathlib.Path, folders):
-        graph = module_graph(folder)
-        edges = sum(len(v) for v in graph.values())
-        print(f"{folder}: {len(graph)} modules, {edges} includes between them")
-        for circle in circles(graph):
-            failed = True
-            print("  circle: " + " -> ".join(circle))
-    return 1 if failed else 0
+def check_folder(root, folder, rank, owner, basenames):
+    faults = []
+    graph = {p.stem: set() for p in sources_of(root, folder)}
+    for path in sources_of(root, folder):
+        for target in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
+            where = owner.get(target)
+            if where is None:
+                if pathlib.PurePosixPath(target).name in basenames:
+                    faults.append(f"{path.relative_to(root)}: \"{target}\" does not name its folder")
+                continue
+            if rank[where] > rank[folder]:
+                faults.append(f"{path.relative_to(root)}: includes {target} of {where}, a layer above")
+            elif where == folder and pathlib.PurePosixPath(target).stem != path.stem:
+                graph[path.stem].add(pathlib.PurePosixPath(target).stem)
+    edges = sum(len(v) for v in graph.values())
+    print(f"{folder}: {len(graph)} modules, {edges} includes between them")
+    faults += ["circle: " + " -> ".join(c) for c in circles(graph)]
+    return faults
+
+
+def main(root, folders):
+    root = pathlib.Path(root)
+    rank = {folder: i for i, folder in enumerate(folders)}
+    owner = headers_of(root, folders)
+    basenames = {pathlib.PurePosixPath(h).name for h in owner}
+    faults = []
+    for folder in folders:
+        faults += check_folder(root, folder, rank, owner, basenames)
+    for fault in faults:
+        print("  " + fault)
+    return 1 if faults else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:] or ["framework"]))
+    sys.exit(main(sys.argv[1], sys.argv[2:]))

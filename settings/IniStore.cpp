@@ -1,9 +1,9 @@
-#include "IniStore.h"
+#include "settings/IniStore.h"
 
-#include "FileNames.h"
-#include "TApplication.h"
-#include "TCustomIniFile.h"
-#include "TIniFile.h"
+#include "platform/FileNames.h"
+#include "application/TApplication.h"
+#include "settings/TCustomIniFile.h"
+#include "settings/TIniFile.h"
 
 #include <QGuiApplication>
 #include <QScreen>

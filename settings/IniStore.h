@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IniText.h"
+#include "settings/IniText.h"
 
 #include <QString>
 

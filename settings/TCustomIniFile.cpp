@@ -1,6 +1,6 @@
-#include "TCustomIniFile.h"
+#include "settings/TCustomIniFile.h"
 
-#include "IniText.h"
+#include "settings/IniText.h"
 
 int TCustomIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue)
 {

@@ -1,12 +1,12 @@
-#include "TFormPlacement.h"
+#include "settings/TFormPlacement.h"
 
-#include "IniStore.h"
-#include "TApplication.h"
-#include "TIniFile.h"
-#include "TRegIniFile.h"
-#include "TWinMinMaxInfo.h"
-#include "TWindowHook.h"
-#include "WindowProcedure.h"
+#include "settings/IniStore.h"
+#include "application/TApplication.h"
+#include "settings/TIniFile.h"
+#include "settings/TRegIniFile.h"
+#include "settings/TWinMinMaxInfo.h"
+#include "settings/TWindowHook.h"
+#include "platform/WindowProcedure.h"
 
 #include <QEvent>
 #include <QGuiApplication>

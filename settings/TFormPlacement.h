@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TComponent.h"
-#include "TForm.h"
+#include "core/TComponent.h"
+#include "controls/TForm.h"
 
 #include <QPoint>
 #include <QPointer>

@@ -1,8 +1,8 @@
-#include "TFormStorage.h"
+#include "settings/TFormStorage.h"
 
-#include "IniStore.h"
-#include "TCustomIniFile.h"
-#include "TPropsStorage.h"
+#include "settings/IniStore.h"
+#include "settings/TCustomIniFile.h"
+#include "settings/TPropsStorage.h"
 
 TFormStorage::TFormStorage(QObject* owner)
     : TFormPlacement(owner)

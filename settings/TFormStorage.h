@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TFormPlacement.h"
+#include "settings/TFormPlacement.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "TIniFile.h"
+#include "settings/TIniFile.h"
 
-#include "Exception.h"
-#include "ProfileFile.h"
+#include "core/Exception.h"
+#include "settings/ProfileFile.h"
 
 namespace {
 

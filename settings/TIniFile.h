@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TCustomIniFile.h"
+#include "settings/TCustomIniFile.h"
 
 #include <memory>
 

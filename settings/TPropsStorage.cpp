@@ -1,8 +1,8 @@
-#include "TPropsStorage.h"
+#include "settings/TPropsStorage.h"
 
-#include "IniStore.h"
-#include "TComponent.h"
-#include "TForm.h"
+#include "settings/IniStore.h"
+#include "core/TComponent.h"
+#include "controls/TForm.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "TRegIniFile.h"
+#include "settings/TRegIniFile.h"
 
-#include "Exception.h"
+#include "core/Exception.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "TWinMinMaxInfo.h"
+#include "settings/TWinMinMaxInfo.h"
 
 TWinMinMaxInfo::TWinMinMaxInfo(QObject* parent)
     : QObject(parent)

@@ -1,7 +1,7 @@
-#include "TWindowHook.h"
+#include "settings/TWindowHook.h"
 
-#include "ExceptionBoundary.h"
-#include "WindowProcedure.h"
+#include "core/ExceptionBoundary.h"
+#include "platform/WindowProcedure.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TComponent.h"
-#include "TMessage.h"
+#include "core/TComponent.h"
+#include "core/TMessage.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "TApplication.h"
+#include "application/TApplication.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

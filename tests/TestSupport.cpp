@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "TApplication.h"
+#include "application/TApplication.h"
 
 #include <QFile>
 #include <QTest>

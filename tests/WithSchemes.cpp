@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "TWebBrowser.h"
+#include "app/preview/TWebBrowser.h"
 
 void TestSupport_RegisterSchemes()
 {

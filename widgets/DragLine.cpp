@@ -1,4 +1,4 @@
-#include "DragLine.h"
+#include "widgets/DragLine.h"
 
 #include <QGuiApplication>
 #include <QPainter>

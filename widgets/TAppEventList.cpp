@@ -1,6 +1,6 @@
-#include "TAppEventList.h"
+#include "widgets/TAppEventList.h"
 
-#include "TScreen.h"
+#include "application/TScreen.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TAppEventSlots.h"
+#include "widgets/TAppEventSlots.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TApplication.h"
-#include "THintInfo.h"
+#include "application/TApplication.h"
+#include "application/THintInfo.h"
 
 // The handlers a relay component offers for the application object's and the
 // screen object's events, and whether an event goes on past it.

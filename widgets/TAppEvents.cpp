@@ -1,6 +1,6 @@
-#include "TAppEvents.h"
+#include "widgets/TAppEvents.h"
 
-#include "TAppEventList.h"
+#include "widgets/TAppEventList.h"
 
 TAppEvents::TAppEvents(QObject* owner)
     : TComponent(owner)

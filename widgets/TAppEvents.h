@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TAppEventSlots.h"
-#include "TComponent.h"
+#include "widgets/TAppEventSlots.h"
+#include "core/TComponent.h"
 
 #include <QColor>
 

@@ -1,10 +1,10 @@
-#include "TSplitter.h"
+#include "widgets/TSplitter.h"
 
-#include "DragLine.h"
-#include "Exception.h"
-#include "TAlignLayout.h"
-#include "TApplication.h"
-#include "TForm.h"
+#include "widgets/DragLine.h"
+#include "core/Exception.h"
+#include "controls/TAlignLayout.h"
+#include "application/TApplication.h"
+#include "controls/TForm.h"
 
 #include <QAccessibleWidget>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Cursors.h"
-#include "TAlign.h"
-#include "TKeyDownHook.h"
+#include "controls/Cursors.h"
+#include "controls/TAlign.h"
+#include "controls/TKeyDownHook.h"
 
 #include <QColor>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "ClipboardHandOff.h"
+#include "app/ClipboardHandOff.h"
 #include "TestSupport.h"
 
 #include <QClipboard>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "TApplication.h"
-#include "TKelvaneMainForm.h"
+#include "application/TApplication.h"
+#include "app/TKelvaneMainForm.h"
 #include "TestSupport.h"
 
-#include "TSplitter.h"
-#include "TWebBrowser.h"
+#include "widgets/TSplitter.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QApplication>
 #include <QClipboard>

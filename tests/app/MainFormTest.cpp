@@ -1,12 +1,12 @@
-#include "AboutText.h"
+#include "app/AboutText.h"
 #include "MainFormFixture.h"
-#include "TMemo.h"
-#include "TMenuItem.h"
-#include "TPanel.h"
-#include "TProject.h"
-#include "TSplitter.h"
-#include "TTimer.h"
-#include "TWebBrowser.h"
+#include "controls/TMemo.h"
+#include "controls/TMenuItem.h"
+#include "controls/TPanel.h"
+#include "project/TProject.h"
+#include "widgets/TSplitter.h"
+#include "core/TTimer.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,10 +1,10 @@
 #include "MainFormFixture.h"
-#include "TFormStorage.h"
-#include "TMemo.h"
-#include "TMemoStrings.h"
-#include "TMenuItem.h"
-#include "TTimer.h"
-#include "TWebBrowser.h"
+#include "settings/TFormStorage.h"
+#include "controls/TMemo.h"
+#include "controls/TMemoStrings.h"
+#include "controls/TMenuItem.h"
+#include "core/TTimer.h"
+#include "app/preview/TWebBrowser.h"
 
 #include <QDir>
 #include <QElapsedTimer>

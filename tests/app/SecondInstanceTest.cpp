@@ -1,6 +1,6 @@
-#include "RunningInstance.h"
-#include "TApplication.h"
-#include "TInstanceChannel.h"
+#include "app/RunningInstance.h"
+#include "application/TApplication.h"
+#include "platform/TInstanceChannel.h"
 #include "TestSupport.h"
 
 #include <QClipboard>

@@ -1,8 +1,8 @@
 #include "MainFormFixture.h"
-#include "TFormPlacement.h"
-#include "TMemo.h"
-#include "TMenuItem.h"
-#include "TTimer.h"
+#include "settings/TFormPlacement.h"
+#include "controls/TMemo.h"
+#include "controls/TMenuItem.h"
+#include "core/TTimer.h"
 
 #include <QDir>
 #include <QFile>

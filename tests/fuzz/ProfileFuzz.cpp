@@ -8,7 +8,7 @@
 // The name rules below (blanks trimmed, case ignored) are written again on
 // purpose: the fuzzer checks the profile text against this independent
 // model, which a shared helper would make agree with itself.
-#include "ProfileText.h"
+#include "settings/ProfileText.h"
 
 #include <QStringList>
 

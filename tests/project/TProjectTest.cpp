@@ -1,5 +1,5 @@
-#include "TApplication.h"
-#include "TProject.h"
+#include "application/TApplication.h"
+#include "project/TProject.h"
 
 #include <QMetaEnum>
 

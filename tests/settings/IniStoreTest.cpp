@@ -1,8 +1,8 @@
-#include "IniStore.h"
-#include "TApplication.h"
-#include "TComponent.h"
-#include "TIniFile.h"
-#include "TRegIniFile.h"
+#include "settings/IniStore.h"
+#include "application/TApplication.h"
+#include "core/TComponent.h"
+#include "settings/TIniFile.h"
+#include "settings/TRegIniFile.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "TComponent.h"
-#include "TFormStorage.h"
-#include "TPropsStorage.h"
+#include "core/TComponent.h"
+#include "settings/TFormStorage.h"
+#include "settings/TPropsStorage.h"
 
 #include <QMap>
 

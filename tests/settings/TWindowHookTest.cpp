@@ -1,10 +1,10 @@
-#include "Exception.h"
-#include "TForm.h"
-#include "TFormPlacement.h"
-#include "TWinMinMaxInfo.h"
-#include "TWindowHook.h"
+#include "core/Exception.h"
+#include "controls/TForm.h"
+#include "settings/TFormPlacement.h"
+#include "settings/TWinMinMaxInfo.h"
+#include "settings/TWindowHook.h"
 #include "TestSupport.h"
-#include "WindowProcedure.h"
+#include "platform/WindowProcedure.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "TAppEventList.h"
-#include "TAppEvents.h"
-#include "TApplication.h"
-#include "TScreen.h"
+#include "widgets/TAppEventList.h"
+#include "widgets/TAppEvents.h"
+#include "application/TApplication.h"
+#include "application/TScreen.h"
 #include "TestSupport.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "TAlignLayout.h"
-#include "TApplication.h"
-#include "TForm.h"
-#include "TSplitter.h"
+#include "controls/TAlignLayout.h"
+#include "application/TApplication.h"
+#include "controls/TForm.h"
+#include "widgets/TSplitter.h"
 #include "TestSupport.h"
 
 #include <QKeyEvent>

@@ -1,0 +1,169 @@
+#include "app/preview/PreviewSource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("PreviewSource", text);
+}
+
+PreviewSource failure(const QString& notice)
+{
+    PreviewSource source;
+    source.notice = notice;
+    return source;
+}
+
+} // namespace
+
+PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    if (path.isEmpty())
+        return failure(tr("No preview file is given."));
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(tr("The preview file %1 does not exist.").arg(shownPath));
+    // Only a regular file is read: a FIFO or device would block or never end.
+    if (!info.isFile())
+        return failure(tr("%1 is not a file the preview can show.").arg(shownPath));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(tr("The preview file %1 cannot be read: %2").arg(shownPath, file.errorString()));
+
+    // A UTF-16 code unit takes at most three bytes of UTF-8, so this many bytes
+    // always hold the part that is shown, whatever the size of the file.
+    const qint64 maxBytes = qint64(maxChars) * 3 + 4;
+    const QByteArray bytes = file.read(maxBytes);
+    const qint64 fileSize = std::max(file.size(), qint64(bytes.size()));
+    if (bytes.contains('\0'))
+        return failure(tr("The preview file %1 holds binary data, not text.").arg(shownPath));
+
+    // Stateful decoding keeps back a sequence cut off at the end of what was
+    // read instead of showing it as a replacement character; bytes that are
+    // not UTF-8 show as replacement characters.
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+
+    PreviewSource source;
+    source.isTruncated = text.size() > maxChars || bytes.size() < fileSize;
+    if (text.size() > maxChars) {
+        qsizetype cut = maxChars;
+        if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+            --cut;
+        text.truncate(cut);
+    }
+    if (bytes.contains('\r')) {
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    if (source.isTruncated) {
+        const qint64 shownBytes = text.toUtf8().size();
+        const QLocale locale;
+        source.notice = tr("The text is too long to preview in full: only its first %1 characters are shown, "
+                           "the remaining %2 of the file are not shown.")
+                            .arg(locale.toString(text.size()),
+                                locale.formattedDataSize(std::max<qint64>(fileSize - shownBytes, 0)));
+    }
+    source.text = std::move(text);
+    return source;
+}
+
+namespace {
+
+bool isLoneSurrogate(QStringView text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 == text.size() || !text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text[i - 1].isHighSurrogate();
+    return false;
+}
+
+bool needsEscape(QStringView text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    return c < 0x20 || c == u'"' || c == u'\\' || c == 0x2028 || c == 0x2029
+        || (QChar::isSurrogate(c) && isLoneSurrogate(text, i));
+}
+
+// Appends the text as a string literal of the page's script (and of JSON):
+// quotes, backslashes, control characters, line and paragraph separators and
+// unpaired surrogates are escaped, so any text stays data. Runs of plain
+// characters are copied whole.
+void appendLiteral(QString& script, QStringView text)
+{
+    script += u'"';
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!needsEscape(text, i))
+            continue;
+        script += text.sliced(run, i - run);
+        run = i + 1;
+        switch (const char16_t c = text[i].unicode()) {
+        case u'"':
+            script += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            script += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            script += QLatin1String("\\n");
+            break;
+        default:
+            script += QLatin1String("\\u") + QString::number(c, 16).rightJustified(4, QLatin1Char('0'));
+        }
+    }
+    script += text.sliced(run);
+    script += u'"';
+}
+
+// The call of the page's function: the numbers, then the two strings.
+QString call(QLatin1String function, std::initializer_list<qsizetype> numbers, QStringView text, QStringView notice)
+{
+    QString script;
+    script.reserve(function.size() + 24 * qsizetype(numbers.size()) + text.size() + notice.size() + 8);
+    script += function;
+    script += u'(';
+    for (const qsizetype number : numbers)
+        script += QString::number(number) + u',';
+    appendLiteral(script, text);
+    script += u',';
+    appendLiteral(script, notice);
+    script += u')';
+    return script;
+}
+
+} // namespace
+
+QString PreviewSource::script() const
+{
+    return call(QLatin1String("preview.show"), {}, text, notice);
+}
+
+QString PreviewSource::changeScript(const QString& shown) const
+{
+    const qsizetype shorter = std::min(text.size(), shown.size());
+    qsizetype head = std::mismatch(text.cbegin(), text.cbegin() + shorter, shown.cbegin()).first - text.cbegin();
+    // The ends never fall inside a surrogate pair, which would not survive
+    // being sent alone.
+    if (head > 0 && text.at(head - 1).isHighSurrogate())
+        --head;
+    qsizetype tail = std::mismatch(text.crbegin(), text.crbegin() + (shorter - head), shown.crbegin()).first - text.crbegin();
+    if (tail > 0 && text.at(text.size() - tail).isLowSurrogate())
+        --tail;
+    const QStringView middle = QStringView(text).sliced(head, text.size() - head - tail);
+    return call(QLatin1String("preview.change"), { shown.size(), head, tail }, middle, notice);
+}

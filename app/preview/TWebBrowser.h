@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/preview/PreviewSource.h"
+#include "core/TEvent.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+#include <optional>
+
+class PreviewPage;
+class PreviewRequestGuard;
+class QTimer;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+
+// The preview pane: an embedded web view that opens the preview file and shows
+// the TeX in it typeset. The view is sized only through Width and Height and
+// never moved: it stays at the top-left corner of its parent panel.
+class TWebBrowser : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int Width READ Width WRITE setWidth)
+    Q_PROPERTY(int Height READ Height WRITE setHeight)
+
+public:
+    using TCommandStateChangeEvent = TEvent<TObject*, int /*Command*/, bool /*Enable*/>;
+
+    // The Command values of OnCommandStateChange.
+    static constexpr int CommandNavigateForward = 1;
+    static constexpr int CommandNavigateBack = 2;
+
+    // Registers the preview's URL scheme with the web engine. Call it in
+    // main() before the application object is constructed; later calls do
+    // nothing.
+    static void PrepareEngine();
+
+    explicit TWebBrowser(QWidget* parent);
+    ~TWebBrowser() override;
+
+    // Reads the file at URL (a plain local path) anew on every call, also when
+    // the path is unchanged, and shows its text typeset.
+    void Navigate(const QString& URL);
+    // The same, in the shape of the browser control's automation call; the
+    // four values are accepted and not used.
+    void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
+        QVariant& PostData, QVariant& Headers);
+
+    int Width() const;
+    void setWidth(int value);
+    int Height() const;
+    void setHeight(int value);
+
+    TCommandStateChangeEvent OnCommandStateChange;
+
+    // For tests and measurements.
+    QWebEngineView* view() const { return m_view; }
+    QWebEnginePage* page() const;
+    bool isPageReady() const { return m_isPageReady; }
+    // Requests the page tried to make outside the preview's own scheme.
+    QList<QUrl> blockedRequests() const;
+
+signals:
+    // After each render, with the milliseconds the typesetter took.
+    void rendered(double typesetMs);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void loadPage();
+    void forgetPage();
+    void onLoadFinished(bool ok);
+    void onRenderProcessTerminated();
+    void onNavigationActionChanged(int command);
+    void sendPending();
+    void onShown(const QVariant& result);
+    void pushPalette();
+    void giveFocusBack(QWidget* old, QWidget* now);
+    void keepFocusAway(QWidget* widget);
+
+    QWebEngineView* m_view = nullptr;
+    QWebEngineProfile* m_profile = nullptr;
+    PreviewPage* m_page = nullptr;
+    PreviewRequestGuard* m_guard = nullptr;
+
+    // The latest text; it is shown again if the page has to be reloaded.
+    PreviewSource m_source;
+    bool m_hasSource = false;
+    // The text the page has shown, as far as the pane knows, and the one on
+    // its way to it.
+    std::optional<QString> m_pageText;
+    QString m_sentText;
+    bool m_isPending = false;
+    bool m_isInFlight = false;
+    bool m_isPageReady = false;
+    bool m_isLoadingPage = false;
+    bool m_isBackEnabled = false;
+    bool m_isForwardEnabled = false;
+    // The page is loaded again after its render process ended; if it ends
+    // again soon after, after a pause.
+    QTimer* m_reloadTimer = nullptr;
+    QElapsedTimer m_sinceReload;
+    int m_reloadPauseMs = 0;
+};

@@ -1,8 +1,0 @@
-#include "TPanel.h"
-
-TPanel::TPanel(QWidget* parent)
-    : QFrame(parent)
-{
-    setFrameStyle(QFrame::Panel | QFrame::Raised);
-    setLineWidth(1);
-}

@@ -1,0 +1,66 @@
+#include "controls/TMemoStrings.h"
+
+#include "core/Exception.h"
+#include "platform/FileReplacement.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+// The document keeps paragraph and line separators; the editor's text uses
+// CR LF for both.
+QString withCrLf(QString text)
+{
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+TMemoStrings::TMemoStrings(const QTextDocument* document)
+    : m_document(document)
+{
+}
+
+int TMemoStrings::Count() const
+{
+    const int blocks = m_document->blockCount();
+    return m_document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+}
+
+QString TMemoStrings::Strings(int index) const
+{
+    const QTextBlock block = m_document->findBlockByNumber(index);
+    if (!block.isValid())
+        return {};
+    QString line = block.text();
+    if (line.size() > MaxLineLength) {
+        // A cut between the halves of a surrogate pair would leave half a character.
+        const bool splitsPair = line.at(MaxLineLength - 1).isHighSurrogate();
+        line.truncate(splitsPair ? MaxLineLength - 1 : MaxLineLength);
+    }
+    return line;
+}
+
+QString TMemoStrings::Text() const
+{
+    return withCrLf(m_document->toRawText());
+}
+
+// The file is replaced whole, so that a reader (the preview page, the crash
+// recovery) finds the old text or the new one, never a mix. The user's text
+// is private: a new file is readable by its owner only.
+void TMemoStrings::SaveToFile(const QString& fileName) const
+{
+    const QByteArray bytes = Text().toUtf8();
+    switch (FileReplacement::Replace(fileName, bytes, FileReplacement::NewFile::Private)) {
+    case FileReplacement::Result::Replaced:
+        return;
+    case FileReplacement::Result::Refused:
+        throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
+    case FileReplacement::Result::WriteFailed:
+        throw EWriteError(QStringLiteral("Stream write error"));
+    }
+}

@@ -1,0 +1,11 @@
+#include "core/TComponent.h"
+
+TComponent::TComponent(QObject* owner)
+    : QObject(owner)
+{
+}
+
+void TComponent::Loaded()
+{
+    m_isLoading = false;
+}

@@ -1,0 +1,220 @@
+#include "platform/ClipboardReader.h"
+
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include <poll.h>
+
+namespace {
+
+// Property reads ask for at most this many 32-bit units at a time.
+constexpr uint32_t PropertyChunkUnits = 1 << 20;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+enum class Outcome { Done, Refused, TimedOut };
+
+// A connection of its own to the X server and a hidden window that receives
+// the clipboard's text, for one read. The owner's answers arrive here and
+// nowhere else, so a late answer after a timeout disturbs nothing.
+class SelectionRequester {
+public:
+    SelectionRequester()
+        : m_connection(xcb_connect(nullptr, &m_screenNumber))
+    {
+        if (xcb_connection_has_error(m_connection))
+            return;
+        const xcb_setup_t* setup = xcb_get_setup(m_connection);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        for (int i = 0; i < m_screenNumber && screens.rem; ++i)
+            xcb_screen_next(&screens);
+        if (!screens.rem)
+            return;
+        m_window = xcb_generate_id(m_connection);
+        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        m_clipboard = atom("CLIPBOARD");
+        m_property = atom("TAMSEL_CLIPBOARD_TEXT");
+        m_incr = atom("INCR");
+        m_utf8 = atom("UTF8_STRING");
+    }
+
+    ~SelectionRequester()
+    {
+        if (m_window)
+            xcb_destroy_window(m_connection, m_window);
+        xcb_disconnect(m_connection);
+    }
+
+    SelectionRequester(const SelectionRequester&) = delete;
+    SelectionRequester& operator=(const SelectionRequester&) = delete;
+
+    bool isReady() const { return !xcb_connection_has_error(m_connection) && m_window && m_property; }
+
+    bool hasOwner()
+    {
+        XcbReply<xcb_get_selection_owner_reply_t> reply(
+            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
+        return reply && reply->owner != XCB_NONE;
+    }
+
+    // Asks for the text as UTF-8 and, from an owner that has no UTF-8, as
+    // Latin-1.
+    std::optional<QString> text(QDeadlineTimer deadline)
+    {
+        QByteArray bytes;
+        switch (convert(m_utf8, bytes, deadline)) {
+        case Outcome::Done:
+            return QString::fromUtf8(bytes);
+        case Outcome::TimedOut:
+            return std::nullopt;
+        case Outcome::Refused:
+            break;
+        }
+        if (convert(XCB_ATOM_STRING, bytes, deadline) == Outcome::Done)
+            return QString::fromLatin1(bytes);
+        return std::nullopt;
+    }
+
+private:
+    xcb_atom_t atom(const char* name)
+    {
+        XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr));
+        return reply ? reply->atom : XCB_NONE;
+    }
+
+    Outcome convert(xcb_atom_t target, QByteArray& bytes, QDeadlineTimer deadline)
+    {
+        xcb_delete_property(m_connection, m_window, m_property);
+        xcb_convert_selection(m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+        XcbReply<xcb_generic_event_t> notified = waitFor(deadline, [this](const xcb_generic_event_t* e) {
+            if ((e->response_type & ~0x80) != XCB_SELECTION_NOTIFY)
+                return false;
+            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
+            return notify->requestor == m_window && notify->selection == m_clipboard;
+        });
+        if (!notified)
+            return Outcome::TimedOut;
+        if (reinterpret_cast<const xcb_selection_notify_event_t*>(notified.get())->property == XCB_NONE)
+            return Outcome::Refused;
+
+        xcb_atom_t type = XCB_NONE;
+        if (!readProperty(type, bytes))
+            return Outcome::Refused;
+        if (type == m_incr)
+            return readIncrementally(bytes, deadline);
+        return Outcome::Done;
+    }
+
+    // A large text comes in pieces: each deletion of the property asks for the
+    // next one, and an empty piece ends the text.
+    Outcome readIncrementally(QByteArray& bytes, QDeadlineTimer deadline)
+    {
+        bytes.clear();
+        for (;;) {
+            XcbReply<xcb_generic_event_t> changed = waitFor(deadline, [this](const xcb_generic_event_t* e) {
+                if ((e->response_type & ~0x80) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+                return notify->window == m_window && notify->atom == m_property
+                    && notify->state == XCB_PROPERTY_NEW_VALUE;
+            });
+            if (!changed)
+                return Outcome::TimedOut;
+            QByteArray piece;
+            xcb_atom_t type = XCB_NONE;
+            if (!readProperty(type, piece))
+                return Outcome::Refused;
+            if (piece.isEmpty())
+                return Outcome::Done;
+            bytes += piece;
+        }
+    }
+
+    // Reads the whole property and deletes it.
+    bool readProperty(xcb_atom_t& type, QByteArray& bytes)
+    {
+        bytes.clear();
+        uint32_t offsetUnits = 0;
+        for (;;) {
+            XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection,
+                xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, offsetUnits,
+                    PropertyChunkUnits),
+                nullptr));
+            if (!reply)
+                return false;
+            type = reply->type;
+            const int length = xcb_get_property_value_length(reply.get());
+            bytes.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+            offsetUnits += uint32_t(length) / 4;
+            if (reply->bytes_after == 0)
+                break;
+        }
+        xcb_delete_property(m_connection, m_window, m_property);
+        xcb_flush(m_connection);
+        return true;
+    }
+
+    XcbReply<xcb_generic_event_t> waitFor(
+        QDeadlineTimer deadline, const std::function<bool(const xcb_generic_event_t*)>& wanted)
+    {
+        for (;;) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+                XcbReply<xcb_generic_event_t> owned(event);
+                if (wanted(event))
+                    return owned;
+            }
+            if (xcb_connection_has_error(m_connection) || deadline.hasExpired())
+                return nullptr;
+            pollfd descriptor { xcb_get_file_descriptor(m_connection), POLLIN, 0 };
+            ::poll(&descriptor, 1, int(qMax<qint64>(1, deadline.remainingTime())));
+        }
+    }
+
+    xcb_connection_t* m_connection;
+    int m_screenNumber = 0;
+    xcb_window_t m_window = XCB_NONE;
+    xcb_atom_t m_clipboard = XCB_NONE;
+    xcb_atom_t m_property = XCB_NONE;
+    xcb_atom_t m_incr = XCB_NONE;
+    xcb_atom_t m_utf8 = XCB_NONE;
+};
+
+std::optional<QString> nonEmpty(const QString& text)
+{
+    return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
+} // namespace
+
+std::optional<QString> ClipboardReader::text(int timeoutMs)
+{
+    // The toolkit answers from memory while this program owns the clipboard;
+    // on other platforms it is the only way in.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (QGuiApplication::platformName() != u"xcb" || clipboard->ownsClipboard())
+        return nonEmpty(clipboard->text());
+
+    SelectionRequester requester;
+    if (!requester.isReady())
+        return nonEmpty(clipboard->text());
+    if (!requester.hasOwner())
+        return std::nullopt;
+    const std::optional<QString> text = requester.text(QDeadlineTimer(timeoutMs));
+    return text ? nonEmpty(*text) : std::nullopt;
+}

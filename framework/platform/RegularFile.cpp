@@ -1,0 +1,49 @@
+#include "platform/RegularFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode)
+{
+    const bool isWrite = mode.testFlag(QIODevice::WriteOnly);
+    const int flags = (isWrite ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    const int fd = ::open(QFile::encodeName(fileName).constData(), flags, 0666);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxSize)
+{
+    QFile file;
+    if (!OpenRegularFile(file, fileName, QIODevice::ReadOnly))
+        return errno == ENOENT ? std::optional(QByteArray()) : std::nullopt;
+    if (file.size() > maxSize)
+        return std::nullopt;
+    // In pieces, since a file may grow while it is read.
+    constexpr qint64 PieceSize = 1024 * 1024;
+    QByteArray bytes;
+    bytes.reserve(file.size());
+    for (;;) {
+        const QByteArray piece = file.read(qMin(PieceSize, maxSize + 1 - bytes.size()));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+        if (bytes.size() > maxSize)
+            return std::nullopt;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}

@@ -1,0 +1,183 @@
+#include "app/preview/PreviewSource.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+
+class PreviewSourceTest : public ::testing::Test {
+protected:
+    QString write(const QByteArray& bytes, const QString& name = QStringLiteral("preview.tex"))
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// The call's arguments, parsed back the way the page's script engine sees them.
+QJsonArray arguments(const QString& script, const char* function = "preview.show")
+{
+    const QString prefix = QLatin1String(function) + QLatin1Char('(');
+    EXPECT_TRUE(script.startsWith(prefix));
+    EXPECT_TRUE(script.endsWith(QLatin1Char(')')));
+    const QString list = QLatin1Char('[') + script.mid(prefix.size(), script.size() - prefix.size() - 1) + QLatin1Char(']');
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(list.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    return doc.array();
+}
+
+} // namespace
+
+TEST_F(PreviewSourceTest, ReadsUtf8AndNormalisesLineBreaks)
+{
+    const PreviewSource source = PreviewSource::read(write("\xEF\xBB\xBF\\alpha \xC3\xA9\r\nx\ry\n"));
+    EXPECT_EQ(source.text, QStringLiteral("\\alpha \u00e9\nx\ny\n"));
+    EXPECT_TRUE(source.notice.isEmpty());
+    EXPECT_FALSE(source.isTruncated);
+}
+
+TEST_F(PreviewSourceTest, ReadsTheFileAnewEachTime)
+{
+    const QString path = write("x^2");
+    EXPECT_EQ(PreviewSource::read(path).text, QStringLiteral("x^2"));
+    write("y^3");
+    EXPECT_EQ(PreviewSource::read(path).text, QStringLiteral("y^3"));
+}
+
+TEST_F(PreviewSourceTest, FilesThatCannotBeShownGiveANoticeAndNoText)
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString cases[] = {
+        QString(),
+        m_dir.filePath(QStringLiteral("missing.tex")),
+        m_dir.path(),
+        fifo, // must not block
+        write(QByteArray("x^2\0\1\2", 6), QStringLiteral("binary.tex")),
+    };
+    for (const QString& path : cases) {
+        const PreviewSource source = PreviewSource::read(path);
+        EXPECT_TRUE(source.text.isEmpty()) << path.toStdString();
+        EXPECT_FALSE(source.notice.isEmpty()) << path.toStdString();
+    }
+    EXPECT_TRUE(PreviewSource::read(m_dir.filePath(QStringLiteral("missing.tex"))).notice.contains(QLatin1String("missing.tex")));
+}
+
+TEST_F(PreviewSourceTest, EmptyFileIsAnEmptyPreviewWithoutNotice)
+{
+    const PreviewSource source = PreviewSource::read(write(""));
+    EXPECT_TRUE(source.text.isEmpty());
+    EXPECT_TRUE(source.notice.isEmpty());
+}
+
+TEST_F(PreviewSourceTest, InvalidUtf8ShowsReplacementCharacters)
+{
+    const PreviewSource source = PreviewSource::read(write("a\xFF\xFE b"));
+    EXPECT_TRUE(source.text.startsWith(QLatin1Char('a')));
+    EXPECT_TRUE(source.text.endsWith(QLatin1String(" b")));
+    EXPECT_TRUE(source.text.contains(QChar::ReplacementCharacter));
+}
+
+TEST_F(PreviewSourceTest, LargeTextIsCutToABoundedFirstPartWithANotice)
+{
+    QByteArray big(10 * 1024 * 1024, 'x');
+    const PreviewSource source = PreviewSource::read(write(big), 1000);
+    EXPECT_EQ(source.text.size(), 1000);
+    EXPECT_TRUE(source.isTruncated);
+    EXPECT_TRUE(source.notice.contains(QLatin1String("not shown")));
+    EXPECT_TRUE(source.notice.contains(QLatin1String("MiB")) || source.notice.contains(QLatin1String("MB")));
+
+    const PreviewSource exact = PreviewSource::read(write(QByteArray(1000, 'x')), 1000);
+    EXPECT_FALSE(exact.isTruncated);
+    EXPECT_TRUE(exact.notice.isEmpty());
+}
+
+TEST_F(PreviewSourceTest, CutNeverSplitsACharacter)
+{
+    // U+1D400 takes two UTF-16 units and four UTF-8 bytes; U+00E9 two bytes.
+    QByteArray text = "ab";
+    for (int i = 0; i < 100; ++i)
+        text += "\xF0\x9D\x90\x80\xC3\xA9";
+    for (qsizetype limit : { 3, 4, 5, 6, 7 }) {
+        const PreviewSource source = PreviewSource::read(write(text), limit);
+        EXPECT_LE(source.text.size(), limit);
+        EXPECT_GE(source.text.size(), limit - 1);
+        EXPECT_FALSE(source.text.back().isHighSurrogate()) << limit;
+        EXPECT_FALSE(source.text.contains(QChar::ReplacementCharacter)) << limit;
+        EXPECT_TRUE(source.isTruncated);
+    }
+}
+
+TEST_F(PreviewSourceTest, ScriptCarriesAnyTextAsStringData)
+{
+    const QString hostile[] = {
+        QStringLiteral("\"); window.hit = 1; (\""),
+        QStringLiteral("\\\"); window.hit = 1; //"),
+        QStringLiteral("'); window.hit = 1; ('"),
+        QStringLiteral("</script><script>window.hit = 1</script>"),
+        QStringLiteral("line\nbreak\r\u2028\u2029\ttab\x01"),
+        QStringLiteral("`${window.hit = 1}`"),
+    };
+    for (const QString& text : hostile) {
+        PreviewSource source;
+        source.text = text;
+        source.notice = text;
+        const QString script = source.script();
+        EXPECT_FALSE(script.contains(QLatin1Char('\n')));
+        const QJsonArray args = arguments(script);
+        ASSERT_EQ(args.size(), 2);
+        EXPECT_EQ(args.at(0).toString(), text);
+        EXPECT_EQ(args.at(1).toString(), text);
+    }
+}
+
+// The page rebuilds the text from the one it shows and what travels: the
+// common start and end, and the middle. Surrogate pairs never travel split.
+TEST_F(PreviewSourceTest, ChangeScriptCarriesWhatChangedAndRebuildsTheText)
+{
+    const QString pair = QString::fromUtf8("\xf0\x9d\x94\xb8"); // a letter outside the basic plane
+    const QString otherPair = QString::fromUtf8("\xf0\x9d\x94\xb9"); // same high surrogate
+    const struct {
+        QString shown;
+        QString text;
+        qsizetype middle;
+    } cases[] = {
+        { "$$a$$ $$b$$", "$$a$$ $$b$$", 0 },
+        { "$$a$$ $$b$$", "$$a$$ $$x$$", 1 },
+        { "", "$$a$$", 5 },
+        { "$$a$$", "", 0 },
+        { "abcabc", "abc", 0 },
+        { "aaa", "aaaa", 1 },
+        { "x" + pair + "y", "x" + otherPair + "y", 2 },
+        { pair + pair, pair + otherPair, 2 },
+        { "\"); window.hit = 1; (\"", "\"); window.hit = 2; (\"", 1 },
+    };
+    for (const auto& c : cases) {
+        PreviewSource source;
+        source.text = c.text;
+        source.notice = QStringLiteral("n");
+        const QJsonArray args = arguments(source.changeScript(c.shown), "preview.change");
+        ASSERT_EQ(args.size(), 5);
+        const qsizetype length = args.at(0).toInteger();
+        const qsizetype head = args.at(1).toInteger();
+        const qsizetype tail = args.at(2).toInteger();
+        const QString middle = args.at(3).toString();
+        EXPECT_EQ(length, c.shown.size());
+        ASSERT_LE(head + tail, length);
+        EXPECT_EQ(c.shown.left(head) + middle + c.shown.right(tail), c.text) << c.text.toStdString();
+        EXPECT_EQ(middle.size(), c.middle) << c.text.toStdString();
+        EXPECT_EQ(args.at(4).toString(), QStringLiteral("n"));
+    }
+}
