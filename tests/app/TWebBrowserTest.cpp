@@ -89,6 +89,15 @@ protected:
             && TestSupport::waitUntil([&] { return js(TestSupport::EveryFormulaHasItsMathml) == "true"; }, RenderTimeoutMs);
     }
 
+    // Every piece the page shows, in order: text runs and formulas with
+    // their kind and content.
+    QString shownPieces()
+    {
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
+                  "  .map((n) => n.nodeType === 3 ? 't' + n.data"
+                  "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
+    }
+
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
     QString js(const char* script) { return evaluate(m_browser->page(), QString::fromUtf8(script)).toString(); }
     int count(const char* selector)
@@ -169,11 +178,6 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
 // around display formulas and broken formulas, anywhere in a long text.
 TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
 {
-    const auto shownPieces = [this] {
-        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
-                  "  .map((n) => n.nodeType === 3 ? 't' + n.data"
-                  "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
-    };
     const char* const snippets[] = { "$", "$$", "\\(", "\\)", "\\[", "\\]", "\n", "x^2", "\\gdef\\r{p}", "\\r",
         "{", "}", "\\$", " and ", "$$y$$\n", "$\\gdef\\r{q}$" };
     QByteArray text;
@@ -195,6 +199,26 @@ TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
         ASSERT_TRUE(show(""));
         ASSERT_TRUE(show(text));
         EXPECT_EQ(edited, shownPieces()) << "edit " << edit << ": " << text.toStdString();
+    }
+}
+
+// A refresh moves the pieces after its change; the next one must find them
+// where they now are.
+TEST_F(TWebBrowserTest, RefreshesInARowShowWhatTheLastTextShowsAfresh)
+{
+    const char* const texts[][3] = {
+        { "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$ and $e$" },
+        { "$$abcd$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$dz$$" },
+        { "$$a$$ x $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$cd$$" },
+    };
+    for (const auto& steps : texts) {
+        for (const char* text : steps)
+            ASSERT_TRUE(show(text)) << text;
+        const QString edited = shownPieces();
+        ASSERT_TRUE(show(""));
+        ASSERT_TRUE(show(steps[2]));
+        EXPECT_EQ(edited.toStdString(), shownPieces().toStdString()) << steps[2];
+        ASSERT_TRUE(show(""));
     }
 }
 
