@@ -382,6 +382,37 @@ TEST_F(TWebBrowserTest, TeXErrorIsShownInPlaceInRed)
     EXPECT_EQ(count("#content div.preview-error"), 1);
 }
 
+// A short formula can take the typesetter minutes (an \\edef that doubles its
+// text, which the typesetter does not count against its expansion limit). It
+// holds neither the page nor the refreshes after it: it shows an error in
+// place once over its time, and a text given meanwhile is shown at once.
+TEST_F(TWebBrowserTest, FormulaOverItsTimeShowsAnErrorAndHoldsNoRefresh)
+{
+    const auto runaway = [](char name) {
+        QByteArray formula = QByteArray("\\def\\") + name + "{x}";
+        for (int i = 0; i < 14; ++i)
+            formula += QByteArray("\\edef\\") + name + "{\\" + name + "\\" + name + "}";
+        for (int i = 0; i < 16; ++i)
+            formula += QByteArray("\\") + name;
+        return formula;
+    };
+    write("$" + runaway('a') + "$");
+    navigate(m_path);
+    ASSERT_TRUE(show("y=1"));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y=1"));
+
+    ASSERT_TRUE(show("before $" + runaway('a') + "$ and $" + runaway('b') + "$ after $x^2$"));
+    EXPECT_EQ(count("#content span.preview-error"), 2);
+    EXPECT_EQ(js("getComputedStyle(document.querySelector('.preview-error')).color"), QStringLiteral("rgb(204, 0, 0)"));
+    EXPECT_TRUE(js("document.querySelector('.preview-error .preview-message').textContent").contains(QLatin1String("too long")));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("x^2"));
+    const QString text = js("document.getElementById('content').innerText");
+    EXPECT_TRUE(text.startsWith(QLatin1String("before "))) << text.toStdString();
+
+    ASSERT_TRUE(show("z"));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("z"));
+}
+
 TEST_F(TWebBrowserTest, HostileTextsExecuteNothingAndLoadNothing)
 {
     const char* hostile[] = {

@@ -1,0 +1,6 @@
+#include "PreviewPageHost.h"
+
+void PreviewPageHost::shown(int serial, double ms)
+{
+    emit pageShown(serial, ms);
+}
