@@ -250,7 +250,7 @@
             return;
         }
         for (const worker of workers.slice()) {
-            if (worker.isSlow && !isWanted(worker.jobs[0]))
+            if (worker.isSlow && worker.jobs.length > 0 && !isWanted(worker.jobs[0]))
                 end(worker);
         }
         for (;;) {
@@ -258,8 +258,11 @@
             if (queue.length === 0)
                 return;
             const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker();
-            if (worker === null)
+            if (worker === null) {
+                if (typesetterError !== null)
+                    pump();
                 return;
+            }
             const batch = takeWanted(queue, BatchSize);
             if (batch.length === 0)
                 continue;
@@ -284,7 +287,8 @@
             typesetterError = { isTeX: true, message: "The typesetter could not be started." };
             return null;
         }
-        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: 0, timer: 0 };
+        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: performance.now(),
+            timer: 0 };
         worker.thread.onmessage = (event) => hear(worker, event.data);
         worker.thread.onerror = (event) => {
             event.preventDefault();
@@ -299,9 +303,13 @@
     function failTypesetter(worker) {
         typesetterError = { isTeX: true, message: "The typesetter could not be loaded." };
         end(worker);
+        reportWhenShown();
     }
 
     function hear(worker, answer) {
+        // An answer may still come from a worker that has just been ended.
+        if (!workers.includes(worker))
+            return;
         if (answer.isReady) {
             worker.isReady = true;
             worker.startedAt = performance.now();
@@ -326,7 +334,14 @@
     // past the budget the worker is ended and the formula given up.
     function watch(worker) {
         clearTimeout(worker.timer);
-        if (worker.jobs.length === 0 || !worker.isReady)
+        // A worker that cannot even load the typesetter in the budget never
+        // will.
+        if (!worker.isReady) {
+            worker.timer = setTimeout(() => failTypesetter(worker),
+                Math.max(BudgetMs - (performance.now() - worker.startedAt), 0));
+            return;
+        }
+        if (worker.jobs.length === 0)
             return;
         const elapsed = performance.now() - worker.startedAt;
         worker.timer = setTimeout(() => {
@@ -361,9 +376,12 @@
     }
 
     function end(worker) {
+        const index = workers.indexOf(worker);
+        if (index < 0)
+            return;
         clearTimeout(worker.timer);
         worker.thread.terminate();
-        workers.splice(workers.indexOf(worker), 1);
+        workers.splice(index, 1);
         const current = worker.jobs[0];
         requeue(worker.jobs.filter((job) => job.worker === worker && job !== current));
         if (current !== undefined && current.worker === worker) {
@@ -624,6 +642,8 @@
                 shown[index].node.isGone = true;
             }
         }
+        // A worker slow on a formula that left the text is ended now.
+        pump();
         places.forEach((part, index) => {
             next[first + index].end = part.end;
             next[first + index].isDelimited = part.isDelimited === true;
@@ -896,6 +916,10 @@
         style.setProperty("--preview-fg", text);
         style.setProperty("--preview-error", error);
     }
+
+    // The first worker loads the typesetter while the page waits for its
+    // first text.
+    addWorker();
 
     Object.defineProperty(window, "preview", {
         value: Object.freeze({ show: show, change: change, setPalette: setPalette }),
