@@ -413,6 +413,18 @@ TEST_F(TWebBrowserTest, FormulaOverItsTimeShowsAnErrorAndHoldsNoRefresh)
     EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("z"));
 }
 
+// The page goes on without a slow formula; what it defines still reaches the
+// formulas after it once it is typeset.
+TEST_F(TWebBrowserTest, SlowFormulaStillDefinesForTheFormulasAfterIt)
+{
+    QByteArray slow = "\\gdef\\r{p}\\def\\a{x}";
+    for (int i = 0; i < 13; ++i)
+        slow += "\\edef\\a{\\a\\a}";
+    ASSERT_TRUE(show("$" + slow + "\\a\\a$ $$\\r$$"));
+    EXPECT_EQ(count("#content .preview-error"), 0);
+    EXPECT_EQ(js("document.querySelector('.preview-display .katex-html').textContent"), QStringLiteral("p"));
+}
+
 TEST_F(TWebBrowserTest, HostileTextsExecuteNothingAndLoadNothing)
 {
     const char* hostile[] = {
