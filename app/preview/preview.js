@@ -99,349 +99,6 @@
         return -1;
     }
 
-    // A formula that takes longer than this to typeset is given up and shown
-    // as an error. The slowest formula a person plausibly writes (a matrix
-    // of a few thousand entries, tens of kilobytes of TeX) takes about a
-    // second and a half here, so this leaves room for a slower machine, and
-    // a runaway formula (an expansion that never ends in time) shows its
-    // error within seconds. Other formulas never wait for it.
-    const BudgetMs = 5000;
-    // A formula typesetting this long is left to its worker alone: the
-    // formulas after it go to another one.
-    const SlowMs = 100;
-    // Workers at most, those still busy with slow formulas included.
-    const MaxWorkers = 4;
-    // Jobs a worker gets at a time. Copies for screen readers go in batches
-    // of this size, so the formulas of a refresh wait for one at most.
-    const BatchSize = 16;
-
-    function describe(error) {
-        if (error.isTimeout)
-            return "The formula takes too long to typeset (over " + BudgetMs / 1000 + " seconds).";
-        if (error.isTeX)
-            return error.message;
-        return "The formula cannot be typeset: " + error.message;
-    }
-
-    // Turns a typeset formula into the elements it stands for.
-    function materialize(record) {
-        if (typeof record === "string")
-            return document.createTextNode(record);
-        const element = record.n === undefined ? document.createElement(record.t)
-            : document.createElementNS(record.n, record.t);
-        if (record.c !== undefined)
-            element.setAttribute("class", record.c);
-        if (record.s !== undefined) {
-            for (const name of Object.keys(record.s))
-                element.style[name] = record.s[name];
-        }
-        if (record.a !== undefined) {
-            for (const name of Object.keys(record.a))
-                element.setAttribute(name, record.a[name]);
-        }
-        for (const child of record.k)
-            element.appendChild(materialize(child));
-        return element;
-    }
-
-    function find(record, tag) {
-        if (typeof record === "string")
-            return null;
-        if (record.t === tag)
-            return record;
-        for (const child of record.k) {
-            const found = find(child, tag);
-            if (found !== null)
-                return found;
-        }
-        return null;
-    }
-
-    // A formula that could not be typeset shows its source and the reason,
-    // in the element that was to hold it.
-    function showError(holder, source, error) {
-        holder.classList.remove("preview-display", "preview-inline");
-        holder.classList.add("preview-error");
-        const code = document.createElement("span");
-        code.className = "preview-source";
-        code.textContent = source;
-        const message = document.createElement("span");
-        message.className = "preview-message";
-        message.textContent = describe(error);
-        holder.replaceChildren(code, message);
-    }
-
-    // KaTeX writes a few styles as style attributes (on the SVG parts of
-    // stretched delimiters and accents, and in the MathML copy of \pmb or
-    // \fcolorbox), which the page's policy refuses. On this page such an
-    // attribute goes through the element's style object instead: the policy
-    // allows that, and it draws the same. An element without a style object
-    // (MathML where the engine does not style it) only loses a style it would
-    // not draw.
-    const setAttribute = Element.prototype.setAttribute;
-
-    Element.prototype.setAttribute = function (name, value) {
-        if (String(name).toLowerCase() !== "style")
-            return setAttribute.call(this, name, value);
-        if (this.style instanceof CSSStyleDeclaration)
-            this.style.cssText = String(value);
-    };
-
-    // Formulas are typeset by workers (typeset.js), a job at a time each, in
-    // the order given; a formula's drawing goes before any copy for screen
-    // readers. A worker whose formula is over the budget is ended and
-    // replaced; one whose formula is slow gets no more jobs, and the jobs
-    // it had not started go to another.
-    const waitingFormulas = [];
-    const waitingCopies = [];
-    const workers = [];
-    let nextJobId = 1;
-    // Formulas the page waits for, those it no longer shows included until
-    // their worker has let go of them.
-    let unsettledFormulas = 0;
-    let typesetterError = null;
-
-    function submit(job) {
-        job.id = nextJobId++;
-        job.worker = null;
-        job.isDone = false;
-        if (job.output === "html") {
-            ++unsettledFormulas;
-            waitingFormulas.push(job);
-        } else {
-            waitingCopies.push(job);
-        }
-        pump();
-    }
-
-    function finish(job, answer) {
-        if (job.isDone)
-            return;
-        job.isDone = true;
-        job.worker = null;
-        if (job.output === "html")
-            --unsettledFormulas;
-        job.done(answer);
-    }
-
-    // A job whose formula left the page is not typeset.
-    function isWanted(job) {
-        return !job.holder.isGone;
-    }
-
-    function takeWanted(queue, count) {
-        const batch = [];
-        while (queue.length > 0 && batch.length < count) {
-            const job = queue.shift();
-            if (typesetterError !== null)
-                finish(job, { error: typesetterError });
-            else if (isWanted(job))
-                batch.push(job);
-            else
-                finish(job, { isDropped: true });
-        }
-        return batch;
-    }
-
-    function pump() {
-        if (typesetterError !== null) {
-            takeWanted(waitingFormulas, Infinity);
-            takeWanted(waitingCopies, Infinity);
-            return;
-        }
-        for (const worker of workers.slice()) {
-            if (worker.isSlow && worker.jobs.length > 0 && !isWanted(worker.jobs[0]))
-                end(worker);
-        }
-        for (;;) {
-            const queue = waitingFormulas.length > 0 ? waitingFormulas : waitingCopies;
-            if (queue.length === 0)
-                return;
-            const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker();
-            if (worker === null) {
-                if (typesetterError !== null)
-                    pump();
-                return;
-            }
-            const batch = takeWanted(queue, BatchSize);
-            if (batch.length === 0)
-                continue;
-            for (const job of batch)
-                job.worker = worker;
-            worker.jobs.push(...batch);
-            if (worker.jobs.length === batch.length)
-                worker.startedAt = performance.now();
-            worker.thread.postMessage(batch.map((job) => ({ id: job.id, source: job.source, display: job.display,
-                output: job.output, chain: job.chain })));
-            watch(worker);
-        }
-    }
-
-    function addWorker() {
-        if (workers.length >= MaxWorkers || workers.some((w) => !w.isSlow))
-            return null;
-        let thread = null;
-        try {
-            thread = new Worker("typeset.js");
-        } catch (error) {
-            typesetterError = { isTeX: true, message: "The typesetter could not be started." };
-            return null;
-        }
-        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: performance.now(),
-            timer: 0 };
-        worker.thread.onmessage = (event) => hear(worker, event.data);
-        worker.thread.onerror = (event) => {
-            event.preventDefault();
-            if (!worker.isReady)
-                failTypesetter(worker);
-        };
-        workers.push(worker);
-        return worker;
-    }
-
-    // Without the typesetter every formula shows why.
-    function failTypesetter(worker) {
-        typesetterError = { isTeX: true, message: "The typesetter could not be loaded." };
-        end(worker);
-        reportWhenShown();
-    }
-
-    function hear(worker, answer) {
-        // An answer may still come from a worker that has just been ended.
-        if (!workers.includes(worker))
-            return;
-        if (answer.isReady) {
-            worker.isReady = true;
-            worker.startedAt = performance.now();
-            watch(worker);
-            return;
-        }
-        const job = worker.jobs.shift();
-        worker.startedAt = performance.now();
-        if (job.worker === worker)
-            finish(job, answer);
-        // A slow worker is done once its slow formula is: the jobs after it
-        // went to another one.
-        if (worker.isSlow)
-            end(worker);
-        else
-            watch(worker);
-        pump();
-        reportWhenShown();
-    }
-
-    // Times the worker's current job: past SlowMs its worker takes no more,
-    // past the budget the worker is ended and the formula given up.
-    function watch(worker) {
-        clearTimeout(worker.timer);
-        // A worker that cannot even load the typesetter in the budget never
-        // will.
-        if (!worker.isReady) {
-            worker.timer = setTimeout(() => failTypesetter(worker),
-                Math.max(BudgetMs - (performance.now() - worker.startedAt), 0));
-            return;
-        }
-        if (worker.jobs.length === 0)
-            return;
-        const elapsed = performance.now() - worker.startedAt;
-        worker.timer = setTimeout(() => {
-            if (worker.isSlow) {
-                finish(worker.jobs[0], { error: { isTimeout: true } });
-                end(worker);
-                pump();
-                reportWhenShown();
-            } else {
-                makeSlow(worker);
-            }
-        }, Math.max((worker.isSlow ? BudgetMs : SlowMs) - elapsed, 0));
-    }
-
-    function makeSlow(worker) {
-        worker.isSlow = true;
-        const current = worker.jobs[0];
-        const rest = worker.jobs.slice(1).filter((job) => job.worker === worker);
-        requeue(rest);
-        if (current.slow !== undefined)
-            current.slow();
-        watch(worker);
-        pump();
-    }
-
-    // Puts jobs back before the waiting ones, in their order.
-    function requeue(jobs) {
-        for (const job of jobs.reverse()) {
-            job.worker = null;
-            (job.output === "html" ? waitingFormulas : waitingCopies).unshift(job);
-        }
-    }
-
-    function end(worker) {
-        const index = workers.indexOf(worker);
-        if (index < 0)
-            return;
-        clearTimeout(worker.timer);
-        worker.thread.terminate();
-        workers.splice(index, 1);
-        const current = worker.jobs[0];
-        requeue(worker.jobs.filter((job) => job.worker === worker && job !== current));
-        if (current !== undefined && current.worker === worker) {
-            if (isWanted(current) && typesetterError === null)
-                requeue([current]);
-            else
-                finish(current, typesetterError !== null ? { error: typesetterError } : { isDropped: true });
-        }
-        worker.jobs = [];
-        if (typesetterError !== null)
-            pump();
-    }
-
-    // Typesets the formula into the holder. Calls back with the worker's
-    // answer once the drawing is in; the promise it returns is fulfilled
-    // then, or once the formula turns out slow, whichever is first.
-    function typeset(holder, source, display, state, onAnswer) {
-        return new Promise((resolve) => {
-            submit({
-                holder: holder, source: source, display: display, output: "html", chain: state.chain,
-                slow: resolve,
-                done: (answer) => {
-                    if (answer.tree !== undefined) {
-                        holder.append(materialize(answer.tree));
-                        addCopyLater(holder, source, display, state);
-                    } else if (answer.error !== undefined) {
-                        showError(holder, source, answer.error);
-                    }
-                    onAnswer(answer);
-                    resolve();
-                },
-            });
-        });
-    }
-
-    // A formula's copy for screen readers (MathML) is made after every
-    // drawing waiting, from the same source and definitions; a formula that
-    // left the page meanwhile gets none.
-    function addCopyLater(holder, source, display, state) {
-        submit({
-            holder: holder, source: source, display: display, output: "mathml", chain: state.chain,
-            done: (answer) => {
-                if (answer.tree !== undefined && !holder.isGone)
-                    addCopy(holder, answer.tree);
-            },
-        });
-    }
-
-    function addCopy(holder, tree) {
-        const html = holder.querySelector(".katex-html");
-        const math = find(tree, "math");
-        if (html === null || math === null)
-            return;
-        const copy = document.createElement("span");
-        copy.className = "katex-mathml";
-        copy.append(materialize(math));
-        html.before(copy);
-        html.setAttribute("aria-hidden", "true");
-    }
-
     // Definitions made with \gdef in one formula hold for the later ones of
     // the same text, as in a document. A formula is typeset the same only
     // when the definitions before it are the same, so they are part of what
@@ -509,7 +166,7 @@
         made.push(holder);
         const entry = { key: key, node: holder, state: state, isDisplay: part.display,
             isCut: part.display && endsBlock(key), mayDefine: mayDefine(part.source, state) };
-        entry.typeset = typeset(holder, part.source, part.display, state, (answer) => {
+        entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
             entry.isAnswered = true;
             if (!entry.mayDefine || answer.definitions === undefined)
                 return;
@@ -603,7 +260,7 @@
         // until the cutting is done.
         const places = [];
         let resumeAt = shown.length;
-        const typesetting = [];
+        const drawings = [];
         for (const part of pieces(text, last !== undefined ? last.end : 0)) {
             const key = keyOf(part, state.definitions);
             candidates.cover(lastChanged, part.end - shift);
@@ -611,7 +268,7 @@
             if (entry === undefined) {
                 entry = build(part, key, state);
                 if (entry.typeset !== undefined)
-                    typesetting.push(entry.typeset);
+                    drawings.push(entry.typeset);
                 // The pieces after a formula that may define something
                 // depend on what it defined.
                 if (entry.mayDefine) {
@@ -633,7 +290,7 @@
         }
         // The page changes once the new formulas are drawn (or turn out
         // slow, and come later), so a refresh never shows a formula missing.
-        await Promise.all(typesetting);
+        await Promise.all(drawings);
         // What no piece took any more has left the text.
         const taken = new Set(candidates.taken);
         for (let index = first; index < resumeAt; ++index) {
@@ -643,7 +300,7 @@
             }
         }
         // A worker slow on a formula that left the text is ended now.
-        pump();
+        typesetting.letGoOfGone();
         places.forEach((part, index) => {
             next[first + index].end = part.end;
             next[first + index].isDelimited = part.isDelimited === true;
@@ -894,7 +551,7 @@
     let host = null;
 
     function reportWhenShown() {
-        if (isUpdating || givenText !== shownText || unsettledFormulas > 0 || reportedSerial === serial)
+        if (isUpdating || givenText !== shownText || !typesetting.isSettled() || reportedSerial === serial)
             return;
         if (host === null)
             return;
@@ -917,9 +574,7 @@
         style.setProperty("--preview-error", error);
     }
 
-    // The first worker loads the typesetter while the page waits for its
-    // first text.
-    addWorker();
+    typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
         value: Object.freeze({ show: show, change: change, setPalette: setPalette }),
