@@ -337,24 +337,6 @@
         return index + 1;
     }
 
-    // Runs the callback a frame's time after the page's next frame began,
-    // when that frame has been drawn, or after a short wait on a page out of
-    // sight, which draws none.
-    const FrameMs = 16;
-    const HiddenPageWaitMs = 100;
-
-    function afterPaint(callback) {
-        let isDone = false;
-        const run = () => {
-            if (!isDone) {
-                isDone = true;
-                callback();
-            }
-        };
-        requestAnimationFrame(() => setTimeout(run, FrameMs));
-        setTimeout(run, HiddenPageWaitMs);
-    }
-
     // What a refresh adds to a long text is laid out whole the first time:
     // kept from layout until the engine has seen it in view, it would be
     // laid out a second time in the next frame. A refresh that adds much
@@ -365,7 +347,7 @@
             return;
         for (const element of elements)
             element.classList.add("preview-new");
-        afterPaint(() => {
+        typesetting.afterPaint(() => {
             for (const element of elements)
                 element.classList.remove("preview-new");
         });

@@ -6,7 +6,8 @@
 // fills an element with a formula, or with its source and the reason it
 // cannot be shown; a formula that leaves the page is marked isGone on its
 // element. The page's script hears through whenSettled() when every formula
-// it asked for is done.
+// it asked for is done; afterPaint() runs a callback once the next frame has
+// been drawn.
 (function () {
     // A formula that takes longer than this to typeset is given up and shown
     // as an error. The slowest formula a person plausibly writes (a matrix
@@ -20,9 +21,10 @@
     const SlowMs = 100;
     // Workers at most, those still busy with slow formulas included.
     const MaxWorkers = 4;
-    // Jobs a worker gets at a time. Copies for screen readers go in batches
-    // of this size, so the formulas of a refresh wait for one at most.
-    const BatchSize = 16;
+    // Copies a worker gets at a time, so the formulas of a refresh wait for
+    // a few at most. Formulas go all at once: the worker typesets on while
+    // the page puts the drawings in.
+    const CopyBatchSize = 16;
 
     function describe(error) {
         if (error.isTimeout)
@@ -110,6 +112,51 @@
     let unsettledFormulas = 0;
     let typesetterError = null;
 
+    // Copies wait until the frame after the last formula drawn has been
+    // painted, so they never compete with a refresh for the processor.
+    let areCopiesHeld = false;
+    let holds = 0;
+    let isReleaseScheduled = false;
+
+    function holdCopies() {
+        areCopiesHeld = true;
+        ++holds;
+        if (!isReleaseScheduled)
+            scheduleRelease();
+    }
+
+    function scheduleRelease() {
+        isReleaseScheduled = true;
+        const seen = holds;
+        afterPaint(() => {
+            isReleaseScheduled = false;
+            if (holds !== seen) {
+                scheduleRelease();
+                return;
+            }
+            areCopiesHeld = false;
+            pump();
+        });
+    }
+
+    // Runs the callback a frame's time after the page's next frame began,
+    // when that frame has been drawn, or after a short wait on a page out of
+    // sight, which draws none.
+    const FrameMs = 16;
+    const HiddenPageWaitMs = 100;
+
+    function afterPaint(callback) {
+        let isDone = false;
+        const run = () => {
+            if (!isDone) {
+                isDone = true;
+                callback();
+            }
+        };
+        requestAnimationFrame(() => setTimeout(run, FrameMs));
+        setTimeout(run, HiddenPageWaitMs);
+    }
+
     function submit(job) {
         job.id = nextJobId++;
         job.worker = null;
@@ -117,6 +164,7 @@
         if (job.output === "html") {
             ++unsettledFormulas;
             waitingFormulas.push(job);
+            holdCopies();
         } else {
             waitingCopies.push(job);
         }
@@ -128,8 +176,10 @@
             return;
         job.isDone = true;
         job.worker = null;
-        if (job.output === "html")
+        if (job.output === "html") {
             --unsettledFormulas;
+            holdCopies();
+        }
         job.done(answer);
     }
 
@@ -163,7 +213,7 @@
                 end(worker);
         }
         for (;;) {
-            const queue = waitingFormulas.length > 0 ? waitingFormulas : waitingCopies;
+            const queue = waitingFormulas.length > 0 ? waitingFormulas : areCopiesHeld ? [] : waitingCopies;
             if (queue.length === 0)
                 return;
             const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker();
@@ -172,7 +222,7 @@
                     pump();
                 return;
             }
-            const batch = takeWanted(queue, BatchSize);
+            const batch = takeWanted(queue, queue === waitingFormulas ? Infinity : CopyBatchSize);
             if (batch.length === 0)
                 continue;
             for (const job of batch)
@@ -361,6 +411,7 @@
                 onSettled = callback;
             },
             letGoOfGone: pump,
+            afterPaint: afterPaint,
         }),
         writable: false,
         configurable: false,
