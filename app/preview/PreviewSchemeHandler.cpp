@@ -68,6 +68,13 @@ std::optional<PreviewSchemeHandler::Resource> PreviewSchemeHandler::resolve(cons
         return Resource { QStringLiteral(":/preview/preview.js"), "text/javascript" };
     if (path == QLatin1String("/preview.css"))
         return Resource { QStringLiteral(":/preview/preview.css"), "text/css" };
+    if (path == QLatin1String("/workers.js"))
+        return Resource { QStringLiteral(":/preview/workers.js"), "text/javascript" };
+    if (path == QLatin1String("/typeset.js"))
+        return Resource { QStringLiteral(":/preview/typeset.js"), "text/javascript" };
+    // The page's end of the channel to the pane, from the channel's library.
+    if (path == QLatin1String("/qwebchannel.js"))
+        return Resource { QStringLiteral(":/qtwebchannel/qwebchannel.js"), "text/javascript" };
     if (path == QLatin1String("/katex/katex.min.js"))
         return Resource { m_typesetterDir + QLatin1String("/katex.min.js"), "text/javascript" };
     if (path == QLatin1String("/katex/katex.min.css"))

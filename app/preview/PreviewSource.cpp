@@ -3,12 +3,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <initializer_list>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +29,37 @@ PreviewSource failure(const QString& notice)
     return source;
 }
 
+struct OpenResult {
+    int fd = -1;
+    // An errno value; ENODEV stands for "opened, but not a regular file".
+    int error = 0;
+};
+
+// Opens the file for reading without ever waiting: a FIFO opens at once
+// without a writer, and the file opened is the one checked. Only a regular
+// file is kept open, in blocking mode again for the reads.
+OpenResult openRegularFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    OpenResult result;
+    result.fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (result.fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(result.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.error = ENODEV;
+        ::close(result.fd);
+        result.fd = -1;
+        return result;
+    }
+    const int flags = ::fcntl(result.fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(result.fd, F_SETFL, flags & ~O_NONBLOCK);
+    return result;
+}
+
 } // namespace
 
 PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
@@ -31,16 +67,21 @@ PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
     const QString shownPath = QDir::toNativeSeparators(path);
     if (path.isEmpty())
         return failure(tr("No preview file is given."));
-    const QFileInfo info(path);
-    if (!info.exists())
-        return failure(tr("The preview file %1 does not exist.").arg(shownPath));
     // Only a regular file is read: a FIFO or device would block or never end.
-    if (!info.isFile())
+    // What is checked is the file actually opened, so nothing swapped in
+    // after a check can be read instead.
+    const OpenResult opened = openRegularFile(path);
+    if (opened.error == ENOENT)
+        return failure(tr("The preview file %1 does not exist.").arg(shownPath));
+    if (opened.error == ENODEV)
         return failure(tr("%1 is not a file the preview can show.").arg(shownPath));
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(tr("The preview file %1 cannot be read: %2").arg(shownPath, file.errorString()));
+    QFile file;
+    if (opened.error != 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.fd >= 0)
+            ::close(opened.fd);
+        const QString reason = opened.error != 0 ? QString::fromLocal8Bit(std::strerror(opened.error)) : file.errorString();
+        return failure(tr("The preview file %1 cannot be read: %2").arg(shownPath, reason));
+    }
 
     // A UTF-16 code unit takes at most three bytes of UTF-8, so this many bytes
     // always hold the part that is shown, whatever the size of the file.

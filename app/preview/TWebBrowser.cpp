@@ -2,6 +2,7 @@
 
 #include "app/preview/ImmediateFrames.h"
 #include "app/preview/PreviewPage.h"
+#include "app/preview/PreviewPageHost.h"
 #include "app/preview/PreviewRequestGuard.h"
 #include "app/preview/PreviewSchemeHandler.h"
 #include "application/TApplication.h"
@@ -14,6 +15,7 @@
 #include <QPointer>
 #include <QQuickWindow>
 #include <QTimer>
+#include <QWebChannel>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -110,6 +112,11 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_page = new PreviewPage(m_profile, m_view);
     configure(m_page->settings());
     m_page->setBackgroundColor(palette().color(QPalette::Window));
+    // The page's only way back to the pane: it says when a text is shown.
+    m_host = new PreviewPageHost(this);
+    auto* channel = new QWebChannel(this);
+    channel->registerObject(QStringLiteral("pane"), m_host);
+    m_page->setWebChannel(channel);
     m_view->setPage(m_page);
 
     // Each place where the engine calls back into the pane hands whatever it
@@ -121,6 +128,8 @@ TWebBrowser::TWebBrowser(QWidget* parent)
             if (status != QWebEnginePage::NormalTerminationStatus)
                 guarded(this, [this] { onRenderProcessTerminated(); });
         });
+    connect(m_host, &PreviewPageHost::pageShown, this,
+        [this](int serial, double ms) { guarded(this, [&] { onPageShown(serial, ms); }); });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         guarded(this, [&] { giveFocusBack(old, now); });
     });
@@ -146,6 +155,7 @@ TWebBrowser::~TWebBrowser()
     // destroyed after this body; so the view, and the page with it, go here,
     // with nothing more heard from the page, or of the focus, meanwhile.
     m_page->disconnect(this);
+    m_host->disconnect(this);
     disconnect(qApp, nullptr, this, nullptr);
     delete m_view;
 }
@@ -174,9 +184,10 @@ void TWebBrowser::Navigate(const QString& URL)
     sendPending();
 }
 
-// At most one text is on its way to the page. A refresh that comes while the
-// page is still typesetting replaces the waiting text, so a slow render never
-// builds up a queue; the latest text always gets shown.
+// At most one text is on its way to the page; the page takes it at once and
+// typesets it on its own time, so a later text goes as soon as the page has
+// taken the one before, and the latest text always gets shown. A refresh that
+// comes meanwhile replaces the waiting text.
 void TWebBrowser::sendPending()
 {
     if (!m_isPageReady || m_isInFlight || !m_isPending)
@@ -188,26 +199,43 @@ void TWebBrowser::sendPending()
     const QPointer<TWebBrowser> self(this);
     m_page->runJavaScript(script, [self](const QVariant& result) {
         if (self)
-            guarded(self.data(), [&] { self->onShown(result); });
+            guarded(self.data(), [&] { self->onTaken(result); });
     });
 }
 
-void TWebBrowser::onShown(const QVariant& result)
+void TWebBrowser::onTaken(const QVariant& result)
 {
     m_isInFlight = false;
     bool isNumber = false;
-    const double ms = result.toDouble(&isNumber);
-    m_pageText = isNumber && ms >= 0 ? std::optional(m_sentText) : std::nullopt;
-    if (isNumber && ms < 0) {
-        // The page shows another text than the pane thought: the whole
+    const int serial = result.toInt(&isNumber);
+    m_pageText = isNumber && serial > 0 ? std::optional(m_sentText) : std::nullopt;
+    if (isNumber && serial < 0) {
+        // The page has another text than the pane thought: the whole
         // text goes again, unless a newer one is already waiting.
         m_isPending = true;
     } else if (isNumber) {
-        emit rendered(ms);
+        m_takenSerial = serial;
+        reportShown();
     } else {
-        qCWarning(lcPreview) << "the page did not show the text";
+        qCWarning(lcPreview) << "the page did not take the text";
     }
     sendPending();
+}
+
+// The page may say a text is shown before the pane hears that it took it.
+void TWebBrowser::onPageShown(int serial, double ms)
+{
+    m_shownSerial = serial;
+    m_shownMs = ms;
+    reportShown();
+}
+
+void TWebBrowser::reportShown()
+{
+    if (m_takenSerial <= 0 || m_shownSerial != m_takenSerial)
+        return;
+    m_takenSerial = 0;
+    emit rendered(m_shownMs);
 }
 
 int TWebBrowser::Width() const
@@ -292,6 +320,8 @@ void TWebBrowser::forgetPage()
     m_isPageReady = false;
     m_isInFlight = false;
     m_pageText.reset();
+    m_takenSerial = 0;
+    m_shownSerial = 0;
 }
 
 void TWebBrowser::onLoadFinished(bool ok)

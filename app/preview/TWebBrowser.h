@@ -12,6 +12,7 @@
 #include <optional>
 
 class PreviewPage;
+class PreviewPageHost;
 class PreviewRequestGuard;
 class QTimer;
 class QWebEnginePage;
@@ -64,7 +65,8 @@ public:
     QList<QUrl> blockedRequests() const;
 
 signals:
-    // After each render, with the milliseconds the typesetter took.
+    // After each text is shown with every formula typeset (or given up),
+    // with the milliseconds from the page taking it to showing it.
     void rendered(double typesetMs);
 
 protected:
@@ -79,7 +81,9 @@ private:
     void onRenderProcessTerminated();
     void onNavigationActionChanged(int command);
     void sendPending();
-    void onShown(const QVariant& result);
+    void onTaken(const QVariant& result);
+    void onPageShown(int serial, double ms);
+    void reportShown();
     void pushPalette();
     void giveFocusBack(QWidget* old, QWidget* now);
     void keepFocusAway(QWidget* widget);
@@ -88,6 +92,7 @@ private:
     QWebEngineProfile* m_profile = nullptr;
     PreviewPage* m_page = nullptr;
     PreviewRequestGuard* m_guard = nullptr;
+    PreviewPageHost* m_host = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
@@ -96,6 +101,11 @@ private:
     // its way to it.
     std::optional<QString> m_pageText;
     QString m_sentText;
+    // The page's serial number of the text it took last, until it is
+    // reported shown, and of the text it said it showed last.
+    int m_takenSerial = 0;
+    int m_shownSerial = 0;
+    double m_shownMs = 0;
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;

@@ -1,10 +1,12 @@
 "use strict";
 
 // The preview page. On every refresh the host calls preview.show(text, notice),
-// or preview.change(...) with only what changed since the text it showed; it
-// calls preview.setPalette(...) when the desktop colours change. The text is the
-// user's and is only ever inserted as text nodes or handed to the typesetter;
-// it never becomes markup or code.
+// or preview.change(...) with only what changed since the text it gave last;
+// both answer at once with the text's serial number, and the page tells the
+// host through its channel (shown) when that text is shown with every formula
+// typeset. The host calls preview.setPalette(...) when the desktop colours
+// change. The text is the user's and is only ever inserted as text nodes or
+// handed to the typesetter; it never becomes markup or code.
 (function () {
     const content = document.getElementById("content");
     const notice = document.getElementById("notice");
@@ -97,176 +99,31 @@
         return -1;
     }
 
-    function describe(error) {
-        if (typeof katex === "undefined")
-            return "The typesetter could not be loaded.";
-        if (error instanceof katex.ParseError)
-            return String(error.message).replace(/^KaTeX parse error: /, "");
-        return "The formula cannot be typeset: " + String(error && error.message || error);
-    }
-
-    function errorNode(source, display, error) {
-        const node = document.createElement(display ? "div" : "span");
-        node.className = "preview-error";
-        const code = document.createElement("span");
-        code.className = "preview-source";
-        code.textContent = source;
-        const message = document.createElement("span");
-        message.className = "preview-message";
-        message.textContent = describe(error);
-        node.append(code, message);
-        return node;
-    }
-
-    // KaTeX writes a few styles as style attributes (on the SVG parts of
-    // stretched delimiters and accents, and in the MathML copy of \pmb or
-    // \fcolorbox), which the page's policy refuses. On this page such an
-    // attribute goes through the element's style object instead: the policy
-    // allows that, and it draws the same. An element without a style object
-    // (MathML where the engine does not style it) only loses a style it would
-    // not draw. The replacement stays for good: swapping it around each
-    // formula would make the engine throw away what it learnt about KaTeX's
-    // calls every time.
-    const setAttribute = Element.prototype.setAttribute;
-
-    Element.prototype.setAttribute = function (name, value) {
-        if (String(name).toLowerCase() !== "style")
-            return setAttribute.call(this, name, value);
-        if (this.style instanceof CSSStyleDeclaration)
-            this.style.cssText = String(value);
-    };
-
-    function render(source, holder, display, output, macros) {
-        katex.render(source, holder, {
-            displayMode: display,
-            output: output,
-            throwOnError: true,
-            trust: false,
-            strict: "ignore",
-            maxExpand: 1000,
-            maxSize: 50,
-            macros: macros,
-        });
-    }
-
-    // A formula is drawn first; its copy for screen readers (MathML) follows
-    // once the refresh has been painted, a slice of formulas at a time, so a
-    // refresh never waits for a copy nobody sees (about a third of the
-    // typesetting). The copy is made from the same source and definitions;
-    // a formula that left the page meanwhile gets none.
-    const pendingCopies = [];
-    let nextCopy = 0;
-    let isCopying = false;
-    // Which start of the copies is current: a refresh starts them anew.
-    let copyRun = 0;
-    const CopySliceMs = 4;
-    // A page out of sight draws no frames; its copies come after this.
-    const HiddenPageWaitMs = 100;
-
-    function addCopyLater(holder, source, display, macros) {
-        pendingCopies.push({ holder: holder, source: source, display: display, macros: macros });
-        if (isCopying)
-            return;
-        isCopying = true;
-        startCopies();
-    }
-
-    // The copies still to be made wait until the next frame has been drawn;
-    // a refresh that comes while they are being made goes first, so its
-    // frame never waits for a slice of them.
-    function startCopies() {
-        const run = ++copyRun;
-        afterPaint(() => addPendingCopies(run));
-    }
-
-    // Runs the callback a frame's time after the page's next frame began,
-    // when that frame has been drawn, or after a short wait on a page out of
-    // sight, which draws none. Work started as the next frame begins would
-    // compete with its drawing for the processor.
-    const FrameMs = 16;
-    function afterPaint(callback) {
-        let isDone = false;
-        const run = () => {
-            if (!isDone) {
-                isDone = true;
-                callback();
-            }
-        };
-        requestAnimationFrame(() => setTimeout(run, FrameMs));
-        setTimeout(run, HiddenPageWaitMs);
-    }
-
-    function addPendingCopies(run) {
-        if (run !== copyRun)
-            return;
-        const deadline = performance.now() + CopySliceMs;
-        while (nextCopy < pendingCopies.length && performance.now() < deadline)
-            addCopy(pendingCopies[nextCopy++]);
-        // The slice lays out what it added, so a refresh that comes next
-        // does not pay for it.
-        void document.body.offsetHeight;
-        if (nextCopy < pendingCopies.length) {
-            setTimeout(() => addPendingCopies(run), 0);
-        } else {
-            pendingCopies.length = 0;
-            nextCopy = 0;
-            isCopying = false;
-        }
-    }
-
-    function addCopy(pending) {
-        const html = pending.holder.querySelector(".katex-html");
-        if (!pending.holder.isConnected || html === null)
-            return;
-        const scratch = document.createElement("span");
-        try {
-            render(pending.source, scratch, pending.display, "mathml", pending.macros);
-        } catch (error) {
-            return;
-        }
-        const math = scratch.querySelector("math");
-        if (math === null)
-            return;
-        const copy = document.createElement("span");
-        copy.className = "katex-mathml";
-        copy.append(math);
-        html.before(copy);
-        html.setAttribute("aria-hidden", "true");
-    }
-
-    function typeset(source, display, macros) {
-        const holder = document.createElement(display ? "div" : "span");
-        holder.className = display ? "preview-display" : "preview-inline";
-        const before = Object.assign({}, macros);
-        try {
-            render(source, holder, display, "html", macros);
-        } catch (error) {
-            return errorNode(source, display, error);
-        }
-        addCopyLater(holder, source, display, before);
-        return holder;
-    }
-
     // Definitions made with \gdef in one formula hold for the later ones of
     // the same text, as in a document. A formula is typeset the same only
     // when the definitions before it are the same, so they are part of what
-    // identifies a formula; a compact description of them serves.
-    function describeMacro(value) {
-        if (typeof value === "string")
-            return value;
-        if (value && Array.isArray(value.tokens)) {
-            return JSON.stringify([value.numArgs, value.delimiters || null, !!value.unexpandable,
-                value.tokens.map((token) => token.text)]);
-        }
-        return String(value);
+    // identifies a formula; the worker's compact description of them serves.
+    // A state of the definitions also keeps the formulas that made them (so
+    // a new worker can make them again) and the names whose use may define
+    // more.
+    const NoDefinitions = { definitions: "", chain: [], defining: null };
+
+    function escapeForPattern(text) {
+        return text.replace(/[\\^$.*+?()[\]{}|]/g, "\\$&");
     }
 
-    function describeMacros(macros) {
-        const names = Object.keys(macros);
+    function definingPattern(names) {
         if (names.length === 0)
-            return "";
-        names.sort();
-        return JSON.stringify(names.map((name) => [name, describeMacro(macros[name])]));
+            return null;
+        const alternatives = names.map((name) => escapeForPattern(name) + (/[A-Za-z@]$/.test(name) ? "(?![A-Za-z@])" : ""));
+        return new RegExp(alternatives.join("|"));
+    }
+
+    // Only a formula that says \gdef, \xdef or \global, or uses a name
+    // defined to say one, can change the definitions after it: a plain
+    // \def or \newcommand ends with its formula.
+    function mayDefine(source, state) {
+        return /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source) || (state.defining !== null && state.defining.test(source));
     }
 
     // What the page shows, one entry per piece in order: the piece's key (its
@@ -298,21 +155,29 @@
     // The elements this refresh made, while it goes on.
     let made = [];
 
-    function build(part, key, macros, definitions) {
+    // A new piece: text at once, a formula typeset by a worker. A formula
+    // that may change the definitions has its definitions after it once its
+    // typesetting is done.
+    function build(part, key, state) {
         if (part.text !== undefined)
             return { key: key, node: document.createTextNode(part.text) };
-        // KaTeX adds global definitions to the object it is given; a copy of
-        // its own keeps those of the earlier pieces as they were.
-        const after = Object.assign({}, macros);
-        const node = typeset(part.source, part.display, after);
-        made.push(node);
-        const afterDefinitions = describeMacros(after);
-        const entry = { key: key, node: node, macros: macros, definitions: definitions,
-            isDisplay: part.display, isCut: part.display && endsBlock(key) };
-        if (afterDefinitions !== definitions) {
-            entry.macros = after;
-            entry.definitions = afterDefinitions;
-        }
+        const holder = document.createElement(part.display ? "div" : "span");
+        holder.className = part.display ? "preview-display" : "preview-inline";
+        made.push(holder);
+        const entry = { key: key, node: holder, state: state, isDisplay: part.display,
+            isCut: part.display && endsBlock(key), mayDefine: mayDefine(part.source, state) };
+        entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
+            entry.isAnswered = true;
+            if (!entry.mayDefine || answer.definitions === undefined)
+                return;
+            entry.state = { definitions: answer.definitions,
+                chain: state.chain.concat([{ source: part.source, display: part.display }]),
+                defining: definingPattern(answer.definingNames) };
+            // A refresh went on without a slow formula's definitions; the
+            // pieces after it are cut again.
+            if (entry.isLate)
+                recut(entry);
+        });
         return entry;
     }
 
@@ -380,15 +245,14 @@
     // definitions after it: from there on the text cuts as before. New or
     // changed pieces are typeset; every other piece keeps its node, and with
     // it its layout.
-    function update(text, head, tail) {
+    async function update(text, head, tail) {
         const before = shownText === null ? "" : shownText;
         const shift = text.length - before.length;
         let first = firstEndingAfter(head - 1);
         while (first > 0 && !shown[first - 1].isDelimited)
             --first;
         const last = shown[first - 1];
-        let macros = last !== undefined ? last.macros : {};
-        let definitions = last !== undefined ? last.definitions : "";
+        let state = last !== undefined ? last.state : NoDefinitions;
         const candidates = new Candidates(first);
         const lastChanged = firstEndingAfter(before.length - tail - 1);
         const next = shown.slice(0, first);
@@ -396,31 +260,47 @@
         // until the cutting is done.
         const places = [];
         let resumeAt = shown.length;
+        const drawings = [];
         for (const part of pieces(text, last !== undefined ? last.end : 0)) {
-            const key = keyOf(part, definitions);
+            const key = keyOf(part, state.definitions);
             candidates.cover(lastChanged, part.end - shift);
             let entry = candidates.take(key);
-            if (entry === undefined)
-                entry = build(part, key, macros, definitions);
+            if (entry === undefined) {
+                entry = build(part, key, state);
+                if (entry.typeset !== undefined)
+                    drawings.push(entry.typeset);
+                // The pieces after a formula that may define something
+                // depend on what it defined.
+                if (entry.mayDefine) {
+                    await entry.typeset;
+                    entry.isLate = !entry.isAnswered;
+                }
+            }
             next.push(entry);
             places.push(part);
             // Plain text leaves the definitions as they are.
             if (part.text !== undefined)
                 continue;
-            macros = entry.macros;
-            definitions = entry.definitions;
-            const resume = resumption(part, first, shift, tail, text.length, definitions);
+            state = entry.state;
+            const resume = resumption(part, first, shift, tail, text.length, state.definitions);
             if (resume >= 0 && candidates.allTakenBefore(resume)) {
                 resumeAt = resume;
                 break;
             }
         }
+        // The page changes once the new formulas are drawn (or turn out
+        // slow, and come later), so a refresh never shows a formula missing.
+        await Promise.all(drawings);
         // What no piece took any more has left the text.
         const taken = new Set(candidates.taken);
         for (let index = first; index < resumeAt; ++index) {
-            if (!taken.has(index))
+            if (!taken.has(index)) {
                 shown[index].node.remove();
+                shown[index].node.isGone = true;
+            }
         }
+        // A worker slow on a formula that left the text is ended now.
+        typesetting.letGoOfGone();
         places.forEach((part, index) => {
             next[first + index].end = part.end;
             next[first + index].isDelimited = part.isDelimited === true;
@@ -452,7 +332,7 @@
         const index = firstEndingAfter(part.end - shift - 1);
         const entry = shown[index];
         if (index < first || entry === undefined || entry.end !== part.end - shift || !entry.isDelimited
-            || entry.definitions !== definitions)
+            || entry.state.definitions !== definitions)
             return -1;
         return index + 1;
     }
@@ -467,7 +347,7 @@
             return;
         for (const element of elements)
             element.classList.add("preview-new");
-        afterPaint(() => {
+        typesetting.afterPaint(() => {
             for (const element of elements)
                 element.classList.remove("preview-new");
         });
@@ -554,37 +434,119 @@
         order(content, elements);
     }
 
-    // Updates the shown text in place, so the scroll position stays where
-    // the user left it. The same text again typesets nothing. Returns the
-    // milliseconds taken, layout included.
+    // The text the page has been given, which it shows once its formulas
+    // are typeset, and its notice. Each text given gets the next serial
+    // number; the host hears it back with the milliseconds from the text's
+    // arrival to its showing, layout included, once every formula of it is
+    // typeset (or given up).
+    let givenText = null;
+    let givenNotice = "";
+    let givenAt = 0;
+    let serial = 0;
+    let reportedSerial = 0;
+    // What the host said changed since the shown text, when it is the text
+    // it changed.
+    let givenEnds = null;
+    let isUpdating = false;
+    // Formulas whose definitions came after the refresh went on.
+    const lateFormulas = [];
+
+    // The text is shown in place, so the scroll position stays where the
+    // user left it. The same text again typesets nothing.
     function show(text, noticeText) {
-        return present(text, 0, 0, noticeText);
+        return give(text, { head: 0, tail: 0 }, noticeText);
     }
 
-    function present(text, head, tail, noticeText) {
-        const started = performance.now();
-        if (isCopying)
-            startCopies();
-        if (text !== shownText)
-            update(text, head, tail);
-        if (notice.textContent !== noticeText) {
-            notice.textContent = noticeText;
-            notice.hidden = noticeText === "";
-        }
-        void document.body.offsetHeight;
-        return performance.now() - started;
-    }
-
-    // The text differs from the one shown only between its first head and
-    // its last tail characters; the host sends only what lies between.
-    // Answers -1, showing nothing, when the page shows another text than
-    // the host thought.
-    function change(shownLength, head, tail, middle, noticeText) {
-        if (shownText === null || shownText.length !== shownLength || head + tail > shownLength)
+    // The text differs from the one given before only between its first head
+    // and its last tail characters; the host sends only what lies between.
+    // Answers -1, taking nothing, when the page has another text than the
+    // host thought.
+    function change(givenLength, head, tail, middle, noticeText) {
+        if (givenText === null || givenText.length !== givenLength || head + tail > givenLength)
             return -1;
-        const text = head + tail === shownLength && middle === ""
-            ? shownText : shownText.slice(0, head) + middle + shownText.slice(shownLength - tail);
-        return present(text, head, tail, noticeText);
+        const text = head + tail === givenLength && middle === ""
+            ? givenText : givenText.slice(0, head) + middle + givenText.slice(givenLength - tail);
+        return give(text, { head: head, tail: tail }, noticeText);
+    }
+
+    function give(text, ends, noticeText) {
+        givenEnds = !isUpdating && givenText === shownText ? ends : null;
+        givenText = text;
+        givenNotice = noticeText;
+        givenAt = performance.now();
+        ++serial;
+        if (!isUpdating)
+            run();
+        return serial;
+    }
+
+    function recut(entry) {
+        lateFormulas.push(entry);
+        if (!isUpdating)
+            run();
+    }
+
+    // Brings the page to the text given last, one update at a time; texts
+    // given meanwhile are taken together.
+    async function run() {
+        isUpdating = true;
+        try {
+            for (;;) {
+                if (givenText !== shownText) {
+                    const text = givenText;
+                    const ends = givenEnds !== null ? givenEnds : sharedEnds(shownText === null ? "" : shownText, text);
+                    givenEnds = null;
+                    await update(text, ends.head, ends.tail);
+                } else if (lateFormulas.length > 0) {
+                    const entry = lateFormulas.shift();
+                    if (!entry.node.isGone)
+                        await update(shownText, entry.end - 1, 0);
+                } else {
+                    break;
+                }
+            }
+            if (notice.textContent !== givenNotice) {
+                notice.textContent = givenNotice;
+                notice.hidden = givenNotice === "";
+            }
+        } finally {
+            isUpdating = false;
+        }
+        reportWhenShown();
+    }
+
+    // How long the two texts agree at the start and, after that, at the end.
+    function sharedEnds(before, text) {
+        const shorter = Math.min(before.length, text.length);
+        let head = 0;
+        while (head < shorter && before.charCodeAt(head) === text.charCodeAt(head))
+            ++head;
+        let tail = 0;
+        while (tail < shorter - head
+            && before.charCodeAt(before.length - 1 - tail) === text.charCodeAt(text.length - 1 - tail))
+            ++tail;
+        return { head: head, tail: tail };
+    }
+
+    // The host hears through its channel; it may be ready only after the
+    // first text was shown.
+    let host = null;
+
+    function reportWhenShown() {
+        if (isUpdating || givenText !== shownText || !typesetting.isSettled() || reportedSerial === serial)
+            return;
+        if (host === null)
+            return;
+        reportedSerial = serial;
+        void document.body.offsetHeight;
+        host.shown(serial, performance.now() - givenAt);
+    }
+
+    if (typeof QWebChannel !== "undefined" && window.qt && qt.webChannelTransport) {
+        new QWebChannel(qt.webChannelTransport, (channel) => {
+            host = channel.objects.pane;
+            reportWhenShown();
+        });
     }
 
     function setPalette(background, text, error) {
@@ -593,6 +555,8 @@
         style.setProperty("--preview-fg", text);
         style.setProperty("--preview-error", error);
     }
+
+    typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
         value: Object.freeze({ show: show, change: change, setPalette: setPalette }),

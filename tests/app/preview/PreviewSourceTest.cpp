@@ -7,7 +7,15 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +81,36 @@ TEST_F(PreviewSourceTest, FilesThatCannotBeShownGiveANoticeAndNoText)
         EXPECT_FALSE(source.notice.isEmpty()) << path.toStdString();
     }
     EXPECT_TRUE(PreviewSource::read(m_dir.filePath(QStringLiteral("missing.tex"))).notice.contains(QLatin1String("missing.tex")));
+}
+
+// A FIFO swapped in for the file at any moment, also between a check and
+// the opening, never makes a read wait for a writer.
+TEST_F(PreviewSourceTest, FifoSwappedInDuringTheReadNeverBlocks)
+{
+    const QString path = write("x^2");
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray other = QFile::encodeName(m_dir.filePath(QStringLiteral("other")));
+    ASSERT_EQ(::mkfifo(other.constData(), 0600), 0);
+    std::atomic<bool> isDone = false;
+    std::thread swapper([&] {
+        while (!isDone)
+            ::renameat2(AT_FDCWD, other.constData(), AT_FDCWD, name.constData(), RENAME_EXCHANGE);
+    });
+    auto reads = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 20000 && !isDone; ++i)
+            PreviewSource::read(path);
+    });
+    const bool isFinished = reads.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    isDone = true;
+    swapper.join();
+    // A read stuck in opening the FIFO is let go by a writer.
+    for (const QByteArray& fifo : { name, other }) {
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    reads.wait();
+    EXPECT_TRUE(isFinished) << "a read waited for a writer of the FIFO";
 }
 
 TEST_F(PreviewSourceTest, EmptyFileIsAnEmptyPreviewWithoutNotice)

@@ -89,6 +89,15 @@ protected:
             && TestSupport::waitUntil([&] { return js(TestSupport::EveryFormulaHasItsMathml) == "true"; }, RenderTimeoutMs);
     }
 
+    // Every piece the page shows, in order: text runs and formulas with
+    // their kind and content.
+    QString shownPieces()
+    {
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
+                  "  .map((n) => n.nodeType === 3 ? 't' + n.data"
+                  "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
+    }
+
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
     QString js(const char* script) { return evaluate(m_browser->page(), QString::fromUtf8(script)).toString(); }
     int count(const char* selector)
@@ -169,11 +178,6 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
 // around display formulas and broken formulas, anywhere in a long text.
 TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
 {
-    const auto shownPieces = [this] {
-        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
-                  "  .map((n) => n.nodeType === 3 ? 't' + n.data"
-                  "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
-    };
     const char* const snippets[] = { "$", "$$", "\\(", "\\)", "\\[", "\\]", "\n", "x^2", "\\gdef\\r{p}", "\\r",
         "{", "}", "\\$", " and ", "$$y$$\n", "$\\gdef\\r{q}$" };
     QByteArray text;
@@ -195,6 +199,26 @@ TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
         ASSERT_TRUE(show(""));
         ASSERT_TRUE(show(text));
         EXPECT_EQ(edited, shownPieces()) << "edit " << edit << ": " << text.toStdString();
+    }
+}
+
+// A refresh moves the pieces after its change; the next one must find them
+// where they now are.
+TEST_F(TWebBrowserTest, RefreshesInARowShowWhatTheLastTextShowsAfresh)
+{
+    const char* const texts[][3] = {
+        { "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$ and $e$" },
+        { "$$abcd$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$dz$$" },
+        { "$$a$$ x $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$cd$$" },
+    };
+    for (const auto& steps : texts) {
+        for (const char* text : steps)
+            ASSERT_TRUE(show(text)) << text;
+        const QString edited = shownPieces();
+        ASSERT_TRUE(show(""));
+        ASSERT_TRUE(show(steps[2]));
+        EXPECT_EQ(edited.toStdString(), shownPieces().toStdString()) << steps[2];
+        ASSERT_TRUE(show(""));
     }
 }
 
@@ -356,6 +380,49 @@ TEST_F(TWebBrowserTest, TeXErrorIsShownInPlaceInRed)
     }
     ASSERT_TRUE(show("\\def\\a{\\a\\a}\\a"));
     EXPECT_EQ(count("#content div.preview-error"), 1);
+}
+
+// A short formula can take the typesetter minutes (an \\edef that doubles its
+// text, which the typesetter does not count against its expansion limit). It
+// holds neither the page nor the refreshes after it: it shows an error in
+// place once over its time, and a text given meanwhile is shown at once.
+TEST_F(TWebBrowserTest, FormulaOverItsTimeShowsAnErrorAndHoldsNoRefresh)
+{
+    const auto runaway = [](char name) {
+        QByteArray formula = QByteArray("\\def\\") + name + "{x}";
+        for (int i = 0; i < 14; ++i)
+            formula += QByteArray("\\edef\\") + name + "{\\" + name + "\\" + name + "}";
+        for (int i = 0; i < 16; ++i)
+            formula += QByteArray("\\") + name;
+        return formula;
+    };
+    write("$" + runaway('a') + "$");
+    navigate(m_path);
+    ASSERT_TRUE(show("y=1"));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("y=1"));
+
+    ASSERT_TRUE(show("before $" + runaway('a') + "$ and $" + runaway('b') + "$ after $x^2$"));
+    EXPECT_EQ(count("#content span.preview-error"), 2);
+    EXPECT_EQ(js("getComputedStyle(document.querySelector('.preview-error')).color"), QStringLiteral("rgb(204, 0, 0)"));
+    EXPECT_TRUE(js("document.querySelector('.preview-error .preview-message').textContent").contains(QLatin1String("too long")));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("x^2"));
+    const QString text = js("document.getElementById('content').innerText");
+    EXPECT_TRUE(text.startsWith(QLatin1String("before "))) << text.toStdString();
+
+    ASSERT_TRUE(show("z"));
+    EXPECT_EQ(js("document.querySelector('#content annotation').textContent"), QStringLiteral("z"));
+}
+
+// The page goes on without a slow formula; what it defines still reaches the
+// formulas after it once it is typeset.
+TEST_F(TWebBrowserTest, SlowFormulaStillDefinesForTheFormulasAfterIt)
+{
+    QByteArray slow = "\\gdef\\r{p}\\def\\a{x}";
+    for (int i = 0; i < 13; ++i)
+        slow += "\\edef\\a{\\a\\a}";
+    ASSERT_TRUE(show("$" + slow + "\\a\\a$ $$\\r$$"));
+    EXPECT_EQ(count("#content .preview-error"), 0);
+    EXPECT_EQ(js("document.querySelector('.preview-display .katex-html').textContent"), QStringLiteral("p"));
 }
 
 TEST_F(TWebBrowserTest, HostileTextsExecuteNothingAndLoadNothing)

@@ -1,0 +1,423 @@
+"use strict";
+
+// The preview page's typesetting: formulas are typeset by workers
+// (typeset.js), never on the page's own thread, so a formula that takes long
+// holds neither the page nor the formulas after it. typesetting.typeset()
+// fills an element with a formula, or with its source and the reason it
+// cannot be shown; a formula that leaves the page is marked isGone on its
+// element. The page's script hears through whenSettled() when every formula
+// it asked for is done; afterPaint() runs a callback once the next frame has
+// been drawn.
+(function () {
+    // A formula that takes longer than this to typeset is given up and shown
+    // as an error. The slowest formula a person plausibly writes (a matrix
+    // of a few thousand entries, tens of kilobytes of TeX) takes about a
+    // second and a half here, so this leaves room for a slower machine, and
+    // a runaway formula (an expansion that never ends in time) shows its
+    // error within seconds. Other formulas never wait for it.
+    const BudgetMs = 5000;
+    // A formula typesetting this long is left to its worker alone: the
+    // formulas after it go to another one.
+    const SlowMs = 100;
+    // Workers at most, those still busy with slow formulas included.
+    const MaxWorkers = 4;
+    // Copies a worker gets at a time, so the formulas of a refresh wait for
+    // a few at most. Formulas go all at once: the worker typesets on while
+    // the page puts the drawings in.
+    const CopyBatchSize = 16;
+
+    function describe(error) {
+        if (error.isTimeout)
+            return "The formula takes too long to typeset (over " + BudgetMs / 1000 + " seconds).";
+        if (error.isTeX)
+            return error.message;
+        return "The formula cannot be typeset: " + error.message;
+    }
+
+    // Turns a typeset formula into the elements it stands for.
+    function materialize(record) {
+        if (typeof record === "string")
+            return document.createTextNode(record);
+        const element = record.n === undefined ? document.createElement(record.t)
+            : document.createElementNS(record.n, record.t);
+        if (record.c !== undefined)
+            element.setAttribute("class", record.c);
+        if (record.s !== undefined) {
+            for (const name of Object.keys(record.s))
+                element.style[name] = record.s[name];
+        }
+        if (record.a !== undefined) {
+            for (const name of Object.keys(record.a))
+                element.setAttribute(name, record.a[name]);
+        }
+        for (const child of record.k)
+            element.appendChild(materialize(child));
+        return element;
+    }
+
+    function find(record, tag) {
+        if (typeof record === "string")
+            return null;
+        if (record.t === tag)
+            return record;
+        for (const child of record.k) {
+            const found = find(child, tag);
+            if (found !== null)
+                return found;
+        }
+        return null;
+    }
+
+    // A formula that could not be typeset shows its source and the reason,
+    // in the element that was to hold it.
+    function showError(holder, source, error) {
+        holder.classList.remove("preview-display", "preview-inline");
+        holder.classList.add("preview-error");
+        const code = document.createElement("span");
+        code.className = "preview-source";
+        code.textContent = source;
+        const message = document.createElement("span");
+        message.className = "preview-message";
+        message.textContent = describe(error);
+        holder.replaceChildren(code, message);
+    }
+
+    // KaTeX writes a few styles as style attributes (on the SVG parts of
+    // stretched delimiters and accents, and in the MathML copy of \pmb or
+    // \fcolorbox), which the page's policy refuses. On this page such an
+    // attribute goes through the element's style object instead: the policy
+    // allows that, and it draws the same. An element without a style object
+    // (MathML where the engine does not style it) only loses a style it would
+    // not draw.
+    const setAttribute = Element.prototype.setAttribute;
+
+    Element.prototype.setAttribute = function (name, value) {
+        if (String(name).toLowerCase() !== "style")
+            return setAttribute.call(this, name, value);
+        if (this.style instanceof CSSStyleDeclaration)
+            this.style.cssText = String(value);
+    };
+
+    // Formulas are typeset by workers (typeset.js), a job at a time each, in
+    // the order given; a formula's drawing goes before any copy for screen
+    // readers. A worker whose formula is over the budget is ended and
+    // replaced; one whose formula is slow gets no more jobs, and the jobs
+    // it had not started go to another.
+    const waitingFormulas = [];
+    const waitingCopies = [];
+    const workers = [];
+    let nextJobId = 1;
+    // Formulas the page waits for, those it no longer shows included until
+    // their worker has let go of them.
+    let unsettledFormulas = 0;
+    let typesetterError = null;
+
+    // Copies wait until the frame after the last formula drawn has been
+    // painted, so they never compete with a refresh for the processor.
+    let areCopiesHeld = false;
+    let holds = 0;
+    let isReleaseScheduled = false;
+
+    function holdCopies() {
+        areCopiesHeld = true;
+        ++holds;
+        if (!isReleaseScheduled)
+            scheduleRelease();
+    }
+
+    function scheduleRelease() {
+        isReleaseScheduled = true;
+        const seen = holds;
+        afterPaint(() => {
+            isReleaseScheduled = false;
+            if (holds !== seen) {
+                scheduleRelease();
+                return;
+            }
+            areCopiesHeld = false;
+            pump();
+        });
+    }
+
+    // Runs the callback a frame's time after the page's next frame began,
+    // when that frame has been drawn, or after a short wait on a page out of
+    // sight, which draws none.
+    const FrameMs = 16;
+    const HiddenPageWaitMs = 100;
+
+    function afterPaint(callback) {
+        let isDone = false;
+        const run = () => {
+            if (!isDone) {
+                isDone = true;
+                callback();
+            }
+        };
+        requestAnimationFrame(() => setTimeout(run, FrameMs));
+        setTimeout(run, HiddenPageWaitMs);
+    }
+
+    function submit(job) {
+        job.id = nextJobId++;
+        job.worker = null;
+        job.isDone = false;
+        if (job.output === "html") {
+            ++unsettledFormulas;
+            waitingFormulas.push(job);
+            holdCopies();
+        } else {
+            waitingCopies.push(job);
+        }
+        pump();
+    }
+
+    function finish(job, answer) {
+        if (job.isDone)
+            return;
+        job.isDone = true;
+        job.worker = null;
+        if (job.output === "html") {
+            --unsettledFormulas;
+            holdCopies();
+        }
+        job.done(answer);
+    }
+
+    // A job whose formula left the page is not typeset.
+    function isWanted(job) {
+        return !job.holder.isGone;
+    }
+
+    function takeWanted(queue, count) {
+        const batch = [];
+        while (queue.length > 0 && batch.length < count) {
+            const job = queue.shift();
+            if (typesetterError !== null)
+                finish(job, { error: typesetterError });
+            else if (isWanted(job))
+                batch.push(job);
+            else
+                finish(job, { isDropped: true });
+        }
+        return batch;
+    }
+
+    function pump() {
+        if (typesetterError !== null) {
+            takeWanted(waitingFormulas, Infinity);
+            takeWanted(waitingCopies, Infinity);
+            return;
+        }
+        for (const worker of workers.slice()) {
+            if (worker.isSlow && worker.jobs.length > 0 && !isWanted(worker.jobs[0]))
+                end(worker);
+        }
+        for (;;) {
+            const queue = waitingFormulas.length > 0 ? waitingFormulas : areCopiesHeld ? [] : waitingCopies;
+            if (queue.length === 0)
+                return;
+            const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker();
+            if (worker === null) {
+                if (typesetterError !== null)
+                    pump();
+                return;
+            }
+            const batch = takeWanted(queue, queue === waitingFormulas ? Infinity : CopyBatchSize);
+            if (batch.length === 0)
+                continue;
+            for (const job of batch)
+                job.worker = worker;
+            worker.jobs.push(...batch);
+            if (worker.jobs.length === batch.length)
+                worker.startedAt = performance.now();
+            worker.thread.postMessage(batch.map((job) => ({ id: job.id, source: job.source, display: job.display,
+                output: job.output, chain: job.chain })));
+            watch(worker);
+        }
+    }
+
+    function addWorker() {
+        if (workers.length >= MaxWorkers || workers.some((w) => !w.isSlow))
+            return null;
+        let thread = null;
+        try {
+            thread = new Worker("typeset.js");
+        } catch (error) {
+            typesetterError = { isTeX: true, message: "The typesetter could not be started." };
+            return null;
+        }
+        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: performance.now(),
+            timer: 0 };
+        worker.thread.onmessage = (event) => hear(worker, event.data);
+        worker.thread.onerror = (event) => {
+            event.preventDefault();
+            if (!worker.isReady)
+                failTypesetter(worker);
+        };
+        workers.push(worker);
+        return worker;
+    }
+
+    // Without the typesetter every formula shows why.
+    function failTypesetter(worker) {
+        typesetterError = { isTeX: true, message: "The typesetter could not be loaded." };
+        end(worker);
+        onSettled();
+    }
+
+    function hear(worker, answer) {
+        // An answer may still come from a worker that has just been ended.
+        if (!workers.includes(worker))
+            return;
+        if (answer.isReady) {
+            worker.isReady = true;
+            worker.startedAt = performance.now();
+            watch(worker);
+            return;
+        }
+        const job = worker.jobs.shift();
+        worker.startedAt = performance.now();
+        if (job.worker === worker)
+            finish(job, answer);
+        // A slow worker is done once its slow formula is: the jobs after it
+        // went to another one.
+        if (worker.isSlow)
+            end(worker);
+        else
+            watch(worker);
+        pump();
+        onSettled();
+    }
+
+    // Times the worker's current job: past SlowMs its worker takes no more,
+    // past the budget the worker is ended and the formula given up.
+    function watch(worker) {
+        clearTimeout(worker.timer);
+        // A worker that cannot even load the typesetter in the budget never
+        // will.
+        if (!worker.isReady) {
+            worker.timer = setTimeout(() => failTypesetter(worker),
+                Math.max(BudgetMs - (performance.now() - worker.startedAt), 0));
+            return;
+        }
+        if (worker.jobs.length === 0)
+            return;
+        const elapsed = performance.now() - worker.startedAt;
+        worker.timer = setTimeout(() => {
+            if (worker.isSlow) {
+                finish(worker.jobs[0], { error: { isTimeout: true } });
+                end(worker);
+                pump();
+                onSettled();
+            } else {
+                makeSlow(worker);
+            }
+        }, Math.max((worker.isSlow ? BudgetMs : SlowMs) - elapsed, 0));
+    }
+
+    function makeSlow(worker) {
+        worker.isSlow = true;
+        const current = worker.jobs[0];
+        const rest = worker.jobs.slice(1).filter((job) => job.worker === worker);
+        requeue(rest);
+        if (current.slow !== undefined)
+            current.slow();
+        watch(worker);
+        pump();
+    }
+
+    // Puts jobs back before the waiting ones, in their order.
+    function requeue(jobs) {
+        for (const job of jobs.reverse()) {
+            job.worker = null;
+            (job.output === "html" ? waitingFormulas : waitingCopies).unshift(job);
+        }
+    }
+
+    function end(worker) {
+        const index = workers.indexOf(worker);
+        if (index < 0)
+            return;
+        clearTimeout(worker.timer);
+        worker.thread.terminate();
+        workers.splice(index, 1);
+        const current = worker.jobs[0];
+        requeue(worker.jobs.filter((job) => job.worker === worker && job !== current));
+        if (current !== undefined && current.worker === worker) {
+            if (isWanted(current) && typesetterError === null)
+                requeue([current]);
+            else
+                finish(current, typesetterError !== null ? { error: typesetterError } : { isDropped: true });
+        }
+        worker.jobs = [];
+        if (typesetterError !== null)
+            pump();
+    }
+
+    // Typesets the formula into the holder. Calls back with the worker's
+    // answer once the drawing is in; the promise it returns is fulfilled
+    // then, or once the formula turns out slow, whichever is first.
+    function typeset(holder, source, display, chain, onAnswer) {
+        return new Promise((resolve) => {
+            submit({
+                holder: holder, source: source, display: display, output: "html", chain: chain,
+                slow: resolve,
+                done: (answer) => {
+                    if (answer.tree !== undefined) {
+                        holder.append(materialize(answer.tree));
+                        addCopyLater(holder, source, display, chain);
+                    } else if (answer.error !== undefined) {
+                        showError(holder, source, answer.error);
+                    }
+                    onAnswer(answer);
+                    resolve();
+                },
+            });
+        });
+    }
+
+    // A formula's copy for screen readers (MathML) is made after every
+    // drawing waiting, from the same source and definitions; a formula that
+    // left the page meanwhile gets none.
+    function addCopyLater(holder, source, display, chain) {
+        submit({
+            holder: holder, source: source, display: display, output: "mathml", chain: chain,
+            done: (answer) => {
+                if (answer.tree !== undefined && !holder.isGone)
+                    addCopy(holder, answer.tree);
+            },
+        });
+    }
+
+    function addCopy(holder, tree) {
+        const html = holder.querySelector(".katex-html");
+        const math = find(tree, "math");
+        if (html === null || math === null)
+            return;
+        const copy = document.createElement("span");
+        copy.className = "katex-mathml";
+        copy.append(materialize(math));
+        html.before(copy);
+        html.setAttribute("aria-hidden", "true");
+    }
+
+    let onSettled = () => {};
+
+    Object.defineProperty(window, "typesetting", {
+        value: Object.freeze({
+            typeset: typeset,
+            isSettled: () => unsettledFormulas === 0,
+            whenSettled: (callback) => {
+                onSettled = callback;
+            },
+            letGoOfGone: pump,
+            afterPaint: afterPaint,
+        }),
+        writable: false,
+        configurable: false,
+    });
+
+    // The first worker loads the typesetter while the page waits for its
+    // first text.
+    addWorker();
+})();
