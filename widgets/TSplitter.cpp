@@ -1,13 +1,11 @@
 #include "widgets/TSplitter.h"
 
-#include "widgets/DragLine.h"
-#include "core/Exception.h"
+#include "widgets/TSplitterDrag.h"
+#include "core/ExceptionBoundary.h"
 #include "controls/TAlignLayout.h"
-#include "application/TApplication.h"
 #include "controls/TForm.h"
 
 #include <QAccessibleWidget>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopeGuard>
@@ -40,6 +38,7 @@ QAccessibleInterface* separatorAccessible(const QString& className, QObject* obj
 
 TSplitter::TSplitter(QWidget* parent)
     : QWidget(parent)
+    , m_drag(std::make_unique<TSplitterDrag>(this))
 {
     static const bool isFactoryInstalled = [] {
         QAccessible::installFactory(separatorAccessible);
@@ -53,8 +52,12 @@ TSplitter::TSplitter(QWidget* parent)
 
 TSplitter::~TSplitter()
 {
-    eraseLine();
-    endTracking();
+    m_drag->Cancel();
+}
+
+bool TSplitter::IsTracking() const
+{
+    return m_drag->IsTracking();
 }
 
 void TSplitter::Loaded()
@@ -192,15 +195,6 @@ void TSplitter::updateCursor()
     SetCursor(Cursor());
 }
 
-TForm* TSplitter::parentForm() const
-{
-    for (QWidget* widget = parentWidget(); widget; widget = widget->parentWidget()) {
-        if (auto* form = qobject_cast<TForm*>(widget))
-            return form;
-    }
-    return nullptr;
-}
-
 void TSplitter::PosChanged()
 {
     OnPosChanged(this);
@@ -214,237 +208,45 @@ void TSplitter::PosChanging(int x, int y, bool& allowChange)
 void TSplitter::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
     OnMouseDown(this, button, shift, x, y);
-    if (button != Qt::LeftButton || m_isTracking)
+    if (button != Qt::LeftButton || m_drag->IsTracking())
         return;
-    m_resizeMode = resizeMode();
-    if (m_resizeMode == 0)
-        return;
-    startSizing(x, y);
-}
-
-// The form is looked for first, so a press that cannot start a drag leaves
-// nothing grabbed and nothing borrowed.
-void TSplitter::startSizing(int x, int y)
-{
-    TForm* form = parentForm();
-    if (!form)
-        throw EInvalidOperation(QStringLiteral("Control '%1' has no parent window").arg(objectName()));
-    m_isTracking = true;
-    m_savedShowHint = Application->ShowHint();
-    grabMouse();
-    m_keyControl = form->focusWidget() ? form->focusWidget() : form;
-    TKeyEvent& keyDown = TKeyDownHook::OnKeyDown(m_keyControl);
-    m_savedKeyDown = keyDown;
-    keyDown = TKeyEvent(this, &TSplitter::keyDown);
-    // No hint window comes up during the drag.
-    Application->SetShowHint(false);
-    m_downPos = { x, y };
-    // A minimised or hidden form ends the drag without applying it.
-    form->installEventFilter(this);
-    m_drawingForm = form;
-    QWidget* parent = parentWidget();
-    const QRect client = parent->rect();
-    m_minPos = mapFrom(parent, QPoint(client.left() + m_topLeftLimit, client.top() + m_topLeftLimit));
-    m_maxPos = mapFrom(parent, QPoint(client.width() - m_bottomRightLimit, client.height() - m_bottomRightLimit));
-    m_isNoDrop = false;
-    if (!m_dragLine || m_dragLine->parentWidget() != form)
-        m_dragLine = new DragLine(form);
-    m_dragCursor = TCursor(Cursor());
-    QGuiApplication::setOverrideCursor(CursorShape(m_dragCursor));
-    placeLine(width() / 2, height() / 2, LineDrawing::First);
+    if (const int mode = resizeMode())
+        m_drag->Start({ mode, { x, y }, m_topLeftLimit, m_bottomRightLimit, TCursor(Cursor()) });
 }
 
 void TSplitter::MouseMove(Qt::KeyboardModifiers shift, int x, int y)
 {
     OnMouseMove(this, shift, x, y);
-    if (QWidget::mouseGrabber() != this || !m_isTracking)
+    if (QWidget::mouseGrabber() != this || !m_drag->IsTracking())
         return;
     bool allowChange = true;
     PosChanging(x, y, allowChange);
-    if (!allowChange) {
-        showDragCursor(crNoDrop);
-        return;
-    }
-    const int proposed = isHorizontalBar() ? y : x;
-    clamp(x, y);
-    const bool isOutOfBounds = (isHorizontalBar() ? y : x) != proposed;
-    m_isNoDrop = isOutOfBounds;
-    showDragCursor(m_isNoDrop ? crNoDrop : TCursor(Cursor()));
-    placeLine(x - m_downPos.x() + width() / 2, y - m_downPos.y() + height() / 2, LineDrawing::Move);
+    if (allowChange)
+        m_drag->MoveTo(x, y, TCursor(Cursor()));
+    else
+        m_drag->ShowRefused();
 }
 
 void TSplitter::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
-    stopSizing(true, x, y);
+    drop(x, y);
     OnMouseUp(this, button, shift, x, y);
-}
-
-// The bar's leading edge stays TopLeftLimit away from the parent's top (or
-// left) edge and its trailing edge BottomRightLimit away from the far edge.
-void TSplitter::clamp(int& x, int& y) const
-{
-    if (x - m_downPos.x() < m_minPos.x())
-        x = m_minPos.x() + m_downPos.x();
-    else if (x - m_downPos.x() + width() > m_maxPos.x())
-        x = m_maxPos.x() - width() + m_downPos.x();
-    if (y - m_downPos.y() < m_minPos.y())
-        y = m_minPos.y() + m_downPos.y();
-    else if (y - m_downPos.y() + height() > m_maxPos.y())
-        y = m_maxPos.y() - height() + m_downPos.y();
-}
-
-void TSplitter::placeLine(int x, int y, LineDrawing drawing)
-{
-    if (!m_dragLine)
-        return;
-    QPoint point = mapToGlobal(isHorizontalBar() ? QPoint(0, y) : QPoint(x, 0));
-    if (QWidget* parent = parentWidget()) {
-        const QRect client(parent->mapToGlobal(QPoint(0, 0)), parent->size());
-        point.setX(std::clamp(point.x(), client.left(), client.left() + client.width()));
-        point.setY(std::clamp(point.y(), client.top(), client.top() + client.height()));
-    }
-    if (drawing == LineDrawing::Move
-        && (isHorizontalBar() ? point.y() == m_linePos.y() : point.x() == m_linePos.x()))
-        return;
-    if (drawing == LineDrawing::Erase) {
-        m_dragLine->hide();
-        return;
-    }
-    // The line runs from the point to the bar's far end.
-    const QPoint end = mapToGlobal(isHorizontalBar() ? QPoint(width(), 0) : QPoint(0, height()));
-    const int length = isHorizontalBar() ? end.x() - point.x() : end.y() - point.y();
-    const int thickness = isHorizontalBar() ? height() : width();
-    m_dragLine->showAt(point, std::max(length, 1), thickness > 3 ? thickness - 2 : 2,
-        isHorizontalBar() ? Qt::Horizontal : Qt::Vertical);
-    m_linePos = point;
-}
-
-void TSplitter::eraseLine()
-{
-    if (m_drawingForm) {
-        placeLine(0, 0, LineDrawing::Erase);
-        m_drawingForm = nullptr;
-    }
-    m_isNoDrop = false;
-}
-
-void TSplitter::showDragCursor(TCursor cursor)
-{
-    if (cursor == m_dragCursor || !m_isTracking)
-        return;
-    m_dragCursor = cursor;
-    QGuiApplication::changeOverrideCursor(CursorShape(cursor));
 }
 
 // Whatever the handlers or the resize raise, the grab, the line, the cursor
 // and the borrowed key handler are given back.
-void TSplitter::stopSizing(bool apply, int x, int y)
+void TSplitter::drop(int x, int y)
 {
-    if (!m_isTracking)
+    if (!m_drag->IsTracking())
         return;
     {
-        if (QWidget::mouseGrabber() == this)
-            releaseMouse();
-        const auto restore = qScopeGuard([this] {
-            eraseLine();
-            endTracking();
-        });
-        bool allowChange = apply;
-        if (apply)
-            PosChanging(x, y, allowChange);
-        eraseLine();
-        if (apply && parentWidget())
-            resizeControl(allowChange, x, y);
+        m_drag->ReleaseMouse();
+        const auto restore = qScopeGuard([this] { m_drag->Cancel(); });
+        bool allowChange = true;
+        PosChanging(x, y, allowChange);
+        m_drag->Drop(allowChange, x, y, m_controlFirst, m_controlSecond);
     }
-    if (apply)
-        PosChanged();
-}
-
-void TSplitter::resizeControl(bool allowChange, int x, int y)
-{
-    QWidget* parent = parentWidget();
-    if (!allowChange) {
-        const QPoint line = mapFromGlobal(m_linePos);
-        x = line.x() + m_downPos.x() - width() / 2;
-        y = line.y() + m_downPos.y() - height() / 2;
-    }
-    clamp(x, y);
-    int downX = m_downPos.x();
-    int downY = m_downPos.y();
-    // A control on the far edge grows when the bar moves toward the near one.
-    const auto isFar = [this](TAlign align) {
-        return TAlignLayout::alignOf(m_controlFirst) == align
-            || (m_controlSecond && TAlignLayout::alignOf(m_controlSecond) == align);
-    };
-    if (isFar(alRight)) {
-        x = -x;
-        downX = -downX;
-    }
-    if (isFar(alBottom)) {
-        y = -y;
-        downY = -downY;
-    }
-    QWidget* resized = (m_resizeMode == 1 || m_resizeMode == 3) ? m_controlFirst : m_controlSecond;
-    if (!resized)
-        return;
-    TAlignLayout* layout = qobject_cast<TAlignLayout*>(parent->layout());
-    if (layout)
-        layout->DisableAlign();
-    const auto resume = qScopeGuard([layout] {
-        if (layout)
-            layout->EnableAlign();
-    });
-    const bool vertical = isHorizontalBar();
-    int size = vertical ? resized->height() + y - downY : resized->width() + x - downX;
-    if (size <= 0)
-        size = 1;
-    const int available = vertical ? parent->height() - height() : parent->width() - width();
-    if (size >= available)
-        size = available - 3;
-    size = std::max(size, 0);
-    if (vertical)
-        resized->resize(resized->width(), size);
-    else
-        resized->resize(size, resized->height());
-}
-
-void TSplitter::endTracking()
-{
-    if (!m_isTracking)
-        return;
-    m_isTracking = false;
-    if (QWidget::mouseGrabber() == this)
-        releaseMouse();
-    QGuiApplication::restoreOverrideCursor();
-    m_dragCursor = crDefault;
-    if (Application)
-        Application->SetShowHint(m_savedShowHint);
-    if (m_keyControl)
-        TKeyDownHook::OnKeyDown(m_keyControl) = m_savedKeyDown;
-    m_keyControl = nullptr;
-    m_savedKeyDown = {};
-    if (TForm* form = parentForm())
-        form->removeEventFilter(this);
-}
-
-void TSplitter::keyDown(TObject* sender, quint16& key, Qt::KeyboardModifiers shift)
-{
-    if (key == 27) {
-        stopSizing(false, 0, 0);
-        return;
-    }
-    m_savedKeyDown(sender, key, shift);
-}
-
-bool TSplitter::eventFilter(QObject* watched, QEvent* event)
-{
-    if (m_isTracking && watched == parentForm()) {
-        const bool minimized = event->type() == QEvent::WindowStateChange
-            && static_cast<QWidget*>(watched)->isMinimized();
-        if (minimized || event->type() == QEvent::Hide)
-            guarded(this, [this] { stopSizing(false, 0, 0); });
-    }
-    return QWidget::eventFilter(watched, event);
+    PosChanged();
 }
 
 void TSplitter::mousePressEvent(QMouseEvent* event)

@@ -1,21 +1,22 @@
 #pragma once
 
+#include "core/TEvent.h"
 #include "controls/Cursors.h"
 #include "controls/TAlign.h"
-#include "controls/TKeyDownHook.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QWidget>
 
-class DragLine;
-class TForm;
+#include <memory>
+
+class TSplitterDrag;
 
 // A thin bar between two controls aligned to the same edge of their parent.
 // Pressing the left button on it and dragging shows a line where the boundary
 // will go; nothing is resized until the release, which gives the resized
 // control its new height (or width) and lays the parent out once. Escape,
-// through the key control's OnKeyDown, cancels the drag.
+// through the key control's OnKeyDown, cancels the drag. The drag itself is
+// a TSplitterDrag; the bar decides when one starts and asks its handlers.
 class TSplitter : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QWidget* ControlFirst READ ControlFirst WRITE SetControlFirst)
@@ -104,7 +105,7 @@ public:
     void SetBottomRightLimit(int limit) { m_bottomRightLimit = limit; }
     void SetLimitOffset(int limit) { m_topLeftLimit = m_bottomRightLimit = limit; }
 
-    bool IsTracking() const { return m_isTracking; }
+    bool IsTracking() const;
 
     TNotifyEvent OnPosChanged;
     TSplitterMoveEvent OnPosChanging;
@@ -133,45 +134,19 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class LineDrawing { First, Erase, Move };
-
     int resizeMode() const;
-    bool isHorizontalBar() const { return m_resizeMode == 1 || m_resizeMode == 2; }
     void updateCursor();
     void setReference(QWidget*& reference, QMetaObject::Connection& watch, QWidget* control);
     void removed(QObject* control);
     QWidget* neighbour(TAlign align) const;
-    TForm* parentForm() const;
-
-    void startSizing(int x, int y);
-    void stopSizing(bool apply, int x, int y);
-    void resizeControl(bool allowChange, int x, int y);
-    void endTracking();
-    void clamp(int& x, int& y) const;
-    void placeLine(int x, int y, LineDrawing drawing);
-    void eraseLine();
-    void showDragCursor(TCursor cursor);
-    void keyDown(TObject* sender, quint16& key, Qt::KeyboardModifiers shift);
+    void drop(int x, int y);
 
     bool m_isLoading = false;
-    bool m_isTracking = false;
-    int m_resizeMode = 0;
-    QPoint m_linePos;
-    QPoint m_downPos;
-    bool m_isNoDrop = false;
-    QPoint m_minPos;
-    QPoint m_maxPos;
     int m_topLeftLimit = 20;
     int m_bottomRightLimit = 20;
-    QPointer<TForm> m_drawingForm;
-    QPointer<QWidget> m_keyControl;
-    bool m_savedShowHint = true;
-    TKeyEvent m_savedKeyDown;
-    QPointer<DragLine> m_dragLine;
-    TCursor m_dragCursor = crDefault;
+    std::unique_ptr<TSplitterDrag> m_drag;
     bool m_isPressed = false;
 
     QWidget* m_controlFirst = nullptr;

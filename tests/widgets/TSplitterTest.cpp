@@ -1,6 +1,7 @@
 #include "controls/TAlignLayout.h"
 #include "application/TApplication.h"
 #include "controls/TForm.h"
+#include "controls/TKeyDownHook.h"
 #include "widgets/TSplitter.h"
 #include "TestSupport.h"
 
