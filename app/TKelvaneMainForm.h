@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ClipboardReader.h"
 #include "TForm.h"
 
+#include <memory>
+
+class LastTextRecord;
 class TAppEvents;
 class TFormStorage;
 class TMainMenu;
@@ -82,9 +86,10 @@ private:
         bool radioItem, int groupIndex, void (TKelvaneMainForm::*onClick)(TObject*));
     void setDelay(uint interval, TMenuItem* item);
     void fitBrowserToPanel();
-    void recoverTextLeftByACrash();
+    void recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard);
 
     QString m_previewFileName;
+    std::unique_ptr<LastTextRecord> m_lastText;
 };
 
 // The main window, set when the application object creates it.

@@ -347,38 +347,54 @@ TEST_F(SecondStart, RegistrationSwitchesEndAtOnceWithoutAWindow)
 }
 
 // A copy killed on a desktop without a clipboard manager takes its clipboard
-// with it; the next start keeps the text of its last refresh instead of
-// writing the preview file empty. A start after a normal end, or with text on
-// the clipboard, pastes as always.
+// with it; the next start gets back the text of that copy instead of writing
+// the preview file empty, also when a reboot has emptied the runtime folder,
+// and also when the clipboard's owner does not answer. A start with text on
+// the clipboard pastes as always.
 TEST_F(SecondStart, AStartAfterACrashKeepsThePreviewFileWhenTheClipboardHasNoText)
 {
     ProgramCopy copy;
     ASSERT_TRUE(copy.isReady());
     const QString preview = copy.filePath(QStringLiteral("tamsel.tex"));
+    enum Clipboard { Empty, Text, Stopped };
     const struct {
         const char* what;
-        const char* clipboard;
+        Clipboard clipboard;
+        bool isRebooted;
         QByteArray expected;
     } cases[] = {
-        { "no copy ran before: written empty", "", "" },
-        { "after a crash, empty clipboard: kept", "", "x^2\r\n+1" },
-        { "after a crash, text on the clipboard: pasted", "y", "y" },
+        { "no copy ran before: written empty", Empty, false, "" },
+        { "text on the clipboard: pasted", Text, false, "x^2\r\n+1" },
+        { "after a crash and a reboot, empty clipboard: kept", Empty, true, "x^2\r\n+1" },
+        { "after a crash, an owner that does not answer: kept", Stopped, false, "x^2\r\n+1" },
     };
+    QFile stale(preview);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
+    stale.close();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QFile file(preview);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("x^2\r\n+1");
-        file.close();
-        if (*c.clipboard)
-            QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
-        else
+        QGuiApplication::clipboard()->setText(QStringLiteral("x^2\n+1"));
+        QProcess owner;
+        if (c.clipboard == Empty)
             QGuiApplication::clipboard()->clear();
+        if (c.clipboard == Stopped) {
+            owner.start(QStringLiteral("xclip"), { "-quiet", "-selection", "clipboard" });
+            ASSERT_TRUE(owner.waitForStarted(5000));
+            owner.closeWriteChannel();
+            ASSERT_TRUE(TestSupport::waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }));
+            ::kill(pid_t(owner.processId()), SIGSTOP);
+        }
+        if (c.isRebooted)
+            QFile::remove(TInstanceChannel(programChannelName()).lockFilePath());
 
         QProcess& running = copy.start();
         ASSERT_TRUE(isProgramServing(StartTimeoutMs));
         EXPECT_EQ(TestSupport::readFile(preview), c.expected);
         running.kill();
         ASSERT_TRUE(running.waitForFinished(10000));
+        if (owner.processId() > 0) {
+            ::kill(pid_t(owner.processId()), SIGKILL);
+            owner.waitForFinished(5000);
+        }
     }
 }
