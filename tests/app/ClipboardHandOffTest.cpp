@@ -3,7 +3,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -11,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using TestSupport::waitUntil;
 
@@ -127,15 +126,17 @@ TEST(ClipboardHandOff, KeeperBesideTheExecutableServesTheTextOrTheUserIsTold)
     EXPECT_TRUE(boxes.boxes()[0].text.contains(QString::fromUtf8(folder + "/tamsel-clipboard")));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "a^2") << "still served while the box is open";
 
-    QFile keeper(QFile::decodeName(Keeper));
-    ASSERT_TRUE(keeper.open(QIODevice::ReadOnly));
-    const QByteArray program = keeper.readAll();
-    const int copy = ::open((folder + "/tamsel-clipboard").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0700);
-    ASSERT_EQ(::write(copy, program.constData(), size_t(program.size())), program.size());
-    ::close(copy);
+    ASSERT_TRUE(std::filesystem::copy_file(Keeper.toStdString(), (folder + "/tamsel-clipboard").toStdString()));
     ClipboardHandOff::KeepClipboardText(folder + "/tamsel");
     EXPECT_EQ(boxes.boxes().size(), 1) << "the keeper serves it";
     EXPECT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 5000));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "a^2");
-    QGuiApplication::clipboard()->setText(QStringLiteral("taken over")); // ends the keeper
+    QProcess other; // takes the clipboard, with a current time stamp, and so ends the keeper
+    other.start(QStringLiteral("xclip"), { QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    other.write("taken over");
+    other.closeWriteChannel();
+    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == "taken over"; }, 10000));
+    other.kill();
+    other.waitForFinished();
+    std::filesystem::remove_all(folder.toStdString());
 }
