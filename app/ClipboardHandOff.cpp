@@ -1,5 +1,7 @@
 #include "app/ClipboardHandOff.h"
 
+#include "application/TApplication.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -113,6 +116,36 @@ xcb_connection_t* x11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
+// The running executable's path, from the bytes of its link: the toolkit's
+// own path is empty, or names another file, when a folder's name is not
+// valid UTF-8.
+QByteArray runningExecutable()
+{
+    QByteArray executable(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", executable.data(), size_t(executable.size()));
+    if (length > 0 && length < executable.size())
+        return executable.left(length);
+    return QFile::encodeName(QCoreApplication::applicationFilePath());
+}
+
+QByteArray keeperBeside(const QByteArray& executable)
+{
+    return executable.left(executable.lastIndexOf('/') + 1) + ClipboardHandOff::KeeperName;
+}
+
+// Invalid bytes of a name are shown as replacement characters: the rest of
+// the name still tells the user where to look.
+void tellTextGoesWithTheProgram(const QByteArray& keeperPath)
+{
+    const QString title = Application ? Application->Title() : QCoreApplication::applicationName();
+    const QString text = QStringLiteral(
+        "The text that %1 copied to the clipboard will be lost when %1 ends: its clipboard keeper %2 could not "
+        "be started. Paste the text where you need it, then press OK.")
+                             .arg(title, QString::fromUtf8(keeperPath));
+    if (Application)
+        Application->MessageBox(text, title, TApplication::MB_OK | TApplication::MB_ICONWARNING);
+}
+
 } // namespace
 
 namespace ClipboardHandOff {
@@ -138,12 +171,12 @@ bool HasClipboardManager()
     return isOwned;
 }
 
-pid_t StartKeeper(const QString& keeperPath, const QString& text, int timeoutMs)
+pid_t StartKeeper(const QByteArray& keeperPath, const QString& text, int timeoutMs)
 {
     Descriptor textRead, textWrite, readyRead, readyWrite;
     if (!makePipe(textRead, textWrite) || !makePipe(readyRead, readyWrite))
         return 0;
-    const pid_t pid = spawnKeeper(QFile::encodeName(keeperPath), textRead.get(), readyWrite.get());
+    const pid_t pid = spawnKeeper(keeperPath, textRead.get(), readyWrite.get());
     if (pid == 0)
         return 0;
     textRead.reset();
@@ -165,6 +198,11 @@ pid_t StartKeeper(const QString& keeperPath, const QString& text, int timeoutMs)
 
 void KeepClipboardText()
 {
+    KeepClipboardText(runningExecutable());
+}
+
+void KeepClipboardText(const QByteArray& executable)
+{
     // Only an X11 clipboard ends with its owner; other platforms keep their own rules.
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!x11Connection() || !clipboard->ownsClipboard() || HasClipboardManager())
@@ -172,8 +210,9 @@ void KeepClipboardText()
     const QString text = clipboard->text();
     if (text.isEmpty())
         return;
-    const QString keeper = QCoreApplication::applicationDirPath() + u'/' + QLatin1String(KeeperName);
-    StartKeeper(keeper, text, 5000);
+    const QByteArray keeper = keeperBeside(executable);
+    if (StartKeeper(keeper, text, 5000) == 0)
+        tellTextGoesWithTheProgram(keeper);
 }
 
 } // namespace ClipboardHandOff

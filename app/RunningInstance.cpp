@@ -136,10 +136,10 @@ bool ActivateRunningInstance(const QString& className, const QString& title)
     return bringRunningCopyForward(*channel);
 }
 
-bool PreviousCopyEndedAbnormally()
+QString RunningInstanceName()
 {
     const TInstanceChannel* channel = claimedChannel() ? claimedChannel().get() : servingChannel().data();
-    return channel && channel->claimedAfterCrash();
+    return channel && channel->isClaimed() ? channel->name() : QString();
 }
 
 bool ServeRunningInstanceRequests(RunningInstanceHandlers handlers)

@@ -39,9 +39,9 @@ struct RunningInstanceHandlers {
 // claim, as after a failed window search.) Needs no application object.
 bool ActivateRunningInstance(const QString& className, const QString& title);
 
-// True when this process claimed the instance name from a copy that did not
-// end normally (it crashed or was killed while it held the name).
-bool PreviousCopyEndedAbnormally();
+// The instance name this process holds: the same for every copy of one user
+// on one display, whichever folder it starts from; empty when it holds none.
+QString RunningInstanceName();
 
 // Starts answering second starts, once the main window exists. Needs the name
 // claimed by ActivateRunningInstance in this process and an application

@@ -1,6 +1,7 @@
 #include "app/TKelvaneMainForm.h"
 
 #include "app/AboutText.h"
+#include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
 #include "platform/RegularFile.h"
@@ -36,6 +37,9 @@ constexpr int DesignedTop = 150;
 constexpr int DesignedClientWidth = 427;
 constexpr int DesignedClientHeight = 251;
 constexpr int DesignedMemoHeight = 121;
+
+// The longest the start waits for the clipboard's owner, over all its reads.
+constexpr int StartClipboardTimeoutMs = 1500;
 
 // The preview file's text, or nothing when it is not a regular file that can
 // be read.
@@ -252,19 +256,29 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     const QString exeName = Application->ExeName();
     m_previewFileName = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".tex"));
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
-    if (PreviousCopyEndedAbnormally())
-        recoverTextLeftByACrash();
+    m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
+    // The clipboard is read once for the whole start, the paste included.
+    ClipboardReader::Snapshot clipboard(StartClipboardTimeoutMs);
+    recoverTextLeftByACrash(clipboard.reading());
     AppEvents1Restore(sender);
+    m_lastText->follow(Memo1->document());
 }
 
 // A copy that crashed took its clipboard with it where no clipboard manager
-// keeps it; its last text then survives only in the preview file, which the
-// start's refresh would otherwise write empty.
-void TKelvaneMainForm::recoverTextLeftByACrash()
+// keeps it, and a keeper that no longer answers holds the text out of reach;
+// the text then survives only in this copy's record (or, for a copy that
+// never kept one, the preview file), which the start's refresh would
+// otherwise write over with nothing.
+void TKelvaneMainForm::recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard)
 {
-    if (!Memo1->ClipboardText().isEmpty())
+    using ClipboardReader::Status;
+    const bool isTextOutOfReach = clipboard.status == Status::NoAnswer
+        || (clipboard.status == Status::NoText && m_lastText->previousCopyEndedAbnormally());
+    if (!isTextOutOfReach)
         return;
-    if (const std::optional<QString> text = readPreviewFile(m_previewFileName))
+    const std::optional<QString> text
+        = m_lastText->previousText() ? m_lastText->previousText() : readPreviewFile(m_previewFileName);
+    if (text)
         Memo1->SetText(*text);
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "controls/TForm.h"
+#include "platform/ClipboardReader.h"
 
+#include <memory>
+
+class LastTextRecord;
 class TAppEvents;
 class TFormStorage;
 class TMainMenu;
@@ -84,11 +88,12 @@ private:
     TMenuItem* addMenuItem(TMenuItem* parent, const MenuEntry& entry);
     void chooseDelay(TMenuItem* item);
     void fitBrowserToPanel();
-    void recoverTextLeftByACrash();
+    void recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard);
     void savePreviewFileIfBehind();
 
     QString m_previewFileName;
     bool m_isPreviewFileBehind = false;
+    std::unique_ptr<LastTextRecord> m_lastText;
 };
 
 // The main window, set when the application object creates it.

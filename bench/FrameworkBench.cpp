@@ -15,6 +15,7 @@
 
 #include <QGuiApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -109,7 +110,7 @@ void HandClipboardToKeeper(benchmark::State& state)
         + QLatin1String(ClipboardHandOff::KeeperName);
     const QString text = textOfSize(5 * 1024);
     for (auto _ : state) {
-        if (ClipboardHandOff::StartKeeper(keeper, text, 10000) == 0) {
+        if (ClipboardHandOff::StartKeeper(QFile::encodeName(keeper), text, 10000) == 0) {
             state.SkipWithError("the keeper did not start");
             return;
         }

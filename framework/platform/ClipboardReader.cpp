@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -25,6 +26,9 @@ template <class T>
 using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 enum class Outcome { Done, Refused, TimedOut };
+
+using ClipboardReader::Reading;
+using ClipboardReader::Status;
 
 // A connection of its own to the X server and a hidden window that receives
 // the clipboard's text, for one read. The owner's answers arrive here and
@@ -50,6 +54,8 @@ public:
         m_property = atom("TAMSEL_CLIPBOARD_TEXT");
         m_incr = atom("INCR");
         m_utf8 = atom("UTF8_STRING");
+        m_utf8Plain = atom("text/plain;charset=utf-8");
+        m_targets = atom("TARGETS");
     }
 
     ~SelectionRequester()
@@ -71,22 +77,23 @@ public:
         return reply && reply->owner != XCB_NONE;
     }
 
-    // Asks for the text as UTF-8 and, from an owner that has no UTF-8, as
-    // Latin-1.
-    std::optional<QString> text(QDeadlineTimer deadline)
+    // Asks for the text in the best text form the owner offers. An owner
+    // that lists no targets is asked for UTF-8 and then Latin-1 text; either
+    // way only a reply typed as the text asked for is taken, since some
+    // owners answer every request with whatever they hold (an image).
+    Reading text(QDeadlineTimer deadline)
     {
-        QByteArray bytes;
-        switch (convert(m_utf8, bytes, deadline)) {
-        case Outcome::Done:
-            return QString::fromUtf8(bytes);
+        QByteArray targets;
+        switch (convert(m_targets, targets, deadline)) {
         case Outcome::TimedOut:
-            return std::nullopt;
+            return { Status::NoAnswer, {} };
+        case Outcome::Done:
+            return textAs(bestTextTarget(targets), deadline);
         case Outcome::Refused:
             break;
         }
-        if (convert(XCB_ATOM_STRING, bytes, deadline) == Outcome::Done)
-            return QString::fromLatin1(bytes);
-        return std::nullopt;
+        const Reading utf8 = textAs(m_utf8, deadline);
+        return utf8.status == Status::NoText ? textAs(XCB_ATOM_STRING, deadline) : utf8;
     }
 
 private:
@@ -95,6 +102,42 @@ private:
         XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
             m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr));
         return reply ? reply->atom : XCB_NONE;
+    }
+
+    Reading textAs(xcb_atom_t target, QDeadlineTimer deadline)
+    {
+        if (target == XCB_NONE)
+            return { Status::NoText, {} };
+        QByteArray bytes;
+        switch (convert(target, bytes, deadline)) {
+        case Outcome::TimedOut:
+            return { Status::NoAnswer, {} };
+        case Outcome::Refused:
+            return { Status::NoText, {} };
+        case Outcome::Done:
+            break;
+        }
+        const QString text = target == XCB_ATOM_STRING ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+        return { text.isEmpty() ? Status::NoText : Status::Text, text };
+    }
+
+    // The first text form of ours among the owner's targets, or none.
+    xcb_atom_t bestTextTarget(const QByteArray& targetList) const
+    {
+        const qsizetype count = targetList.size() / qsizetype(sizeof(xcb_atom_t));
+        const auto* offered = reinterpret_cast<const xcb_atom_t*>(targetList.constData());
+        for (const xcb_atom_t wanted : { m_utf8, m_utf8Plain, xcb_atom_t(XCB_ATOM_STRING) }) {
+            if (wanted != XCB_NONE && std::find(offered, offered + count, wanted) != offered + count)
+                return wanted;
+        }
+        return XCB_NONE;
+    }
+
+    // The type a reply to a request for target must have: the targets come
+    // as a list of atoms, text as the form asked for.
+    xcb_atom_t replyTypeFor(xcb_atom_t target) const
+    {
+        return target == m_targets ? xcb_atom_t(XCB_ATOM_ATOM) : target;
     }
 
     Outcome convert(xcb_atom_t target, QByteArray& bytes, QDeadlineTimer deadline)
@@ -117,13 +160,13 @@ private:
         if (!readProperty(type, bytes))
             return Outcome::Refused;
         if (type == m_incr)
-            return readIncrementally(bytes, deadline);
-        return Outcome::Done;
+            return readIncrementally(replyTypeFor(target), bytes, deadline);
+        return type == replyTypeFor(target) ? Outcome::Done : Outcome::Refused;
     }
 
     // A large text comes in pieces: each deletion of the property asks for the
     // next one, and an empty piece ends the text.
-    Outcome readIncrementally(QByteArray& bytes, QDeadlineTimer deadline)
+    Outcome readIncrementally(xcb_atom_t expectedType, QByteArray& bytes, QDeadlineTimer deadline)
     {
         bytes.clear();
         for (;;) {
@@ -142,6 +185,8 @@ private:
                 return Outcome::Refused;
             if (piece.isEmpty())
                 return Outcome::Done;
+            if (type != expectedType)
+                return Outcome::Refused;
             bytes += piece;
         }
     }
@@ -193,28 +238,66 @@ private:
     xcb_atom_t m_property = XCB_NONE;
     xcb_atom_t m_incr = XCB_NONE;
     xcb_atom_t m_utf8 = XCB_NONE;
+    xcb_atom_t m_utf8Plain = XCB_NONE;
+    xcb_atom_t m_targets = XCB_NONE;
 };
 
-std::optional<QString> nonEmpty(const QString& text)
+ClipboardReader::Reading textOf(const QString& text)
 {
-    return text.isEmpty() ? std::nullopt : std::optional(text);
+    return { text.isEmpty() ? ClipboardReader::Status::NoText : ClipboardReader::Status::Text, text };
 }
 
-} // namespace
+// The snapshot that answers this thread's reads while it lives.
+thread_local ClipboardReader::Snapshot* currentSnapshot = nullptr;
 
-std::optional<QString> ClipboardReader::text(int timeoutMs)
+ClipboardReader::Reading readNow(QDeadlineTimer deadline)
 {
     // The toolkit answers from memory while this program owns the clipboard;
     // on other platforms it is the only way in.
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (QGuiApplication::platformName() != u"xcb" || clipboard->ownsClipboard())
-        return nonEmpty(clipboard->text());
+        return textOf(clipboard->text());
 
     SelectionRequester requester;
     if (!requester.isReady())
-        return nonEmpty(clipboard->text());
+        return textOf(clipboard->text());
     if (!requester.hasOwner())
-        return std::nullopt;
-    const std::optional<QString> text = requester.text(QDeadlineTimer(timeoutMs));
-    return text ? nonEmpty(*text) : std::nullopt;
+        return {};
+    return requester.text(deadline);
 }
+
+} // namespace
+
+namespace ClipboardReader {
+
+Reading read(QDeadlineTimer deadline)
+{
+    return currentSnapshot ? currentSnapshot->reading() : readNow(deadline);
+}
+
+std::optional<QString> text(int timeoutMs)
+{
+    Reading reading = read(QDeadlineTimer(timeoutMs));
+    return reading.status == Status::Text ? std::optional(std::move(reading.text)) : std::nullopt;
+}
+
+Snapshot::Snapshot(int timeoutMs)
+    : m_deadline(timeoutMs)
+    , m_outer(currentSnapshot)
+{
+    currentSnapshot = this;
+}
+
+Snapshot::~Snapshot()
+{
+    currentSnapshot = m_outer;
+}
+
+const Reading& Snapshot::reading()
+{
+    if (!m_reading)
+        m_reading = readNow(m_deadline);
+    return *m_reading;
+}
+
+} // namespace ClipboardReader

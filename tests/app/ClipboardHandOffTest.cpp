@@ -4,18 +4,22 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using TestSupport::waitUntil;
 
 namespace {
 
-const QString Keeper = QStringLiteral(TAMSEL_CLIPBOARD_KEEPER);
+const QByteArray Keeper = TAMSEL_CLIPBOARD_KEEPER;
 
 // Whether the child has ended (and is reaped); its exit code goes to code.
 bool hasEnded(pid_t pid, int& code)
@@ -81,15 +85,15 @@ TEST(ClipboardHandOff, KeeperThatCannotServeIsReportedAndChangesNothing)
 {
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     struct Case {
-        QString keeper;
+        QByteArray keeper;
         QString text;
         QByteArray platform; // the keeper's
     };
-    for (const Case& c : { Case { QStringLiteral("/no/such/keeper"), QStringLiteral("x"), "xcb" },
+    for (const Case& c : { Case { "/no/such/keeper", QStringLiteral("x"), "xcb" },
              Case { Keeper, QString(), "xcb" }, Case { Keeper, QStringLiteral("x"), "offscreen" } }) {
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         qputenv("QT_QPA_PLATFORM", c.platform);
-        EXPECT_EQ(ClipboardHandOff::StartKeeper(c.keeper, c.text, 15000), 0) << c.keeper.toStdString() << " " << c.platform.constData();
+        EXPECT_EQ(ClipboardHandOff::StartKeeper(c.keeper, c.text, 15000), 0) << c.keeper.constData() << " " << c.platform.constData();
         qputenv("QT_QPA_PLATFORM", platform);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
     }
@@ -105,4 +109,34 @@ TEST(ClipboardHandOff, ClipboardManagerIsSeenWhenOneRuns)
         EXPECT_TRUE(ClipboardHandOff::HasClipboardManager());
     }
     EXPECT_FALSE(ClipboardHandOff::HasClipboardManager());
+}
+
+// The keeper is found by the bytes of the executable's folder, whose name
+// need not be text; where it cannot be started the user is told, naming it as
+// well as it can be shown, while the text is still on the clipboard.
+TEST(ClipboardHandOff, KeeperBesideTheExecutableServesTheTextOrTheUserIsTold)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/f\xe9\xff";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    TestSupport::MessageBoxRecorder boxes;
+    QGuiApplication::clipboard()->setText(QStringLiteral("a^2"));
+    ClipboardHandOff::KeepClipboardText(folder + "/tamsel");
+    ASSERT_EQ(boxes.boxes().size(), 1) << "no keeper there";
+    EXPECT_TRUE(boxes.boxes()[0].text.contains(QString::fromUtf8(folder + "/tamsel-clipboard")));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a^2") << "still served while the box is open";
+
+    ASSERT_TRUE(std::filesystem::copy_file(Keeper.toStdString(), (folder + "/tamsel-clipboard").toStdString()));
+    ClipboardHandOff::KeepClipboardText(folder + "/tamsel");
+    EXPECT_EQ(boxes.boxes().size(), 1) << "the keeper serves it";
+    EXPECT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 5000));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a^2");
+    QProcess other; // takes the clipboard, with a current time stamp, and so ends the keeper
+    other.start(QStringLiteral("xclip"), { QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    other.write("taken over");
+    other.closeWriteChannel();
+    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == "taken over"; }, 10000));
+    other.kill();
+    other.waitForFinished();
+    std::filesystem::remove_all(folder.toStdString());
 }

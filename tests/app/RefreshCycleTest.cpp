@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using TestSupport::waitUntil;
@@ -68,6 +70,31 @@ TEST_F(RefreshCycle, EmptyClipboardWritesAnEmptyFile)
     startWith({});
     EXPECT_TRUE(QFile::exists(previewPath()));
     EXPECT_EQ(preview(), QByteArray());
+}
+
+// A clipboard whose owner does not answer (a stopped keeper) is not an empty
+// one: the start keeps the last text it can find instead of writing nothing.
+TEST_F(RefreshCycle, AClipboardOwnerThatDoesNotAnswerKeepsThePreviewFile)
+{
+    QFile stale(previewPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("x^2\r\n+1");
+    stale.close();
+    QGuiApplication::clipboard()->setText(QStringLiteral("ours"));
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"), { "-quiet", "-selection", "clipboard" });
+    ASSERT_TRUE(owner.waitForStarted(5000));
+    owner.write("held");
+    owner.closeWriteChannel();
+    ASSERT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }));
+    ::kill(pid_t(owner.processId()), SIGSTOP);
+    Application->ResetForTesting();
+    Application->SetExeName(dir.filePath(QStringLiteral("tamsel")));
+    Application->CreateForm(form);
+    EXPECT_EQ(form->Memo1->Text(), "x^2\r\n+1");
+    EXPECT_EQ(preview(), "x^2\r\n+1");
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    owner.waitForFinished(5000);
 }
 
 TEST_F(RefreshCycle, BurstOfEditsPostponesTheRefreshUntilTheDelayPasses)

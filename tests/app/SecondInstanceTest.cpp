@@ -347,9 +347,9 @@ TEST_F(SecondStart, RegistrationSwitchesEndAtOnceWithoutAWindow)
 }
 
 // A copy killed on a desktop without a clipboard manager takes its clipboard
-// with it; the next start keeps the text of its last refresh instead of
-// writing the preview file empty. A start after a normal end, or with text on
-// the clipboard, pastes as always.
+// with it; the next start gets back the text of that copy instead of writing
+// the preview file empty, also when a reboot has emptied the runtime folder.
+// A start with text on the clipboard pastes as always.
 TEST_F(SecondStart, AStartAfterACrashKeepsThePreviewFileWhenTheClipboardHasNoText)
 {
     ProgramCopy copy;
@@ -357,23 +357,25 @@ TEST_F(SecondStart, AStartAfterACrashKeepsThePreviewFileWhenTheClipboardHasNoTex
     const QString preview = copy.filePath(QStringLiteral("tamsel.tex"));
     const struct {
         const char* what;
-        const char* clipboard;
+        bool hasText;
+        bool isRebooted;
         QByteArray expected;
     } cases[] = {
-        { "no copy ran before: written empty", "", "" },
-        { "after a crash, empty clipboard: kept", "", "x^2\r\n+1" },
-        { "after a crash, text on the clipboard: pasted", "y", "y" },
+        { "no copy ran before: written empty", false, false, "" },
+        { "text on the clipboard: pasted", true, false, "x^2\r\n+1" },
+        { "after a crash and a reboot, empty clipboard: kept", false, true, "x^2\r\n+1" },
     };
+    QFile stale(preview);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
+    stale.close();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QFile file(preview);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("x^2\r\n+1");
-        file.close();
-        if (*c.clipboard)
-            QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
+        if (c.hasText)
+            QGuiApplication::clipboard()->setText(QStringLiteral("x^2\n+1"));
         else
             QGuiApplication::clipboard()->clear();
+        if (c.isRebooted)
+            QFile::remove(TInstanceChannel(programChannelName()).lockFilePath());
 
         QProcess& running = copy.start();
         ASSERT_TRUE(isProgramServing(StartTimeoutMs));

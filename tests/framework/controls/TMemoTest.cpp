@@ -230,6 +230,8 @@ TEST_F(TMemoTest, PasteFromAnotherProgramIsBoundedInTime)
         { "UTF-8", "a\n\xe2\x88\x91", "UTF8_STRING", true, QString::fromUtf8("a\r\n\xe2\x88\x91") },
         { "one megabyte, in pieces", large, "UTF8_STRING", true, QString::fromLatin1(large) },
         { "an owner that does not answer", "new", "UTF8_STRING", false, QStringLiteral("old") },
+        // It answers a request for text with the image: no text.
+        { "an image", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "image/png", true, QStringLiteral("old") },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
