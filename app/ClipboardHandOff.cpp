@@ -1,6 +1,7 @@
 #include "app/ClipboardHandOff.h"
 
 #include "application/TApplication.h"
+#include "platform/RegularFile.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -48,22 +49,6 @@ bool makePipe(Descriptor& readEnd, Descriptor& writeEnd)
         return false;
     *readEnd.receive() = fds[0];
     *writeEnd.receive() = fds[1];
-    return true;
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= written;
-    }
     return true;
 }
 
@@ -183,7 +168,7 @@ pid_t StartKeeper(const QByteArray& keeperPath, const QString& text, int timeout
     readyWrite.reset();
     // A keeper that ends early must not end this process with SIGPIPE.
     const auto previous = std::signal(SIGPIPE, SIG_IGN);
-    const bool handed = writeAll(textWrite.get(), text.toUtf8());
+    const bool handed = WriteAll(textWrite.get(), text.toUtf8());
     std::signal(SIGPIPE, previous);
     textWrite.reset();
     if (!handed) {

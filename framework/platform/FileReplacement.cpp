@@ -1,5 +1,7 @@
 #include "platform/FileReplacement.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -80,22 +82,6 @@ bool isWritable(const ResolvedTarget& resolved)
         && ::faccessat(AT_FDCWD, resolved.target.path.constData(), W_OK, AT_EACCESS) == 0;
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= written;
-    }
-    return true;
-}
-
 // A new file beside the target, under a name nobody else holds yet.
 int createTemporary(const QByteArray& target, mode_t mode, QByteArray& name)
 {
@@ -135,7 +121,7 @@ Outcome replaceWhole(const ResolvedTarget& resolved, const QByteArray& bytes, Ne
     const int fd = createTemporary(target.path, mode, temporary);
     if (fd < 0)
         return target.exists ? Outcome::NotReplaceable : Outcome::Refused;
-    const bool isWritten = writeAll(fd, bytes);
+    const bool isWritten = WriteAll(fd, bytes);
     const bool isOwned = !target.exists || takeOwnerAndMode(fd, resolved.status);
     const bool isClosed = ::close(fd) == 0;
     if (!isWritten || !isClosed || !isOwned) {
@@ -165,7 +151,7 @@ Result writeInPlace(const ResolvedTarget& resolved, const QByteArray& bytes)
         ::close(fd);
         return Result::Refused;
     }
-    const bool isWritten = writeAll(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0;
+    const bool isWritten = WriteAll(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0;
     return ::close(fd) == 0 && isWritten ? Result::Replaced : Result::WriteFailed;
 }
 

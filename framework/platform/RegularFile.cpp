@@ -47,3 +47,19 @@ std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxSiz
         return std::nullopt;
     return bytes;
 }
+
+bool WriteAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}

@@ -18,3 +18,7 @@ bool OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode m
 // no file of that name, none when it cannot be read, is not a regular file
 // or holds more than maxSize bytes.
 std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxSize);
+
+// Writes all the bytes to a descriptor, going on after interruptions and
+// short writes; false when the descriptor refuses some of them.
+bool WriteAll(int fd, const QByteArray& bytes);
