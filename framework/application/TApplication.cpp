@@ -9,17 +9,9 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QSessionManager>
 #include <QTimer>
-#include <QToolTip>
 #include <QWidget>
-
-#if __has_include(<cxxabi.h>)
-#include <cxxabi.h>
-#define TAMSEL_HAS_CXXABI 1
-#endif
-#include <typeinfo>
 
 TApplication* Application = nullptr;
 
@@ -34,44 +26,15 @@ bool isRegistrationSwitch(const QString& argument)
         || rest.compare(u"UNREGSERVER", Qt::CaseInsensitive) == 0;
 }
 
-// The class name of the exception being handled, readable where the
-// compiler's run-time library can tell it.
-QString currentExceptionTypeName()
-{
-#ifdef TAMSEL_HAS_CXXABI
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    if (!type)
-        return QStringLiteral("unknown");
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-    const QString name = QString::fromUtf8(status == 0 && demangled ? demangled : type->name());
-    std::free(demangled);
-    return name;
-#else
-    return QStringLiteral("unknown");
-#endif
-}
-
-QMessageBox::Icon iconFor(int flags)
-{
-    switch (flags & 0xF0) {
-    case TApplication::MB_ICONERROR:
-        return QMessageBox::Critical;
-    case TApplication::MB_ICONWARNING:
-        return QMessageBox::Warning;
-    case TApplication::MB_ICONINFORMATION:
-        return QMessageBox::Information;
-    case 0x20:
-        return QMessageBox::Question;
-    default:
-        return QMessageBox::NoIcon;
-    }
-}
-
 } // namespace
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
+    , m_messageBoxes(this, [this] { return m_mainForm.data(); })
+    , m_exceptionReport(m_messageBoxes, OnException, [this] { return Title(); }, [this] { return ExeName(); })
+    , m_hints(this, OnHint, OnShowHint)
+    , m_minimizing(this, [this] { return m_mainForm.data(); }, [this](TMessage& message) { WndProc(message); },
+          OnMinimize, OnRestore)
 {
     Application = this;
     ExceptionBoundary::SetReporter([this](TObject* sender) { HandleException(sender); });
@@ -88,11 +51,9 @@ TApplication::TApplication(int& argc, char** argv)
 
 TApplication::~TApplication()
 {
+    // The boxes the forms ask for while they go can no longer be shown: the
+    // message boxes write them to the error output when they go themselves.
     destroyForms();
-    // No box can be shown any more: what the forms still had to say goes to
-    // the error output rather than nowhere.
-    for (const DeferredMessageBox& box : m_deferredBoxes)
-        qWarning("%s: %s", qUtf8Printable(box.caption), qUtf8Printable(box.text));
     ExceptionBoundary::SetReporter({});
     Application = nullptr;
 }
@@ -100,7 +61,7 @@ TApplication::~TApplication()
 void TApplication::DestroyForms()
 {
     destroyForms();
-    showDeferredMessageBoxes();
+    m_messageBoxes.ShowDeferred();
 }
 
 void TApplication::destroyForms()
@@ -196,7 +157,8 @@ void TApplication::adoptForm(std::unique_ptr<TForm> form)
     m_mainForm = created;
     created->SetEndsApplication(true);
     connect(created, &TForm::closedAsMainForm, this, &TApplication::Terminate);
-    connect(created, &TForm::minimizedChanged, this, &TApplication::followMainFormState);
+    connect(created, &TForm::minimizedChanged, this,
+        [this](bool minimized) { m_minimizing.FollowMainForm(minimized); });
 }
 
 void TApplication::Run()
@@ -214,146 +176,6 @@ void TApplication::Terminate()
 {
     m_terminated = true;
     quit();
-}
-
-void TApplication::Minimize()
-{
-    if (m_isHandingOver) {
-        m_wantedMinimized = true;
-        return;
-    }
-    if (m_isMinimized)
-        return;
-    m_isMinimized = true;
-    m_focusBeforeMinimize = focusWidget();
-    if (m_mainForm)
-        m_mainForm->setWindowState(m_mainForm->windowState() | Qt::WindowMinimized);
-    handOver(OnMinimize);
-}
-
-void TApplication::Restore()
-{
-    if (m_isHandingOver) {
-        m_wantedMinimized = false;
-        return;
-    }
-    if (!m_isMinimized)
-        return;
-    m_isMinimized = false;
-    if (m_mainForm) {
-        m_mainForm->setWindowState(m_mainForm->windowState() & ~Qt::WindowMinimized);
-        m_mainForm->show();
-        m_mainForm->raise();
-        m_mainForm->activateWindow();
-    }
-    if (m_focusBeforeMinimize)
-        m_focusBeforeMinimize->setFocus();
-    handOver(OnRestore);
-}
-
-// The window manager's minimise and restore of the main window become the
-// application's minimise and restore commands, so they notify exactly once.
-void TApplication::followMainFormState(bool minimized)
-{
-    if (m_isHandingOver) {
-        m_wantedMinimized = minimized;
-        return;
-    }
-    if (minimized == m_isMinimized)
-        return;
-    TMessage message { Messages::WM_SYSCOMMAND, minimized ? Messages::SC_MINIMIZE : Messages::SC_RESTORE, 0, 0 };
-    WndProc(message);
-}
-
-// A hand-over copies or pastes the whole text, which takes a while for a long
-// one; the window manager may minimise or restore the window meanwhile. What
-// happened is followed afterwards, so that the hand-overs alternate and the
-// application ends in the window's real state.
-void TApplication::handOver(TNotifyEvent& event)
-{
-    m_wantedMinimized = m_isMinimized;
-    m_isHandingOver = true;
-    guarded(this, [&] { event(this); });
-    m_isHandingOver = false;
-    if (m_wantedMinimized != m_isMinimized)
-        followMainFormState(m_wantedMinimized);
-}
-
-void TApplication::SetMessageBoxPresenter(MessageBoxPresenter presenter)
-{
-    m_presenter = std::move(presenter);
-}
-
-int TApplication::MessageBox(const QString& text, const QString& caption, int flags)
-{
-    if (DestructionScope::IsActive()) {
-        // Its event loop would run inside a destruction: the box waits.
-        if (m_deferredBoxes.empty())
-            QMetaObject::invokeMethod(this, &TApplication::showDeferredMessageBoxes, Qt::QueuedConnection);
-        m_deferredBoxes.push_back({ text, caption, flags });
-        return IDOK;
-    }
-    // A modal box keeps dispatching messages, so timers tick behind it.
-    return m_presenter ? m_presenter(text, caption, flags) : presentMessageBox(text, caption, flags);
-}
-
-void TApplication::showDeferredMessageBoxes()
-{
-    if (DestructionScope::IsActive())
-        return;
-    while (!m_deferredBoxes.empty()) {
-        const DeferredMessageBox box = m_deferredBoxes.front();
-        m_deferredBoxes.erase(m_deferredBoxes.begin());
-        MessageBox(box.text, box.caption, box.flags);
-    }
-}
-
-int TApplication::presentMessageBox(const QString& text, const QString& caption, int flags)
-{
-    QWidget* previouslyActive = activeWindow();
-    const bool ownerless = (flags & MB_TASKMODAL) != 0;
-    QMessageBox box(iconFor(flags), caption, text, QMessageBox::Ok,
-        ownerless ? nullptr : static_cast<QWidget*>(m_mainForm.data()));
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    if (previouslyActive)
-        previouslyActive->activateWindow();
-    return IDOK;
-}
-
-void TApplication::HandleException(TObject* sender)
-{
-    const std::exception_ptr current = std::current_exception();
-    if (!current)
-        return; // called outside a catch block: nothing to report
-    if (QWidget* grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
-    try {
-        std::rethrow_exception(current);
-    } catch (const EAbort&) {
-        // The silent exception.
-    } catch (const Exception& e) {
-        if (OnException)
-            OnException(sender, e);
-        else
-            ShowException(e);
-    } catch (...) {
-        showLowLevelReport(currentExceptionTypeName());
-    }
-}
-
-void TApplication::showLowLevelReport(const QString& className)
-{
-    // Where the exception was raised is not known here: the address stays 0.
-    const QString text = QStringLiteral("Exception %1 in module %2 at %3.\n")
-                             .arg(className, FileNames::ExtractFileName(ExeName()),
-                                 QStringLiteral("00000000"));
-    MessageBox(text, QStringLiteral("Application Error"), MB_OK | MB_ICONERROR | MB_TASKMODAL);
-}
-
-void TApplication::ShowException(const Exception& e)
-{
-    MessageBox(e.Message() + u'.', Title(), MB_OK | MB_ICONERROR);
 }
 
 void TApplication::HookMainWindow(const TMessageHook& hook)
@@ -427,7 +249,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         if (offerKeyToMenu(receiver, event))
             return true;
         if (event->type() == QEvent::ToolTip && receiver->isWidgetType())
-            return showToolTip(static_cast<QWidget*>(receiver), static_cast<QHelpEvent*>(event)->globalPos());
+            return m_hints.ShowToolTip(static_cast<QWidget*>(receiver), static_cast<QHelpEvent*>(event)->globalPos());
         noteSettingsChange(receiver, event);
         return QApplication::notify(receiver, event);
     } catch (...) {
@@ -469,63 +291,6 @@ bool TApplication::HelpCommand(quint16 command, qint32 data)
     return result;
 }
 
-void TApplication::SetHint(const QString& hint)
-{
-    if (hint == m_hint)
-        return;
-    m_hint = hint;
-    OnHint(this);
-}
-
-void TApplication::SetShowHint(bool showHint)
-{
-    if (showHint == m_showHint)
-        return;
-    m_showHint = showHint;
-    if (!showHint)
-        QToolTip::hideText();
-}
-
-void TApplication::SetHintColor(const QColor& color)
-{
-    static const QPalette desktopPalette = QToolTip::palette();
-    m_hintColor = color;
-    QPalette palette = desktopPalette;
-    if (color.isValid())
-        palette.setColor(QPalette::ToolTipBase, color);
-    QToolTip::setPalette(palette);
-}
-
-// The tool tip of the control or its nearest ancestor that has one, offered
-// to OnShowHint first; with hints off none is shown.
-bool TApplication::showToolTip(QWidget* control, const QPoint& globalPos)
-{
-    if (!m_showHint) {
-        QToolTip::hideText();
-        return true;
-    }
-    QWidget* owner = control;
-    while (owner && owner->toolTip().isEmpty() && !owner->isWindow())
-        owner = owner->parentWidget();
-    if (!owner || owner->toolTip().isEmpty())
-        return false;
-    QString text = owner->toolTip();
-    SetHint(text);
-    THintInfo info;
-    info.HintControl = owner;
-    info.HintPos = globalPos;
-    info.HintColor = m_hintColor;
-    info.CursorRect = owner->rect();
-    info.CursorPos = owner->mapFromGlobal(globalPos);
-    bool canShow = true;
-    OnShowHint(text, canShow, info);
-    if (!canShow || text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(info.HintPos, text, owner, info.CursorRect);
-    return true;
-}
-
 // A change of the desktop's theme, palette or font reaches the application
 // window as one settings-change message, however many events it comes as.
 void TApplication::noteSettingsChange(QObject* receiver, const QEvent* event)
@@ -549,9 +314,7 @@ void TApplication::ResetForTesting()
     for (auto& form : m_forms)
         form->hide();
     DestroyForms();
-    m_isMinimized = false;
-    m_isHandingOver = false;
-    m_wantedMinimized = false;
+    m_minimizing.Reset();
     m_terminated = false;
     m_hooks.clear();
     OnActivate = {};

@@ -4,6 +4,10 @@
 #include "core/ExceptionBoundary.h"
 #include "core/TEvent.h"
 #include "controls/TForm.h"
+#include "application/ExceptionReport.h"
+#include "application/HintDisplay.h"
+#include "application/MessageBoxes.h"
+#include "application/MinimizeFollower.h"
 #include "application/THintInfo.h"
 #include "core/TMessage.h"
 
@@ -11,7 +15,6 @@
 #include <QColor>
 #include <QPointer>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,29 +24,31 @@ class TerminationSignals;
 // The one application object of the process. It owns the forms, runs the
 // message loop, minimises and restores the whole program with one
 // notification per real change, shows message boxes and is where every
-// exception that escapes an event handler ends up.
+// exception that escapes an event handler ends up. The boxes, the exception
+// report, the hints and the following of the main window's minimised state
+// are classes of their own; the application gives them its events.
 class TApplication : public QApplication {
     Q_OBJECT
 
 public:
-    using TExceptionEvent = TEvent<TObject*, const Exception&>;
+    using TExceptionEvent = ExceptionReport::TExceptionEvent;
     // A handler sets Done to false to be called again before the loop waits.
     using TIdleEvent = TEvent<TObject*, bool& /*Done*/>;
     // Command, Data, CallHelp; the handler's answer goes into the last argument.
     using THelpEvent = TEvent<quint16, qint32, bool&, bool&>;
     // Handled true keeps the event from its receiver.
     using TMessageEvent = TEvent<TMsg&, bool& /*Handled*/>;
-    using TShowHintEvent = TEvent<QString& /*HintStr*/, bool& /*CanShow*/, THintInfo&>;
+    using TShowHintEvent = HintDisplay::TShowHintEvent;
     // A message hook sets its bool argument to report the message handled.
     using TMessageHook = TEvent<TMessage&, bool&>;
-    using MessageBoxPresenter = std::function<int(const QString& text, const QString& caption, int flags)>;
+    using MessageBoxPresenter = MessageBoxes::Presenter;
 
-    static constexpr int MB_OK = 0x0;
-    static constexpr int MB_ICONERROR = 0x10;
-    static constexpr int MB_ICONWARNING = 0x30;
-    static constexpr int MB_ICONINFORMATION = 0x40;
-    static constexpr int MB_TASKMODAL = 0x2000;
-    static constexpr int IDOK = 1;
+    static constexpr int MB_OK = MessageBoxes::MB_OK;
+    static constexpr int MB_ICONERROR = MessageBoxes::MB_ICONERROR;
+    static constexpr int MB_ICONWARNING = MessageBoxes::MB_ICONWARNING;
+    static constexpr int MB_ICONINFORMATION = MessageBoxes::MB_ICONINFORMATION;
+    static constexpr int MB_TASKMODAL = MessageBoxes::MB_TASKMODAL;
+    static constexpr int IDOK = MessageBoxes::IDOK;
 
     TApplication(int& argc, char** argv);
     ~TApplication() override;
@@ -87,16 +92,19 @@ public:
     void EndAsExit();
     bool Terminated() const { return m_terminated; }
 
-    void Minimize();
-    void Restore();
-    bool IsMinimized() const { return m_isMinimized; }
+    void Minimize() { m_minimizing.Minimize(); }
+    void Restore() { m_minimizing.Restore(); }
+    bool IsMinimized() const { return m_minimizing.IsMinimized(); }
 
-    int MessageBox(const QString& text, const QString& caption, int flags);
-    void SetMessageBoxPresenter(MessageBoxPresenter presenter);
+    int MessageBox(const QString& text, const QString& caption, int flags)
+    {
+        return m_messageBoxes.Show(text, caption, flags);
+    }
+    void SetMessageBoxPresenter(MessageBoxPresenter presenter) { m_messageBoxes.SetPresenter(std::move(presenter)); }
 
     // Call inside a catch block: reports the exception being handled.
-    void HandleException(TObject* sender);
-    void ShowException(const Exception& e);
+    void HandleException(TObject* sender) { m_exceptionReport.HandleCurrent(sender); }
+    void ShowException(const Exception& e) { m_exceptionReport.Show(e); }
 
     // The application window procedure: hooks first, in registration order.
     void WndProc(TMessage& message);
@@ -107,19 +115,19 @@ public:
 
     // Hints are the controls' tool tips. An invalid colour stands for the
     // desktop's tool-tip colour.
-    QColor HintColor() const { return m_hintColor; }
-    void SetHintColor(const QColor& color);
-    bool ShowHint() const { return m_showHint; }
-    void SetShowHint(bool showHint);
-    int HintPause() const { return m_hintPause; }
-    void SetHintPause(int ms) { m_hintPause = ms; }
-    int HintShortPause() const { return m_hintShortPause; }
-    void SetHintShortPause(int ms) { m_hintShortPause = ms; }
-    int HintHidePause() const { return m_hintHidePause; }
-    void SetHintHidePause(int ms) { m_hintHidePause = ms; }
+    QColor HintColor() const { return m_hints.Color(); }
+    void SetHintColor(const QColor& color) { m_hints.SetColor(color); }
+    bool ShowHint() const { return m_hints.IsShown(); }
+    void SetShowHint(bool showHint) { m_hints.SetShown(showHint); }
+    int HintPause() const { return m_hints.Pause(); }
+    void SetHintPause(int ms) { m_hints.SetPause(ms); }
+    int HintShortPause() const { return m_hints.ShortPause(); }
+    void SetHintShortPause(int ms) { m_hints.SetShortPause(ms); }
+    int HintHidePause() const { return m_hints.HidePause(); }
+    void SetHintHidePause(int ms) { m_hints.SetHidePause(ms); }
     // The hint of the control the mouse last rested on; a change raises OnHint.
-    QString Hint() const { return m_hint; }
-    void SetHint(const QString& hint);
+    QString Hint() const { return m_hints.Hint(); }
+    void SetHint(const QString& hint) { m_hints.SetHint(hint); }
     // Whether Run shows the main window.
     bool ShowMainForm() const { return m_showMainForm; }
     void SetShowMainForm(bool value) { m_showMainForm = value; }
@@ -145,49 +153,26 @@ public:
 
 private:
     void adoptForm(std::unique_ptr<TForm> form);
-    // The main window reports whether it is really minimised; the application
-    // follows with its own minimise or restore. A report or request that comes
-    // while a hand-over (OnMinimize, OnRestore) runs is followed once it ends.
-    void followMainFormState(bool minimized);
-    void showLowLevelReport(const QString& className);
-    void showDeferredMessageBoxes();
     void destroyForms();
     bool offerKeyToMenu(QObject* receiver, QEvent* event);
     void applyWindowCommand(TMessage& message);
-    int presentMessageBox(const QString& text, const QString& caption, int flags);
-    void handOver(TNotifyEvent& event);
     void followApplicationState(Qt::ApplicationState state);
     void idle();
-    bool showToolTip(QWidget* control, const QPoint& globalPos);
     void noteSettingsChange(QObject* receiver, const QEvent* event);
 
     QString m_title;
     std::optional<QString> m_exeName;
     std::vector<std::unique_ptr<TForm>> m_forms;
     QPointer<TForm> m_mainForm;
-    QPointer<QWidget> m_focusBeforeMinimize;
     bool m_terminated = false;
-    bool m_isMinimized = false;
-    bool m_isHandingOver = false;
-    bool m_wantedMinimized = false; // the latest state asked for during a hand-over
     std::vector<TMessageHook> m_hooks;
-    MessageBoxPresenter m_presenter;
-    struct DeferredMessageBox {
-        QString text;
-        QString caption;
-        int flags;
-    };
-    // Boxes asked for while a form was being destroyed.
-    std::vector<DeferredMessageBox> m_deferredBoxes;
+    MessageBoxes m_messageBoxes;
+    ExceptionReport m_exceptionReport;
+    HintDisplay m_hints;
+    MinimizeFollower m_minimizing;
     TerminationSignals* m_terminationSignals = nullptr;
     bool m_isEndingAsExit = false;
     bool m_isActive = false;
-    QColor m_hintColor;
-    bool m_showHint = true;
-    int m_hintPause = 500;
-    int m_hintShortPause = 50;
-    int m_hintHidePause = 2500;
-    QString m_hint;
     bool m_showMainForm = true;
     bool m_updateFormatSettings = true;
     bool m_isSettingsChangePending = false;
