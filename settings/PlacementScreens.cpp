@@ -1,11 +1,10 @@
 #include "settings/PlacementScreens.h"
 
 #include <QGuiApplication>
+#include <QRegion>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
-
-#include <algorithm>
 
 namespace {
 
@@ -36,6 +35,14 @@ QRect targetArea(const QRect& outer, const QList<QRect>& areas, const QRect& pri
     return target;
 }
 
+bool isWhollyOn(const QRect& outer, const QList<QRect>& areas)
+{
+    QRegion uncovered(outer);
+    for (const QRect& area : areas)
+        uncovered -= area;
+    return uncovered.isEmpty();
+}
+
 } // namespace
 
 int PlacementScreens::PixelsPerInch()
@@ -62,20 +69,21 @@ QMargins PlacementScreens::FrameOf(const QWidget* form)
 }
 
 // A rectangle saved on a monitor that is gone comes onto the primary screen,
-// and one larger than its screen is cut to it, frame included.
+// one larger than its screen is cut to it, and one partly off the screens
+// (a place designed or saved for a larger screen) comes whole onto the one
+// that holds most of it, frame included. One that lies whole on the screens
+// stays, also where it spans two monitors.
 std::optional<QRect> PlacementScreens::FitIntoAreas(
     QRect& rect, const QMargins& frame, const QList<QRect>& areas, const QRect& primary)
 {
     const QSize extra = marginsSize(frame);
     QRect outer(rect.topLeft(), rect.size() + extra);
     const QRect area = targetArea(outer, areas, primary);
-    const bool onSomeArea = std::any_of(areas.begin(), areas.end(), [&](const QRect& a) { return a.intersects(outer); });
-    if (onSomeArea && outer.width() <= area.width() && outer.height() <= area.height())
+    if (isWhollyOn(outer, areas) && outer.width() <= area.width() && outer.height() <= area.height())
         return std::nullopt;
     outer.setSize(outer.size().boundedTo(area.size()));
-    if (!onSomeArea || !area.contains(outer))
-        outer.moveTo(qBound(area.left(), outer.left(), area.right() + 1 - outer.width()),
-            qBound(area.top(), outer.top(), area.bottom() + 1 - outer.height()));
+    outer.moveTo(qBound(area.left(), outer.left(), area.right() + 1 - outer.width()),
+        qBound(area.top(), outer.top(), area.bottom() + 1 - outer.height()));
     rect = QRect(outer.topLeft(), outer.size() - extra);
     return area;
 }

@@ -55,13 +55,17 @@ void TPlacementReader::ReadNormalRect(TForm* form, const QRect& current)
     const std::optional<QRect> stored = readStoredRect(current, found);
     const int pixelsPerInch = PlacementScreens::PixelsPerInch();
     found = found && IniStore::ReadInteger(m_store, m_section, QStringLiteral("PixelsPerInch"), pixelsPerInch) == pixelsPerInch;
-    if (!found || !stored)
+    if (!found || !stored) {
+        keepOnScreens(form, current);
         return;
+    }
     QRect rect = *stored;
-    if (PlacementScreens::WindowsCanBePlaced())
-        rect = placeOnScreens(form, rect);
-    else
+    if (PlacementScreens::WindowsCanBePlaced()) {
+        fitOnScreens(form, rect);
+        form->move(rect.topLeft());
+    } else {
         rect.moveTo(current.topLeft());
+    }
     form->resize(rect.size());
     m_state.normalRect = rect;
 }
@@ -89,16 +93,28 @@ std::optional<QRect> TPlacementReader::readStoredRect(const QRect& current, bool
         wordOr(norm, 2, current.left() + current.width()), wordOr(norm, 3, current.top() + current.height()));
 }
 
-// Moves the form to the rectangle fitted onto the screens and gives the
-// fitted rectangle.
-QRect TPlacementReader::placeOnScreens(TForm* form, QRect rect)
+// True when the rectangle had to be fitted onto the screens.
+bool TPlacementReader::fitOnScreens(TForm* form, QRect& rect)
 {
     const QMargins frame = PlacementScreens::FrameOf(form);
     const std::optional<QRect> area = PlacementScreens::FitOnScreens(rect, frame);
     // A window not shown yet has no frame: it is fitted again once it has.
     m_state.fitAreaOnceFramed = frame.isNull() ? area : std::nullopt;
+    return area.has_value();
+}
+
+// The place the form was designed with (or has) is fitted onto the screens
+// as a stored one would be: a screen smaller than it was made for still
+// shows the window whole.
+void TPlacementReader::keepOnScreens(TForm* form, const QRect& current)
+{
+    if (!PlacementScreens::WindowsCanBePlaced())
+        return;
+    QRect rect = current;
+    if (!fitOnScreens(form, rect))
+        return;
     form->move(rect.topLeft());
-    return rect;
+    form->resize(rect.size());
 }
 
 void TPlacementReader::ReadWindowState(TForm* form, QObject* owner)

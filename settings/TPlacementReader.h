@@ -18,8 +18,8 @@ class TPlacementReader {
 public:
     TPlacementReader(TCustomIniFile* store, QString section, TPlacementState& state);
 
-    // Places the form where it was, or leaves it at the current rectangle
-    // when nothing usable is stored.
+    // Places the form where it was, or at the current rectangle when nothing
+    // usable is stored; either is fitted onto the screens.
     void ReadNormalRect(TForm* form, const QRect& current);
     // Brings back maximised or minimised; the poll that waits to minimise
     // the whole program is a child of the owner.
@@ -29,7 +29,8 @@ public:
 private:
     bool readMinMaxPositions();
     std::optional<QRect> readStoredRect(const QRect& current, bool& found);
-    QRect placeOnScreens(TForm* form, QRect rect);
+    bool fitOnScreens(TForm* form, QRect& rect);
+    void keepOnScreens(TForm* form, const QRect& current);
     void minimizeApplicationOnceShown(TForm* form, QObject* owner);
 
     TCustomIniFile* m_store;
