@@ -1,104 +1,19 @@
 #include "settings/TFormPlacement.h"
 
-#include "settings/IniStore.h"
 #include "application/TApplication.h"
+#include "platform/WindowProcedure.h"
+#include "settings/IniStore.h"
+#include "settings/PlacementScreens.h"
 #include "settings/TIniFile.h"
+#include "settings/TPlacementReader.h"
+#include "settings/TPlacementWriter.h"
 #include "settings/TRegIniFile.h"
 #include "settings/TWinMinMaxInfo.h"
 #include "settings/TWindowHook.h"
-#include "platform/WindowProcedure.h"
 
 #include <QEvent>
-#include <QGuiApplication>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QTimer>
-#include <QWindow>
 
-namespace {
-
-constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_SHOWMINIMIZED = 2;
-constexpr int SW_SHOWMAXIMIZED = 3;
-constexpr int WPF_RESTORETOMAXIMIZED = 2;
-
-int screenPixelsPerInch()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? qRound(screen->logicalDotsPerInch()) : 96;
-}
-
-// The words of a position value, separated by blanks and commas.
-QStringList positionWords(const QString& text)
-{
-    return text.split(QRegularExpression(QStringLiteral("[ ,]")), Qt::SkipEmptyParts);
-}
-
-int wordOr(const QStringList& words, int index, int defaultValue)
-{
-    return index < words.size() ? IniStore::StrToIntDef(words[index], defaultValue) : defaultValue;
-}
-
-// The edges of a stored normal rectangle, taken in 64 bits so that no
-// stored number overflows. A rectangle without width or height, or one
-// beyond any screen's coordinates, is absurd: the window stays as designed.
-std::optional<QRect> rectFromEdges(qint64 left, qint64 top, qint64 right, qint64 bottom)
-{
-    constexpr qint64 Limit = QWIDGETSIZE_MAX;
-    const auto isSane = [](qint64 value) { return value >= -Limit && value <= Limit; };
-    if (right <= left || bottom <= top || !isSane(left) || !isSane(top) || !isSane(right) || !isSane(bottom)
-        || right - left > Limit || bottom - top > Limit)
-        return std::nullopt;
-    return QRect(int(left), int(top), int(right - left), int(bottom - top));
-}
-
-std::optional<bool> windowsCanBePlacedOverride;
-
-// Where no program may place its windows, only size and state are restored.
-bool windowsCanBePlaced()
-{
-    if (windowsCanBePlacedOverride)
-        return *windowsCanBePlacedOverride;
-    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
-}
-
-// A rectangle saved on a monitor that is gone comes onto the primary screen,
-// and one larger than its screen is cut to it, frame included. The rectangle
-// is the frame's top left and the inner size, as a window is moved and sized;
-// the frame adds its margins. Gives the area that the rectangle had to be
-// fitted into, if it had to be.
-std::optional<QRect> fitOnScreens(QRect& rect, const QMargins& frame)
-{
-    const QScreen* target = QGuiApplication::primaryScreen();
-    if (!target)
-        return std::nullopt;
-    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
-    QRect outer(rect.topLeft(), rect.size() + extra);
-    qint64 bestArea = 0;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect common = screen->availableGeometry().intersected(outer);
-        if (qint64(common.width()) * common.height() > bestArea) {
-            bestArea = qint64(common.width()) * common.height();
-            target = screen;
-        }
-    }
-    const QRect area = target->availableGeometry();
-    if (bestArea > 0 && outer.width() <= area.width() && outer.height() <= area.height())
-        return std::nullopt;
-    outer.setSize(outer.size().boundedTo(area.size()));
-    if (bestArea == 0 || !area.contains(outer))
-        outer.moveTo(qBound(area.left(), outer.left(), area.right() + 1 - outer.width()),
-            qBound(area.top(), outer.top(), area.bottom() + 1 - outer.height()));
-    rect = QRect(outer.topLeft(), outer.size() - extra);
-    return area;
-}
-
-QMargins frameOf(const QWidget* form)
-{
-    return form->windowHandle() ? form->windowHandle()->frameMargins() : QMargins();
-}
-
-} // namespace
+#include <utility>
 
 // The store of one save or restore: opened with it, freed at its end, also
 // when a step raised.
@@ -119,7 +34,7 @@ private:
 
 void TFormPlacement::SetWindowsCanBePlacedForTesting(std::optional<bool> canBePlaced)
 {
-    windowsCanBePlacedOverride = canBePlaced;
+    PlacementScreens::SetWindowsCanBePlacedOverride(canBePlaced);
 }
 
 TFormPlacement::TFormPlacement(QObject* owner)
@@ -261,7 +176,7 @@ void TFormPlacement::RestoreFormPlacement()
         m_restored = true;
         OnRestorePlacement(this);
         if (m_options.testFlag(fpActiveControl) && Form())
-            restoreActiveControl(Form());
+            TPlacementReader(m_store.get(), IniSection(), m_state).RestoreActiveControl(Form());
     }
     adjustMaximizedPosition();
 }
@@ -279,118 +194,39 @@ void TFormPlacement::SaveFormPlacement()
 
 void TFormPlacement::ReadPlacement()
 {
-    if (TForm* form = Form())
-        loadWindowPlacement(form);
+    TForm* form = Form();
+    if (!form)
+        return;
+    TPlacementReader reader(m_store.get(), IniSection(), m_state);
+    if (m_options.testFlag(fpPosition))
+        reader.ReadNormalRect(form, NormalRect());
+    if (m_options.testFlag(fpState))
+        reader.ReadWindowState(form, this);
+    form->update();
 }
 
 void TFormPlacement::WritePlacement()
 {
-    if (TForm* form = Form())
-        writeWindowPlacement(form);
-}
-
-void TFormPlacement::loadWindowPlacement(TForm* form)
-{
-    if (m_options.testFlag(fpPosition))
-        loadNormalRect(form);
-    if (m_options.testFlag(fpState))
-        loadWindowState(form);
-    form->update();
-}
-
-void TFormPlacement::loadNormalRect(TForm* form)
-{
-    TCustomIniFile* store = m_store.get();
-    const QString section = IniSection();
-    m_restoreToMaximized = IniStore::ReadInteger(store, section, QStringLiteral("Flags"), 0) & WPF_RESTORETOMAXIMIZED;
-    bool found = false;
-    const QStringList minMax = positionWords(IniStore::ReadPosStr(store, section, QStringLiteral("MinMaxPos")));
-    if (!minMax.isEmpty()) {
-        found = true;
-        m_minimizedPosition = { wordOr(minMax, 0, 0), wordOr(minMax, 1, 0) };
-        m_maximizedPosition = { wordOr(minMax, 2, 0), wordOr(minMax, 3, 0) };
-    }
-    const QRect current = NormalRect();
-    std::optional<QRect> stored = current;
-    const QStringList norm = positionWords(IniStore::ReadPosStr(store, section, QStringLiteral("NormPos")));
-    if (!norm.isEmpty()) {
-        found = true;
-        stored = rectFromEdges(wordOr(norm, 0, current.left()), wordOr(norm, 1, current.top()),
-            wordOr(norm, 2, current.left() + current.width()), wordOr(norm, 3, current.top() + current.height()));
-    }
-    found = found && IniStore::ReadInteger(store, section, QStringLiteral("PixelsPerInch"), screenPixelsPerInch()) == screenPixelsPerInch();
-    if (!found || !stored)
+    TForm* form = Form();
+    if (!form)
         return;
-    QRect rect = *stored;
-    if (windowsCanBePlaced()) {
-        const QMargins frame = frameOf(form);
-        const std::optional<QRect> area = fitOnScreens(rect, frame);
-        // A window not shown yet has no frame: it is fitted again once it has.
-        m_fitAreaOnceFramed = frame.isNull() ? area : std::nullopt;
-        form->move(rect.topLeft());
-    } else {
-        rect.moveTo(current.topLeft());
-    }
-    form->resize(rect.size());
-    m_normalRect = rect;
-}
-
-void TFormPlacement::loadWindowState(TForm* form)
-{
-    const int showCmd = IniStore::ReadInteger(m_store.get(), IniSection(), QStringLiteral("ShowCmd"), 0);
-    Qt::WindowStates state = Qt::WindowNoState;
-    switch (showCmd) {
-    case 2:
-    case 6:
-    case 7:
-        // A window minimised from the maximised state comes back maximised
-        // when it is restored.
-        state = m_restoreToMaximized ? Qt::WindowMinimized | Qt::WindowMaximized : Qt::WindowMinimized;
-        break;
-    case 3:
-        state = Qt::WindowMaximized;
-        break;
-    default:
-        break;
-    }
-    if (state.testFlag(Qt::WindowMinimized) && Application && Application->MainForm() == form) {
-        // The whole program minimises once the message loop runs, with the
-        // minimise hand-over that goes with it.
-        form->setWindowState((form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | (state & ~Qt::WindowMinimized));
-        minimizeApplicationOnceShown(form);
-        return;
-    }
-    form->setWindowState((form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | state);
-}
-
-// A window manager ignores a minimise asked for before it has put the window
-// on the screen, so the command waits until the window is exposed (or a few
-// seconds have passed).
-void TFormPlacement::minimizeApplicationOnceShown(TForm* form)
-{
-    auto* poll = new QTimer(this);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, this, [poll, form = QPointer<TForm>(form), tries = 0]() mutable {
-        const bool exposed = form && form->windowHandle() && form->windowHandle()->isExposed();
-        if (!exposed && ++tries < 300)
-            return;
-        poll->deleteLater();
-        if (!form || !Application)
-            return;
-        TMessage message { Messages::WM_SYSCOMMAND, Messages::SC_MINIMIZE, 0, 0 };
-        guarded(Application, [&] { Application->WndProc(message); });
-    });
-    poll->start();
+    if (form->isVisible())
+        adjustMaximizedPosition();
+    TPlacementWriter writer(m_store.get(), IniSection());
+    writer.Write(form, ShowCmd(), NormalRect(), m_state);
+    if (m_options.testFlag(fpActiveControl))
+        writer.WriteActiveControl(form);
+    writer.WriteVisible(m_destroying);
 }
 
 int TFormPlacement::ShowCmd() const
 {
     const TForm* form = Form();
     if (!form)
-        return SW_SHOWNORMAL;
+        return TPlacementState::ShowNormal;
     if ((Application && Application->MainForm() == form && Application->IsMinimized()) || form->isMinimized())
-        return SW_SHOWMINIMIZED;
-    return form->isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+        return TPlacementState::ShowMinimized;
+    return form->isMaximized() ? TPlacementState::ShowMaximized : TPlacementState::ShowNormal;
 }
 
 QRect TFormPlacement::NormalRect() const
@@ -398,72 +234,20 @@ QRect TFormPlacement::NormalRect() const
     const TForm* form = Form();
     if (!form)
         return {};
-    if (m_normalRect.isValid() && form->windowState() != Qt::WindowNoState)
-        return m_normalRect;
+    if (m_state.normalRect.isValid() && form->windowState() != Qt::WindowNoState)
+        return m_state.normalRect;
     return QRect(form->pos(), form->size());
 }
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event)
 {
     TForm* form = Form();
-    if (watched == form && m_fitAreaOnceFramed && !frameOf(form).isNull())
-        fitFramedWindow(form);
+    if (watched == form && m_state.fitAreaOnceFramed && !PlacementScreens::FrameOf(form).isNull())
+        PlacementScreens::FitFramedWindow(form, *std::exchange(m_state.fitAreaOnceFramed, std::nullopt));
     if (watched == form && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
         && form->windowState() == Qt::WindowNoState)
-        m_normalRect = QRect(form->pos(), form->size());
+        m_state.normalRect = QRect(form->pos(), form->size());
     return false;
-}
-
-// A window fitted onto a screen before the window manager framed it comes
-// back whole: the frame too stays inside the area it was fitted into.
-void TFormPlacement::fitFramedWindow(TForm* form)
-{
-    const QRect area = *m_fitAreaOnceFramed;
-    m_fitAreaOnceFramed.reset();
-    if (form->windowState() != Qt::WindowNoState || area.contains(form->frameGeometry()))
-        return;
-    const QMargins frame = frameOf(form);
-    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
-    const QSize outer = (form->size() + extra).boundedTo(area.size());
-    form->move(qBound(area.left(), form->x(), area.right() + 1 - outer.width()),
-        qBound(area.top(), form->y(), area.bottom() + 1 - outer.height()));
-    form->resize(outer - extra);
-}
-
-void TFormPlacement::writeWindowPlacement(TForm* form)
-{
-    if (form->isVisible())
-        adjustMaximizedPosition();
-    TCustomIniFile* store = m_store.get();
-    const QString section = IniSection();
-    const int showCmd = ShowCmd();
-    const int flags = showCmd == SW_SHOWMINIMIZED && form->isMaximized() ? WPF_RESTORETOMAXIMIZED : 0;
-    const QRect rect = NormalRect();
-    IniStore::WriteInteger(store, section, QStringLiteral("Flags"), flags);
-    IniStore::WriteInteger(store, section, QStringLiteral("ShowCmd"), showCmd);
-    IniStore::WriteInteger(store, section, QStringLiteral("PixelsPerInch"), screenPixelsPerInch());
-    IniStore::WritePosStr(store, section, QStringLiteral("MinMaxPos"), QStringLiteral("%1,%2,%3,%4")
-        .arg(m_minimizedPosition.x()).arg(m_minimizedPosition.y()).arg(m_maximizedPosition.x()).arg(m_maximizedPosition.y()));
-    IniStore::WritePosStr(store, section, QStringLiteral("NormPos"), QStringLiteral("%1,%2,%3,%4")
-        .arg(rect.left()).arg(rect.top()).arg(rect.left() + rect.width()).arg(rect.top() + rect.height()));
-    if (m_options.testFlag(fpActiveControl) && form->focusWidget() && store)
-        store->WriteString(section, QStringLiteral("ActiveControl"), form->focusWidget()->objectName());
-    if (store)
-        store->WriteBool(section, QStringLiteral("Visible"), m_destroying);
-}
-
-void TFormPlacement::restoreActiveControl(TForm* form)
-{
-    const QString name = ReadString(IniSection(), QStringLiteral("ActiveControl"), QString());
-    if (name.isEmpty())
-        return;
-    for (QWidget* control : form->findChildren<QWidget*>()) {
-        if (control->objectName().compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (control->isEnabledTo(form) && control->isVisibleTo(form) && control->focusPolicy() != Qt::NoFocus)
-            control->setFocus();
-        return;
-    }
 }
 
 // A maximised window puts its frame just outside the screen: the maximised
@@ -480,7 +264,7 @@ void TFormPlacement::adjustMaximizedPosition()
 {
     if (!Form() || IsLoading() || m_preventResize || !m_minMaxInfo->IsEmpty())
         return;
-    m_maximizedPosition = maximizedPosition();
+    m_state.maximizedPosition = maximizedPosition();
 }
 
 void TFormPlacement::limitsChanged()

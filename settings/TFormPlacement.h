@@ -2,6 +2,7 @@
 
 #include "core/TComponent.h"
 #include "controls/TForm.h"
+#include "settings/TPlacementState.h"
 
 #include <QPoint>
 #include <QPointer>
@@ -92,14 +93,7 @@ private:
     void FormDestroy(TObject* sender);
 
     std::unique_ptr<TCustomIniFile> createStore() const;
-    void loadWindowPlacement(TForm* form);
-    void loadNormalRect(TForm* form);
-    void loadWindowState(TForm* form);
-    void minimizeApplicationOnceShown(TForm* form);
-    void writeWindowPlacement(TForm* form);
-    void fitFramedWindow(TForm* form);
     void adjustMaximizedPosition();
-    void restoreActiveControl(TForm* form);
     void limitsChanged();
     void applyPreventResize();
     void updateHook();
@@ -121,20 +115,12 @@ private:
     bool m_maximizeAllowed = true;
     bool m_tookOverEvents = false;
     bool m_formGone = false;
-    // Read with the position: whether a minimised window restores to maximised.
-    bool m_restoreToMaximized = false;
-    // The screen area a restored window was fitted into before it had a frame.
-    std::optional<QRect> m_fitAreaOnceFramed;
     QString m_ownerSection;
     TWindowHook* m_hook = nullptr;
     TNotifyEvent m_previousOnShow;
     TForm::TCloseQueryEvent m_previousOnCloseQuery;
     TNotifyEvent m_previousOnDestroy;
-    // The window's place and size in the normal state, followed while it is
-    // in that state: a maximised or minimised window still knows it.
-    QRect m_normalRect;
-    QPoint m_minimizedPosition { -1, -1 };
-    QPoint m_maximizedPosition;
+    TPlacementState m_state;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

@@ -1,25 +1,15 @@
 #include "platform/TInstanceChannel.h"
 
-#include "core/ExceptionBoundary.h"
 #include "platform/TInstanceChannelFolders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
-#include <QPointer>
 #include <QThread>
-#include <QTimer>
-
-#include <algorithm>
-#include <limits>
 
 #ifdef Q_OS_UNIX
-#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -32,13 +22,6 @@ constexpr qsizetype ReadablePartLength = 48;
 // How long a starting copy waits between attempts while the holder of the
 // name has not started listening.
 constexpr int RetryIntervalMs = 25;
-
-// The channel's answers are served from the user-interface thread and use
-// file handles of the process: a flood of connections must reach neither.
-// At most this many are open at once; a new one pushes out the one that has
-// been idle longest, and one idle this long is dropped.
-constexpr int IdleTimeoutMs = 3000;
-constexpr int SweepIntervalMs = 1000;
 
 QString currentUser()
 {
@@ -77,47 +60,17 @@ QString currentDisplay()
     return display;
 }
 
-#ifdef Q_OS_UNIX
-// The user at the other end of a local socket; a socket of another user is
-// never taken for one of this user's copies.
-bool isPeerThisUser(qintptr descriptor)
-{
-    struct ucred credentials {};
-    socklen_t length = sizeof credentials;
-    return ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0
-        && credentials.uid == ::getuid();
-}
-#else
-bool isPeerThisUser(qintptr)
-{
-    return true;
-}
-#endif
-
-QByteArray withoutLineBreaks(QByteArray line)
-{
-    return line.replace('\n', ' ');
-}
-
-// The milliseconds left as Qt's blocking waits take them: -1 waits forever.
-int remainingMs(const QDeadlineTimer& deadline)
-{
-    if (deadline.isForever())
-        return -1;
-    return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max()));
-}
-
 } // namespace
 
 TInstanceChannel::TInstanceChannel(QString name, QObject* parent)
     : QObject(parent)
     , m_name(std::move(name))
+    , m_server(new TInstanceChannelServer(this))
 {
-    m_clock.start();
 }
 
-// The server is a child and goes with this object; the lock is released by
-// its own destructor.
+// The server is a child and goes with this object; the locks are released by
+// their own destructors.
 TInstanceChannel::~TInstanceChannel() = default;
 
 QString TInstanceChannel::nameFor(const QString& className, const QString& title)
@@ -226,189 +179,37 @@ bool TInstanceChannel::isClaimed() const
 
 bool TInstanceChannel::listen(Answerer answerer)
 {
-    if (!isClaimed())
-        return false;
-    m_answerer = std::move(answerer);
-    if (m_server)
-        return true;
-
-    // Holding the lock means any socket file of this name was left by a
-    // process that died without closing it.
-    QLocalServer::removeServer(socketPath());
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(socketPath())) {
-        server->deleteLater();
-        return false;
-    }
-    m_server = server;
-    connect(server, &QLocalServer::newConnection, this, &TInstanceChannel::acceptConnections);
-    if (!m_sweep) {
-        m_sweep = new QTimer(this);
-        m_sweep->setInterval(SweepIntervalMs);
-        connect(m_sweep, &QTimer::timeout, this, [this] { guarded(this, [this] { sweep(); }); });
-    }
-    m_sweep->start();
-    return true;
-}
-
-// The toolkit's server closes itself (and removes its socket file) when an
-// accept fails, for example when the process is out of file handles; the
-// claim is still ours, so the channel listens again.
-void TInstanceChannel::sweep()
-{
-    const qint64 now = m_clock.elapsed();
-    const auto connections = m_connections;
-    for (auto it = connections.begin(); it != connections.end(); ++it) {
-        if (now - it.value() >= IdleTimeoutMs)
-            drop(it.key());
-    }
-    if (m_server && !m_server->isListening()) {
-        m_server->deleteLater();
-        m_server = nullptr;
-        listen(m_answerer);
-    }
-}
-
-void TInstanceChannel::dropIdlestConnection()
-{
-    QLocalSocket* idlest = nullptr;
-    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
-        if (!m_answering.contains(it.key()) && (!idlest || it.value() < m_connections.value(idlest)))
-            idlest = it.key();
-    }
-    if (idlest)
-        drop(idlest);
-}
-
-void TInstanceChannel::drop(QLocalSocket* socket)
-{
-    m_connections.remove(socket);
-    socket->abort();
-    socket->deleteLater();
+    return isClaimed() && m_server->listen(socketPath(), std::move(answerer));
 }
 
 bool TInstanceChannel::isListening() const
 {
-    return m_server && m_server->isListening();
+    return m_server->isListening();
 }
 
 void TInstanceChannel::stopListening()
 {
-    if (m_sweep)
-        m_sweep->stop();
-    if (!m_server)
-        return;
-    m_server->close();
-    m_server->deleteLater();
-    m_server = nullptr;
+    m_server->stopListening();
 }
 
-void TInstanceChannel::acceptConnections()
-{
-    guarded(this, [this] {
-        while (m_server && m_server->hasPendingConnections()) {
-            QLocalSocket* socket = m_server->nextPendingConnection();
-            if (!isPeerThisUser(socket->socketDescriptor())) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
-            }
-            if (m_connections.size() >= MaxConnections)
-                dropIdlestConnection();
-            m_connections.insert(socket, m_clock.elapsed());
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.remove(socket); });
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answerRequests(socket); });
-            answerRequests(socket);
-        }
-    });
-}
-
-void TInstanceChannel::answerRequests(QLocalSocket* socket)
-{
-    // An answerer may open a modal dialog whose event loop delivers more data
-    // on this socket; the outer call keeps answering in order.
-    if (m_answering.contains(socket))
-        return;
-    m_answering.insert(socket);
-    QPointer<QLocalSocket> alive(socket);
-
-    guarded(this, [&] {
-        while (alive && alive->canReadLine()) {
-            QByteArray request = alive->readLine();
-            if (request.size() > MaxLineLength + 1) {
-                alive->abort();
-                break;
-            }
-            request.chop(1);
-
-            std::optional<QByteArray> answer;
-            guarded(this, [&] { answer = m_answerer ? m_answerer(request) : std::nullopt; });
-            if (!alive)
-                break;
-            if (!answer) {
-                alive->abort();
-                break;
-            }
-            alive->write(withoutLineBreaks(*answer).left(MaxLineLength) + '\n');
-            alive->flush();
-            // An asker that does not read its answers is not queued for.
-            if (alive->bytesToWrite() > MaxQueuedBytes) {
-                alive->abort();
-                break;
-            }
-        }
-        if (alive && m_connections.contains(alive))
-            m_connections[alive] = m_clock.elapsed();
-        if (alive && alive->bytesAvailable() > MaxLineLength)
-            alive->abort();
-    });
-
-    m_answering.remove(socket);
-}
-
-// The owner listens in one of the user's folders; each is looked in.
 bool TInstanceChannel::connectToOwner(QDeadlineTimer deadline)
 {
-    const QStringList folders = TInstanceChannelFolders::All(false);
-    for (const QString& candidate : folders) {
-        auto connection = std::make_unique<QLocalSocket>();
-        connection->connectToServer(QDir(candidate).filePath(m_name));
-        if (connection->waitForConnected(remainingMs(deadline)) && isPeerThisUser(connection->socketDescriptor())) {
-            m_connection = std::move(connection);
-            return true;
-        }
-    }
-    return false;
+    return m_asker.connectToOwner(m_name, deadline);
 }
 
 bool TInstanceChannel::isConnected() const
 {
-    return m_connection && m_connection->state() == QLocalSocket::ConnectedState;
+    return m_asker.isConnected();
 }
 
 void TInstanceChannel::disconnectFromOwner()
 {
-    m_connection.reset();
+    m_asker.disconnectFromOwner();
 }
 
 std::optional<QByteArray> TInstanceChannel::ask(const QByteArray& request, QDeadlineTimer deadline)
 {
-    if (!isConnected())
-        return std::nullopt;
-    m_connection->write(withoutLineBreaks(request) + '\n');
-    m_connection->flush();
-    while (!m_connection->canReadLine()) {
-        if (m_connection->bytesAvailable() > MaxLineLength || deadline.hasExpired()
-            || !m_connection->waitForReadyRead(remainingMs(deadline))) {
-            disconnectFromOwner();
-            return std::nullopt;
-        }
-    }
-    QByteArray answer = m_connection->readLine();
-    answer.chop(1);
-    return answer;
+    return m_asker.ask(request, deadline);
 }
 
 TInstanceChannel::Reach TInstanceChannel::connectOrClaim(QDeadlineTimer deadline)
@@ -424,6 +225,6 @@ TInstanceChannel::Reach TInstanceChannel::connectOrClaim(QDeadlineTimer deadline
         if (deadline.hasExpired())
             return Reach::Taken;
         QThread::msleep(static_cast<unsigned long>(
-            deadline.isForever() ? RetryIntervalMs : qMin(remainingMs(deadline), RetryIntervalMs)));
+            deadline.isForever() ? RetryIntervalMs : qMin(TInstanceChannelWire::remainingMs(deadline), RetryIntervalMs)));
     }
 }

@@ -1,23 +1,20 @@
 #pragma once
 
+#include "platform/TInstanceChannelAsker.h"
+#include "platform/TInstanceChannelServer.h"
+#include "platform/TInstanceChannelWire.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
-class QTimer;
 
 // A named meeting point for the copies of one program run by one user. One
 // process claims the name and answers requests on it; any other process can
@@ -29,13 +26,13 @@ class QTimer;
 //
 // A request and its answer are each one line of bytes; the asking side blocks
 // (with a deadline) and needs no event loop or application object, while the
-// claiming side answers from the event loop of the thread that owns it.
+// claiming side answers from the event loop of the thread that owns it. The
+// claim is held here; the serving and the asking are objects of their own.
 class TInstanceChannel : public QObject {
     Q_OBJECT
 
 public:
-    // Turns a request into its answer; std::nullopt drops the connection.
-    using Answerer = std::function<std::optional<QByteArray>(const QByteArray& request)>;
+    using Answerer = TInstanceChannelServer::Answerer;
 
     enum class Reach {
         Connected,   // a copy that listens on the name accepted the connection
@@ -44,12 +41,9 @@ public:
         Unavailable, // the name can be neither reached nor claimed, e.g. no writable temp folder
     };
 
-    // The longest request or answer; a peer that sends more is disconnected.
-    static constexpr qsizetype MaxLineLength = 4096;
-    // The most answers queued for an asker that does not read them.
-    static constexpr qsizetype MaxQueuedBytes = 64 * 1024;
-    // The most connections served at once.
-    static constexpr int MaxConnections = 16;
+    static constexpr qsizetype MaxLineLength = TInstanceChannelWire::MaxLineLength;
+    static constexpr qsizetype MaxQueuedBytes = TInstanceChannelServer::MaxQueuedBytes;
+    static constexpr int MaxConnections = TInstanceChannelServer::MaxConnections;
 
     explicit TInstanceChannel(QString name, QObject* parent = nullptr);
     ~TInstanceChannel() override;
@@ -92,11 +86,6 @@ public:
     Reach connectOrClaim(QDeadlineTimer deadline);
 
 private:
-    void acceptConnections();
-    void answerRequests(QLocalSocket* socket);
-    void sweep();
-    void dropIdlestConnection();
-    void drop(QLocalSocket* socket);
     bool lockIn(const QString& folder, bool& isTaken);
     QString folder() const;
 
@@ -105,11 +94,6 @@ private:
     std::vector<std::unique_ptr<QLockFile>> m_locks;
     QStringList m_folders;
     bool m_claimedAfterCrash = false;
-    QLocalServer* m_server = nullptr; // child of this object
-    Answerer m_answerer;
-    QSet<const QLocalSocket*> m_answering;
-    QHash<QLocalSocket*, qint64> m_connections; // served sockets, with their last activity
-    QElapsedTimer m_clock;
-    QTimer* m_sweep = nullptr; // child of this object
-    std::unique_ptr<QLocalSocket> m_connection;
+    TInstanceChannelServer* m_server; // child of this object
+    TInstanceChannelAsker m_asker;
 };
