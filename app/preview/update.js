@@ -150,7 +150,9 @@
     // shown one in its first head and last tail characters (the host knows
     // how far; a whole text counts as changed throughout). The pieces before
     // the first difference stay as they are, the cutting starts afresh after
-    // the last formula before it, and it stops at the first formula past the
+    // the last formula before it that the cutting made without looking at
+    // the changed part (a broken formula's cutting looks on to the end of
+    // its paragraph or of the text), and it stops at the first formula past the
     // last difference that ends where a shown formula ended, with the same
     // definitions after it: from there on the text cuts as before. New or
     // changed pieces are typeset; every other piece keeps its node, and with
@@ -159,7 +161,7 @@
         const before = shownText === null ? "" : shownText;
         const shift = text.length - before.length;
         let first = firstEndingAfter(head - 1);
-        while (first > 0 && !shown[first - 1].isDelimited)
+        while (first > 0 && (!shown[first - 1].isDelimited || shown[first - 1].reach > head))
             --first;
         const last = shown[first - 1];
         let state = last !== undefined ? last.state : NoDefinitions;
@@ -211,12 +213,14 @@
         }
         // A worker slow on a formula that left the text is ended now.
         typesetting.letGoOfGone();
+        let reach = last !== undefined ? last.reach : 0;
         places.forEach((part, index) => {
-            next[first + index].end = part.end;
-            next[first + index].isDelimited = part.isDelimited === true;
+            reach = Math.max(reach, part.reach);
+            Object.assign(next[first + index], { end: part.end, isDelimited: part.isDelimited === true, reach: reach });
         });
         for (let index = resumeAt; index < shown.length; ++index) {
             shown[index].end += shift;
+            shown[index].reach = Math.max(reach, shown[index].reach + shift);
             next.push(shown[index]);
         }
         arrange(blocks(next), first, first + places.length);
