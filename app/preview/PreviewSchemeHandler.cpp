@@ -64,14 +64,13 @@ std::optional<PreviewSchemeHandler::Resource> PreviewSchemeHandler::resolve(cons
 
     if (path == QLatin1String("/index.html"))
         return Resource { QStringLiteral(":/preview/index.html"), "text/html" };
-    if (path == QLatin1String("/preview.js"))
-        return Resource { QStringLiteral(":/preview/preview.js"), "text/javascript" };
-    if (path == QLatin1String("/preview.css"))
-        return Resource { QStringLiteral(":/preview/preview.css"), "text/css" };
-    if (path == QLatin1String("/workers.js"))
-        return Resource { QStringLiteral(":/preview/workers.js"), "text/javascript" };
-    if (path == QLatin1String("/typeset.js"))
-        return Resource { QStringLiteral(":/preview/typeset.js"), "text/javascript" };
+    // The page's scripts and style sheet: whatever the resources hold under
+    // a plain name, so a script added to the page needs no entry here.
+    static const QRegularExpression pagePath(QStringLiteral("^/[a-z]+\\.(js|css)$"));
+    const QRegularExpressionMatch page = pagePath.match(path);
+    if (page.hasMatch() && QFileInfo(QStringLiteral(":/preview") + path).isFile())
+        return Resource { QStringLiteral(":/preview") + path,
+            page.captured(1) == QLatin1String("css") ? QByteArray("text/css") : QByteArray("text/javascript") };
     // The page's end of the channel to the pane, from the channel's library.
     if (path == QLatin1String("/qwebchannel.js"))
         return Resource { QStringLiteral(":/qtwebchannel/qwebchannel.js"), "text/javascript" };

@@ -7,10 +7,10 @@
 #include <optional>
 
 // Serves the preview page and the typesetter through the application's own URL
-// scheme. Only a fixed list of files is served: the page and its typesetting
-// worker from the resources, the channel's script from its library, the
-// typesetter's script, style sheet, chemistry extension and fonts from where
-// the distribution installs them. Every other request fails.
+// scheme. Only our own files are served: the page, its scripts, style sheet
+// and typesetting worker from the resources, the channel's script from its
+// library, the typesetter's script, style sheet, chemistry extension and
+// fonts from where the distribution installs them. Every other request fails.
 class PreviewSchemeHandler : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
 

@@ -6,433 +6,12 @@
 // host through its channel (shown) when that text is shown with every formula
 // typeset. The host calls preview.setPalette(...) when the desktop colours
 // change. The text is the user's and is only ever inserted as text nodes or
-// handed to the typesetter; it never becomes markup or code.
+// handed to the typesetter; it never becomes markup or code. The cutting
+// into pieces (cutting.js), the in-place update (update.js) and the
+// typesetting (workers.js, drawing.js, copies.js, typesetting.js) are
+// scripts of their own; this one takes the host's texts and answers it.
 (function () {
-    const content = document.getElementById("content");
     const notice = document.getElementById("notice");
-
-    // Cuts text into plain runs and formulas between $...$, $$...$$, \(...\)
-    // and \[...\], a piece at a time, from the start or from the end of a
-    // formula: each piece says where it ends, and after a formula the cutting
-    // starts afresh, so cutting from there gives the pieces that cutting the
-    // whole text would. A text without any opening delimiter is one display
-    // formula (nothing when blank). An escaped dollar (\$) stands for a
-    // dollar sign; an opening delimiter without its closing one leaves the
-    // rest as plain text.
-    function* pieces(text, from) {
-        let run = "";
-        let runStart = from;
-        let sawDelimiter = from > 0;
-        let i = from;
-        const n = text.length;
-        while (i < n) {
-            const c = text[i];
-            let close = "";
-            if (c === "\\") {
-                const d = text[i + 1];
-                if (d === "$") {
-                    run += text.slice(runStart, i) + "$";
-                    i += 2;
-                    runStart = i;
-                    continue;
-                }
-                if (d !== "(" && d !== "[") {
-                    i += 2;
-                    continue;
-                }
-                close = d === "(" ? "\\)" : "\\]";
-            } else if (c === "$") {
-                close = text[i + 1] === "$" ? "$$" : "$";
-            } else {
-                ++i;
-                continue;
-            }
-            sawDelimiter = true;
-            const display = close === "$$" || close === "\\]";
-            const end = findEnd(text, i + close.length, close);
-            if (end < 0)
-                break;
-            run += text.slice(runStart, i);
-            let next = end + close.length;
-            // A display formula is a block of its own; the line breaks around
-            // it in the source would add blank lines.
-            if (display && run.endsWith("\n"))
-                run = run.slice(0, -1);
-            if (display && text[next] === "\n")
-                ++next;
-            if (run !== "")
-                yield { text: run, end: i };
-            run = "";
-            yield { source: text.slice(i + close.length, end), display: display, end: next, isDelimited: true };
-            i = next;
-            runStart = next;
-        }
-        if (!sawDelimiter) {
-            if (text.trim() !== "")
-                yield { source: text, display: true, end: n };
-            return;
-        }
-        run += text.slice(runStart);
-        if (run !== "")
-            yield { text: run, end: n };
-    }
-
-    // The index of the closing delimiter outside braces, or -1. Escaped
-    // characters (\{, \$, \\) never count.
-    function findEnd(text, from, delimiter) {
-        let depth = 0;
-        const n = text.length;
-        for (let j = from; j < n; ++j) {
-            const c = text[j];
-            if (c === "\\") {
-                if (depth <= 0 && delimiter[0] === "\\" && text.startsWith(delimiter, j))
-                    return j;
-                ++j;
-            } else if (c === "{") {
-                ++depth;
-            } else if (c === "}") {
-                --depth;
-            } else if (depth <= 0 && text.startsWith(delimiter, j)) {
-                return j;
-            }
-        }
-        return -1;
-    }
-
-    // Definitions made with \gdef in one formula hold for the later ones of
-    // the same text, as in a document. A formula is typeset the same only
-    // when the definitions before it are the same, so they are part of what
-    // identifies a formula; the worker's compact description of them serves.
-    // A state of the definitions also keeps the formulas that made them (so
-    // a new worker can make them again) and the names whose use may define
-    // more.
-    const NoDefinitions = { definitions: "", chain: [], defining: null };
-
-    function escapeForPattern(text) {
-        return text.replace(/[\\^$.*+?()[\]{}|]/g, "\\$&");
-    }
-
-    function definingPattern(names) {
-        if (names.length === 0)
-            return null;
-        const alternatives = names.map((name) => escapeForPattern(name) + (/[A-Za-z@]$/.test(name) ? "(?![A-Za-z@])" : ""));
-        return new RegExp(alternatives.join("|"));
-    }
-
-    // Only a formula that says \gdef, \xdef or \global, or uses a name
-    // defined to say one, can change the definitions after it: a plain
-    // \def or \newcommand ends with its formula.
-    function mayDefine(source, state) {
-        return /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source) || (state.defining !== null && state.defining.test(source));
-    }
-
-    // What the page shows, one entry per piece in order: the piece's key (its
-    // kind, for a formula the definitions before it, and its source), its
-    // node, and for a formula the definitions after it.
-    let shownText = null;
-    let shown = [];
-
-    function keyOf(part, definitions) {
-        if (part.text !== undefined)
-            return "t" + part.text;
-        return (part.display ? "d" : "i") + definitions.length + ":" + definitions + part.source;
-    }
-
-    // A display formula ends a block of the page when its key says so, so
-    // the blocks depend on the pieces themselves and an insertion or a
-    // deletion changes only the block it falls in; a block ends at the first
-    // display formula after MaxBlockPieces pieces at the latest.
-    const MaxBlockPieces = 64;
-    const FewPieces = 8;
-
-    function endsBlock(key) {
-        let hash = 0;
-        for (let j = 0; j < key.length; ++j)
-            hash = (hash * 31 + key.charCodeAt(j)) | 0;
-        return (hash & 15) === 0;
-    }
-
-    // The elements this refresh made, while it goes on.
-    let made = [];
-
-    // A new piece: text at once, a formula typeset by a worker. A formula
-    // that may change the definitions has its definitions after it once its
-    // typesetting is done.
-    function build(part, key, state) {
-        if (part.text !== undefined)
-            return { key: key, node: document.createTextNode(part.text) };
-        const holder = document.createElement(part.display ? "div" : "span");
-        holder.className = part.display ? "preview-display" : "preview-inline";
-        made.push(holder);
-        const entry = { key: key, node: holder, state: state, isDisplay: part.display,
-            isCut: part.display && endsBlock(key), mayDefine: mayDefine(part.source, state) };
-        entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
-            entry.isAnswered = true;
-            if (!entry.mayDefine || answer.definitions === undefined)
-                return;
-            entry.state = { definitions: answer.definitions,
-                chain: state.chain.concat([{ source: part.source, display: part.display }]),
-                defining: definingPattern(answer.definingNames) };
-            // A refresh went on without a slow formula's definitions; the
-            // pieces after it are cut again.
-            if (entry.isLate)
-                recut(entry);
-        });
-        return entry;
-    }
-
-    // The index of the first shown entry that ends after the position (the
-    // entries end in increasing order).
-    function firstEndingAfter(position) {
-        let low = 0;
-        let high = shown.length;
-        while (low < high) {
-            const middle = (low + high) >> 1;
-            if (shown[middle].end <= position)
-                low = middle + 1;
-            else
-                high = middle;
-        }
-        return low;
-    }
-
-    // The shown entries a changed part of the text may take again, by key;
-    // each list holds indexes in page order, so a piece that occurs several
-    // times keeps its nodes in the same order. It covers the entries from
-    // the first one cut again and grows as the cutting goes on.
-    class Candidates {
-        constructor(first) {
-            this.lists = new Map();
-            this.covered = first;
-            this.taken = [];
-        }
-
-        // Takes in the shown entries up to the given index and those that end
-        // before the given place of the shown text.
-        cover(index, place) {
-            while (this.covered < shown.length && (this.covered <= index || shown[this.covered].end <= place)) {
-                const key = shown[this.covered].key;
-                const list = this.lists.get(key);
-                if (list === undefined)
-                    this.lists.set(key, [this.covered]);
-                else
-                    list.push(this.covered);
-                ++this.covered;
-            }
-        }
-
-        take(key) {
-            const list = this.lists.get(key);
-            if (list === undefined || list.length === 0)
-                return undefined;
-            const index = list.shift();
-            this.taken.push(index);
-            return shown[index];
-        }
-
-        // Whether every entry taken lies before the index.
-        allTakenBefore(index) {
-            return this.taken.every((taken) => taken < index);
-        }
-    }
-
-    // Only what changed is cut and compared again. The text agrees with the
-    // shown one in its first head and last tail characters (the host knows
-    // how far; a whole text counts as changed throughout). The pieces before
-    // the first difference stay as they are, the cutting starts afresh after
-    // the last formula before it, and it stops at the first formula past the
-    // last difference that ends where a shown formula ended, with the same
-    // definitions after it: from there on the text cuts as before. New or
-    // changed pieces are typeset; every other piece keeps its node, and with
-    // it its layout.
-    async function update(text, head, tail) {
-        const before = shownText === null ? "" : shownText;
-        const shift = text.length - before.length;
-        let first = firstEndingAfter(head - 1);
-        while (first > 0 && !shown[first - 1].isDelimited)
-            --first;
-        const last = shown[first - 1];
-        let state = last !== undefined ? last.state : NoDefinitions;
-        const candidates = new Candidates(first);
-        const lastChanged = firstEndingAfter(before.length - tail - 1);
-        const next = shown.slice(0, first);
-        // Where the pieces cut again end; the shown entries keep their places
-        // until the cutting is done.
-        const places = [];
-        let resumeAt = shown.length;
-        const drawings = [];
-        for (const part of pieces(text, last !== undefined ? last.end : 0)) {
-            const key = keyOf(part, state.definitions);
-            candidates.cover(lastChanged, part.end - shift);
-            let entry = candidates.take(key);
-            if (entry === undefined) {
-                entry = build(part, key, state);
-                if (entry.typeset !== undefined)
-                    drawings.push(entry.typeset);
-                // The pieces after a formula that may define something
-                // depend on what it defined.
-                if (entry.mayDefine) {
-                    await entry.typeset;
-                    entry.isLate = !entry.isAnswered;
-                }
-            }
-            next.push(entry);
-            places.push(part);
-            // Plain text leaves the definitions as they are.
-            if (part.text !== undefined)
-                continue;
-            state = entry.state;
-            const resume = resumption(part, first, shift, tail, text.length, state.definitions);
-            if (resume >= 0 && candidates.allTakenBefore(resume)) {
-                resumeAt = resume;
-                break;
-            }
-        }
-        // The page changes once the new formulas are drawn (or turn out
-        // slow, and come later), so a refresh never shows a formula missing.
-        await Promise.all(drawings);
-        // What no piece took any more has left the text.
-        const taken = new Set(candidates.taken);
-        for (let index = first; index < resumeAt; ++index) {
-            if (!taken.has(index)) {
-                shown[index].node.remove();
-                shown[index].node.isGone = true;
-            }
-        }
-        // A worker slow on a formula that left the text is ended now.
-        typesetting.letGoOfGone();
-        places.forEach((part, index) => {
-            next[first + index].end = part.end;
-            next[first + index].isDelimited = part.isDelimited === true;
-        });
-        for (let index = resumeAt; index < shown.length; ++index) {
-            shown[index].end += shift;
-            next.push(shown[index]);
-        }
-        arrange(blocks(next), first, first + places.length);
-        // A text of a few pieces is shown whole: keeping what is out of view
-        // from being laid out would only cost the engine a second pass to
-        // find that all of it is in view.
-        const isInBlocks = next.length > FewPieces;
-        content.classList.toggle("preview-blocks", isInBlocks);
-        if (isInBlocks)
-            showWholeOnce(made);
-        made = [];
-        shown = next;
-        shownText = text;
-    }
-
-    // Where the shown entries take over after a formula just cut: the index
-    // of the shown entry after a shown formula that ended at the same place
-    // of the unchanged end of the text, with the same definitions after it;
-    // or -1.
-    function resumption(part, first, shift, tail, length, definitions) {
-        if (!part.isDelimited || part.end < length - tail)
-            return -1;
-        const index = firstEndingAfter(part.end - shift - 1);
-        const entry = shown[index];
-        if (index < first || entry === undefined || entry.end !== part.end - shift || !entry.isDelimited
-            || entry.state.definitions !== definitions)
-            return -1;
-        return index + 1;
-    }
-
-    // What a refresh adds to a long text is laid out whole the first time:
-    // kept from layout until the engine has seen it in view, it would be
-    // laid out a second time in the next frame. A refresh that adds much
-    // (the first show of a long text) keeps what is out of view from layout
-    // at once.
-    function showWholeOnce(elements) {
-        if (elements.length === 0 || elements.length > FewPieces)
-            return;
-        for (const element of elements)
-            element.classList.add("preview-new");
-        typesetting.afterPaint(() => {
-            for (const element of elements)
-                element.classList.remove("preview-new");
-        });
-    }
-
-    // The nodes of the pieces, cut into the blocks of the page, each with
-    // the index of its first piece.
-    function blocks(entries) {
-        const result = [];
-        let start = 0;
-        for (let index = 0; index < entries.length; ++index) {
-            const entry = entries[index];
-            const size = index + 1 - start;
-            if (entry.isCut || (entry.isDisplay && size >= MaxBlockPieces) || index + 1 === entries.length) {
-                result.push({ start: start, nodes: entries.slice(start, index + 1).map((e) => e.node) });
-                start = index + 1;
-            }
-        }
-        return result;
-    }
-
-    // Whether a block's nodes are all there is of one block of the page, in
-    // this order, judged by the ends and the count: it holds for a block
-    // none of whose pieces changed.
-    function isInPlace(nodes) {
-        const parent = nodes[0].parentNode;
-        return parent !== null && parent.parentNode === content && parent.firstChild === nodes[0]
-            && parent.lastChild === nodes[nodes.length - 1] && parent.childNodes.length === nodes.length;
-    }
-
-    // Puts the nodes into parent in this order with as few moves as it can.
-    function order(parent, nodes) {
-        let cursor = parent.firstChild;
-        for (const node of nodes) {
-            if (node === cursor)
-                cursor = cursor.nextSibling;
-            else
-                parent.insertBefore(node, cursor);
-        }
-    }
-
-    // The page is a list of blocks of pieces. A block out of view is neither
-    // laid out nor drawn, so a change lays out only the blocks in view and
-    // the engine keeps track of a few dozen blocks rather than of every
-    // formula. A block keeps the element of the first of its pieces already
-    // shown, so a deletion or an insertion moves nothing else.
-    function arrange(pageBlocks, changedFrom, changedTo) {
-        const oldBlocks = Array.from(content.children);
-        const claimed = new Set();
-        const elements = pageBlocks.map((block) => {
-            const nodes = block.nodes;
-            const isUnchanged = block.start + nodes.length <= changedFrom || block.start >= changedTo;
-            let element = null;
-            if (isUnchanged && isInPlace(nodes)) {
-                element = nodes[0].parentNode;
-            } else {
-                for (const node of nodes) {
-                    const parent = node.parentNode;
-                    if (parent !== null && parent.parentNode === content && !claimed.has(parent)) {
-                        element = parent;
-                        break;
-                    }
-                }
-                if (element === null) {
-                    element = document.createElement("div");
-                    element.className = "preview-block";
-                    made.push(element);
-                }
-                order(element, nodes);
-            }
-            claimed.add(element);
-            // Until it is first laid out, a block counts as tall as its
-            // formulas would be, so the scroll bar comes out about right.
-            if (element.pieceCount !== nodes.length) {
-                element.pieceCount = nodes.length;
-                element.style.containIntrinsicSize = "auto " + (3 * nodes.length) + "em";
-            }
-            return element;
-        });
-        for (const element of oldBlocks) {
-            if (!claimed.has(element))
-                element.remove();
-        }
-        order(content, elements);
-    }
 
     // The text the page has been given, which it shows once its formulas
     // are typeset, and its notice. Each text given gets the next serial
@@ -470,7 +49,7 @@
     }
 
     function give(text, ends, noticeText) {
-        givenEnds = !isUpdating && givenText === shownText ? ends : null;
+        givenEnds = !isUpdating && givenText === pageUpdate.shownText() ? ends : null;
         givenText = text;
         givenNotice = noticeText;
         givenAt = performance.now();
@@ -480,11 +59,11 @@
         return serial;
     }
 
-    function recut(entry) {
+    pageUpdate.whenLate((entry) => {
         lateFormulas.push(entry);
         if (!isUpdating)
             run();
-    }
+    });
 
     // Brings the page to the text given last, one update at a time; texts
     // given meanwhile are taken together.
@@ -492,15 +71,16 @@
         isUpdating = true;
         try {
             for (;;) {
+                const shownText = pageUpdate.shownText();
                 if (givenText !== shownText) {
                     const text = givenText;
                     const ends = givenEnds !== null ? givenEnds : sharedEnds(shownText === null ? "" : shownText, text);
                     givenEnds = null;
-                    await update(text, ends.head, ends.tail);
+                    await pageUpdate.update(text, ends.head, ends.tail);
                 } else if (lateFormulas.length > 0) {
                     const entry = lateFormulas.shift();
                     if (!entry.node.isGone)
-                        await update(shownText, entry.end - 1, 0);
+                        await pageUpdate.update(shownText, entry.end - 1, 0);
                 } else {
                     break;
                 }
@@ -533,7 +113,7 @@
     let host = null;
 
     function reportWhenShown() {
-        if (isUpdating || givenText !== shownText || !typesetting.isSettled() || reportedSerial === serial)
+        if (isUpdating || givenText !== pageUpdate.shownText() || !typesetting.isSettled() || reportedSerial === serial)
             return;
         if (host === null)
             return;

@@ -1,13 +1,11 @@
 "use strict";
 
-// The preview page's typesetting: formulas are typeset by workers
-// (typeset.js), never on the page's own thread, so a formula that takes long
-// holds neither the page nor the formulas after it. typesetting.typeset()
-// fills an element with a formula, or with its source and the reason it
-// cannot be shown; a formula that leaves the page is marked isGone on its
-// element. The page's script hears through whenSettled() when every formula
-// it asked for is done; afterPaint() runs a callback once the next frame has
-// been drawn.
+// The preview's typesetting workers (typeset.js): formulas are typeset away
+// from the page's own thread, so a formula that takes long holds neither the
+// page nor the formulas after it. typesetWorkers.submit(job) queues a job:
+// { holder, source, display, output ("html" for a drawing, "mathml" for a
+// copy for screen readers), chain, done(answer), slow() }. Drawings go
+// before copies; a job whose holder is marked isGone is dropped.
 (function () {
     // A formula that takes longer than this to typeset is given up and shown
     // as an error. The slowest formula a person plausibly writes (a matrix
@@ -25,78 +23,6 @@
     // a few at most. Formulas go all at once: the worker typesets on while
     // the page puts the drawings in.
     const CopyBatchSize = 16;
-
-    function describe(error) {
-        if (error.isTimeout)
-            return "The formula takes too long to typeset (over " + BudgetMs / 1000 + " seconds).";
-        if (error.isTeX)
-            return error.message;
-        return "The formula cannot be typeset: " + error.message;
-    }
-
-    // Turns a typeset formula into the elements it stands for.
-    function materialize(record) {
-        if (typeof record === "string")
-            return document.createTextNode(record);
-        const element = record.n === undefined ? document.createElement(record.t)
-            : document.createElementNS(record.n, record.t);
-        if (record.c !== undefined)
-            element.setAttribute("class", record.c);
-        if (record.s !== undefined) {
-            for (const name of Object.keys(record.s))
-                element.style[name] = record.s[name];
-        }
-        if (record.a !== undefined) {
-            for (const name of Object.keys(record.a))
-                element.setAttribute(name, record.a[name]);
-        }
-        for (const child of record.k)
-            element.appendChild(materialize(child));
-        return element;
-    }
-
-    function find(record, tag) {
-        if (typeof record === "string")
-            return null;
-        if (record.t === tag)
-            return record;
-        for (const child of record.k) {
-            const found = find(child, tag);
-            if (found !== null)
-                return found;
-        }
-        return null;
-    }
-
-    // A formula that could not be typeset shows its source and the reason,
-    // in the element that was to hold it.
-    function showError(holder, source, error) {
-        holder.classList.remove("preview-display", "preview-inline");
-        holder.classList.add("preview-error");
-        const code = document.createElement("span");
-        code.className = "preview-source";
-        code.textContent = source;
-        const message = document.createElement("span");
-        message.className = "preview-message";
-        message.textContent = describe(error);
-        holder.replaceChildren(code, message);
-    }
-
-    // KaTeX writes a few styles as style attributes (on the SVG parts of
-    // stretched delimiters and accents, and in the MathML copy of \pmb or
-    // \fcolorbox), which the page's policy refuses. On this page such an
-    // attribute goes through the element's style object instead: the policy
-    // allows that, and it draws the same. An element without a style object
-    // (MathML where the engine does not style it) only loses a style it would
-    // not draw.
-    const setAttribute = Element.prototype.setAttribute;
-
-    Element.prototype.setAttribute = function (name, value) {
-        if (String(name).toLowerCase() !== "style")
-            return setAttribute.call(this, name, value);
-        if (this.style instanceof CSSStyleDeclaration)
-            this.style.cssText = String(value);
-    };
 
     // Formulas are typeset by workers (typeset.js), a job at a time each, in
     // the order given; a formula's drawing goes before any copy for screen
@@ -354,58 +280,12 @@
             pump();
     }
 
-    // Typesets the formula into the holder. Calls back with the worker's
-    // answer once the drawing is in; the promise it returns is fulfilled
-    // then, or once the formula turns out slow, whichever is first.
-    function typeset(holder, source, display, chain, onAnswer) {
-        return new Promise((resolve) => {
-            submit({
-                holder: holder, source: source, display: display, output: "html", chain: chain,
-                slow: resolve,
-                done: (answer) => {
-                    if (answer.tree !== undefined) {
-                        holder.append(materialize(answer.tree));
-                        addCopyLater(holder, source, display, chain);
-                    } else if (answer.error !== undefined) {
-                        showError(holder, source, answer.error);
-                    }
-                    onAnswer(answer);
-                    resolve();
-                },
-            });
-        });
-    }
-
-    // A formula's copy for screen readers (MathML) is made after every
-    // drawing waiting, from the same source and definitions; a formula that
-    // left the page meanwhile gets none.
-    function addCopyLater(holder, source, display, chain) {
-        submit({
-            holder: holder, source: source, display: display, output: "mathml", chain: chain,
-            done: (answer) => {
-                if (answer.tree !== undefined && !holder.isGone)
-                    addCopy(holder, answer.tree);
-            },
-        });
-    }
-
-    function addCopy(holder, tree) {
-        const html = holder.querySelector(".katex-html");
-        const math = find(tree, "math");
-        if (html === null || math === null)
-            return;
-        const copy = document.createElement("span");
-        copy.className = "katex-mathml";
-        copy.append(materialize(math));
-        html.before(copy);
-        html.setAttribute("aria-hidden", "true");
-    }
-
     let onSettled = () => {};
 
-    Object.defineProperty(window, "typesetting", {
+    Object.defineProperty(window, "typesetWorkers", {
         value: Object.freeze({
-            typeset: typeset,
+            budgetMs: BudgetMs,
+            submit: submit,
             isSettled: () => unsettledFormulas === 0,
             whenSettled: (callback) => {
                 onSettled = callback;

@@ -210,6 +210,9 @@ TEST_F(TWebBrowserTest, RefreshesInARowShowWhatTheLastTextShowsAfresh)
         { "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$", "$$axyz$$\n$$b$$\n$$c$$\n$$d$$ and $e$" },
         { "$$abcd$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$d$$", "$$a$$\n$$b$$\n$$c$$\n$$dz$$" },
         { "$$a$$ x $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$c$$", "$$a$$ xx $$b$$ y $$cd$$" },
+        // A brace left open decides by what comes after the formula.
+        { "$\\frac{1}{$ and $x$ b\n\nc", "$\\frac{1}{$ and $x$ b}$\n\nc", "$\\frac{1}{$ and $x$ b}$\n\n$c$" },
+        { "$\\frac{1}{$ and $x$ b}$\n\nc", "$\\frac{1}{$ and $x$ b\n\nc", "$\\frac{1}{$ and $x$ b\n\n$c$" },
     };
     for (const auto& steps : texts) {
         for (const char* text : steps)
@@ -358,6 +361,40 @@ TEST_F(TWebBrowserTest, DelimitedMathEnvironmentsAndChemistryAreTypeset)
         ASSERT_TRUE(show(formula));
         EXPECT_EQ(count("#content .katex-display"), 1) << formula;
         EXPECT_EQ(count("#content .preview-error"), 0) << formula;
+    }
+}
+
+// A text comes in, the pieces the page shows come out: each a text run (t),
+// or an inline (i) or display (d) formula, marked ! when it shows an error,
+// with its source.
+TEST_F(TWebBrowserTest, BrokenFormulaStaysInPlaceAndDisplayEnvironmentsStandAlone)
+{
+    const auto pieces = [this] {
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
+                  "  .map((n) => n.nodeType === 3 ? 't' + n.data : (n.tagName === 'DIV' ? 'd' : 'i')"
+                  "    + (n.classList.contains('preview-error') ? '!' : '') + ':'"
+                  "    + n.querySelector('annotation, .preview-source').textContent).join('|')");
+    };
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        { "Broken: $\\frac{1}{$ and $x$\n$$y$$", "tBroken: |i!:\\frac{1}{|t and |i:x|d:y" },
+        { "$$\\frac{1}{$$ and \\[z\\]", "d!:\\frac{1}{|t and |d:z" },
+        { "$a \\text{costs $5$} b$ and $c$", "i:a \\text{costs $5$} b|t and |i:c" },
+        { "$a\n\nb$", "t$a\n\nb$" },
+        { "By Stokes \\begin{equation} x \\end{equation} and \\begin{align} a &= b \\\\ c &= d \\end{align}",
+            "tBy Stokes |d:\\begin{equation} x \\end{equation}|t and |d:\\begin{align} a &= b \\\\ c &= d \\end{align}" },
+        { "$\\ce{H2O}$ then\n\\begin{CD} A @>>> B \\end{CD}\nand \\begin{gather*} a \\end{gather*}",
+            "i:\\ce{H2O}|t then|d:\\begin{CD} A @>>> B \\end{CD}|tand |d:\\begin{gather*} a \\end{gather*}" },
+        { "$$\\begin{aligned} a \\end{aligned}$$ \\begin{matrix} a \\end{matrix}",
+            "d:\\begin{aligned} a \\end{aligned}|t \\begin{matrix} a \\end{matrix}" },
+        { "\\begin{alignat}{2} a &= b \\end{alignat} unclosed \\begin{equation} x",
+            "d:\\begin{alignat}{2} a &= b \\end{alignat}|t unclosed \\begin{equation} x" },
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(show(c.text)) << c.text;
+        EXPECT_EQ(pieces().toStdString(), c.expected) << c.text;
     }
 }
 
