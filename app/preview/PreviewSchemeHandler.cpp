@@ -68,6 +68,10 @@ std::optional<PreviewSchemeHandler::Resource> PreviewSchemeHandler::resolve(cons
         return Resource { QStringLiteral(":/preview/preview.js"), "text/javascript" };
     if (path == QLatin1String("/preview.css"))
         return Resource { QStringLiteral(":/preview/preview.css"), "text/css" };
+    if (path == QLatin1String("/export.js"))
+        return Resource { QStringLiteral(":/preview/export.js"), "text/javascript" };
+    if (path == QLatin1String("/export.css"))
+        return Resource { QStringLiteral(":/preview/export.css"), "text/css" };
     if (path == QLatin1String("/katex/katex.min.js"))
         return Resource { m_typesetterDir + QLatin1String("/katex.min.js"), "text/javascript" };
     if (path == QLatin1String("/katex/katex.min.css"))

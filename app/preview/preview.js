@@ -61,7 +61,8 @@
             if (run !== "")
                 yield { text: run, end: i };
             run = "";
-            yield { source: text.slice(i + close.length, end), display: display, end: next, isDelimited: true };
+            yield { source: text.slice(i + close.length, end), display: display, end: next, isDelimited: true,
+                raw: text.slice(i, end + close.length) };
             i = next;
             runStart = next;
         }
@@ -404,6 +405,9 @@
                 entry = build(part, key, macros, definitions);
             next.push(entry);
             places.push(part);
+            // What the export of a formula needs: its source, with and without delimiters, and the definitions before it.
+            if (part.source !== undefined)
+                entry.node.previewFormula = { tex: part.raw || part.source, source: part.source, display: part.display, macros: macros };
             // Plain text leaves the definitions as they are.
             if (part.text !== undefined)
                 continue;
