@@ -3,10 +3,13 @@
 #include "app/preview/PreviewContextMenu.h"
 #include "app/preview/TWebBrowser.h"
 #include "TestSupport.h"
+#include "controls/TMemo.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
@@ -207,4 +210,31 @@ TEST(FormulaImageTest, OnlyAnImageOfOursGivesTexBack)
     EXPECT_EQ(FormulaImage::texOf(&data), QStringLiteral("$x<y & \"z\"$"));
     data.setData(QStringLiteral("image/png"), foreign);
     EXPECT_EQ(FormulaImage::texOf(&data), std::nullopt);
+}
+
+TEST(FormulaImageTest, PastingOrDroppingOurImageIntoTheEditorBringsItsTexBack)
+{
+    QWidget window;
+    auto* memo = new TMemo(&window);
+    memo->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
+    window.show();
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::black);
+    QByteArray foreign;
+    QBuffer buffer(&foreign);
+    picture.save(&buffer, "png");
+    const struct {
+        QByteArray png;
+        QString expected;
+    } cases[] = { { FormulaImage::png(picture, QStringLiteral("$a^2$")), QStringLiteral("x $a^2$") }, { foreign, QStringLiteral("x ") } };
+    for (const auto& c : cases) {
+        memo->SetText(QStringLiteral("x "));
+        memo->moveCursor(QTextCursor::End);
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), c.png);
+        QGuiApplication::clipboard()->setMimeData(data);
+        ASSERT_TRUE(TestSupport::waitUntil([] { return QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/png")); }));
+        memo->PasteFromClipboard();
+        EXPECT_EQ(memo->Text(), c.expected);
+    }
 }
