@@ -12,6 +12,7 @@
 #include "application/TApplication.h"
 #include "settings/TFormStorage.h"
 #include "controls/TMainMenu.h"
+#include "app/preview/FormulaImage.h"
 #include "controls/TMemo.h"
 #include "controls/TMemoStrings.h"
 #include "controls/TMenuItem.h"
@@ -91,6 +92,8 @@ void TKelvaneMainForm::createComponents()
     TAlignLayout::setAlign(Memo1, alTop);
     Memo1->SetScrollBars(TMemo::ssBoth);
     Memo1->OnChange = TNotifyEvent(this, &TKelvaneMainForm::Memo1Change);
+    // A picture of a formula copied or dragged out of the preview brings its TeX back.
+    Memo1->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
     Memo1->setAccessibleName(QStringLiteral("TeX source"));
     Memo1->setAccessibleDescription(QStringLiteral("The text typeset in the preview below"));
 

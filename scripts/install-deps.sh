@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config python3
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools qt6-webchannel-dev qt6-declarative-dev
   libgl-dev libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
-  libjs-katex fonts-katex
+  libjs-katex fonts-katex libpoppler-glib-dev libcairo2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick xclip x11-xkb-utils dbus-daemon
   desktop-file-utils at-spi2-core python3-pyatspi

@@ -1,6 +1,7 @@
 #include "app/preview/TWebBrowser.h"
 
 #include "app/preview/ImmediateFrames.h"
+#include "app/preview/PreviewContextMenu.h"
 #include "app/preview/PreviewPage.h"
 #include "app/preview/PreviewPageHost.h"
 #include "app/preview/PreviewRequestGuard.h"
@@ -94,7 +95,6 @@ TWebBrowser::TWebBrowser(QWidget* parent)
 
     m_view = new QWebEngineView(this);
     m_view->setFocusPolicy(Qt::NoFocus);
-    m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setAcceptDrops(false);
     m_view->installEventFilter(this);
     new ImmediateFrames(m_view, this);
@@ -118,6 +118,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     channel->registerObject(QStringLiteral("pane"), m_host);
     m_page->setWebChannel(channel);
     m_view->setPage(m_page);
+    m_contextMenu = new PreviewContextMenu(m_view);
 
     // Each place where the engine calls back into the pane hands whatever it
     // throws to the application object.

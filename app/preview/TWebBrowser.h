@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class PreviewContextMenu;
 class PreviewPage;
 class PreviewPageHost;
 class PreviewRequestGuard;
@@ -60,6 +61,7 @@ public:
     // For tests and measurements.
     QWebEngineView* view() const { return m_view; }
     QWebEnginePage* page() const;
+    PreviewContextMenu* contextMenu() const { return m_contextMenu; }
     bool isPageReady() const { return m_isPageReady; }
     // Requests the page tried to make outside the preview's own scheme.
     QList<QUrl> blockedRequests() const;
@@ -93,6 +95,7 @@ private:
     PreviewPage* m_page = nullptr;
     PreviewRequestGuard* m_guard = nullptr;
     PreviewPageHost* m_host = nullptr;
+    PreviewContextMenu* m_contextMenu = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;

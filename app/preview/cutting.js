@@ -62,7 +62,8 @@
             run = "";
             const source = delimiter.isEnvironment ? text.slice(i, formulaEnd)
                 : text.slice(i + delimiter.open.length, closing.at);
-            yield { source: source, display: delimiter.display, end: next, isDelimited: true, reach: reach };
+            yield { source: source, display: delimiter.display, end: next, isDelimited: true, reach: reach,
+                raw: text.slice(i, formulaEnd) };
             i = next;
             runStart = next;
         }

@@ -190,6 +190,11 @@
             }
             next.push(entry);
             places.push(part);
+            // What the export of a formula needs: its source with and without
+            // its delimiters, and the formulas whose definitions hold before it.
+            if (part.source !== undefined)
+                entry.node.previewFormula = { tex: part.raw || part.source, source: part.source,
+                    display: part.display, chain: state.chain };
             // Plain text leaves the definitions as they are.
             if (part.text !== undefined)
                 continue;

@@ -123,7 +123,9 @@ QString TMemo::ClipboardText()
 
 void TMemo::PasteFromClipboard()
 {
-    const QString text = ClipboardText();
+    QString text = ClipboardText();
+    if (text.isEmpty() && TextOfOtherData)
+        text = TextOfOtherData(QGuiApplication::clipboard()->mimeData());
     if (!text.isEmpty())
         insertPastedText(text);
 }
@@ -133,6 +135,13 @@ void TMemo::insertFromMimeData(const QMimeData* source)
 {
     if (source && source->hasText() && !source->text().isEmpty())
         insertPastedText(source->text());
+    else if (source && TextOfOtherData && !TextOfOtherData(source).isEmpty())
+        insertPastedText(TextOfOtherData(source));
+}
+
+bool TMemo::canInsertFromMimeData(const QMimeData* source) const
+{
+    return QPlainTextEdit::canInsertFromMimeData(source) || (source && TextOfOtherData && !TextOfOtherData(source).isEmpty());
 }
 
 void TMemo::insertPastedText(const QString& text)

@@ -4,6 +4,7 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
 #include <memory>
 
 class TMemoStrings;
@@ -52,11 +53,15 @@ public:
     bool IsCaretBlinking() const;
 
     TNotifyEvent OnChange;
+    // What a paste or a drop that holds no text inserts instead (the source
+    // of a picture, say); empty for nothing.
+    std::function<QString(const QMimeData*)> TextOfOtherData;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
 
 private:
     void change();

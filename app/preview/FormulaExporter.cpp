@@ -1,0 +1,192 @@
+#include "app/preview/FormulaExporter.h"
+
+#include "app/preview/FormulaImage.h"
+#include "app/preview/PdfPage.h"
+#include "core/ExceptionBoundary.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPageLayout>
+#include <QPointer>
+#include <QVariantMap>
+#include <QWebEnginePage>
+
+#include <memory>
+
+namespace {
+
+// A CSS pixel is a 96th of an inch, a point a 72nd.
+constexpr double PointsPerCssPixel = 0.75;
+// The margin left around the ink, in CSS pixels.
+constexpr double MarginCssPixels = 3;
+
+QMimeData* textData(const QString& text)
+{
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+QMimeData* imageData(const QByteArray& png, const QString& tex)
+{
+    auto* data = textData(tex);
+    data->setData(QStringLiteral("image/png"), png);
+    data->setHtml(QStringLiteral("<img src=\"data:image/png;base64,%1\" alt=\"%2\">")
+                      .arg(QString::fromLatin1(png.toBase64()), tex.toHtmlEscaped()));
+    return data;
+}
+
+QMimeData* svgData(const QByteArray& svg, const QString& tex)
+{
+    auto* data = textData(tex);
+    data->setData(QStringLiteral("image/svg+xml"), svg);
+    return data;
+}
+
+QPageLayout pageOf(const QSizeF& cssPixels)
+{
+    const QPageSize size(cssPixels * PointsPerCssPixel, QPageSize::Point, QString(), QPageSize::ExactMatch);
+    return QPageLayout(size, QPageLayout::Portrait, QMarginsF());
+}
+
+// The image says how dense it is, so programs that place it at its physical
+// size show it as large as the preview does.
+QImage printable(QImage image, double density)
+{
+    constexpr double InchesPerMeter = 1 / 0.0254;
+    const int dotsPerMeter = qRound(density * 96 * InchesPerMeter);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return image;
+}
+
+} // namespace
+
+FormulaExporter::FormulaExporter(QWebEnginePage* page, QObject* parent)
+    : QObject(parent)
+    , m_page(page)
+{
+}
+
+void FormulaExporter::describeAt(const QPoint& point, std::function<void(const ExportTarget&)> done)
+{
+    const double zoom = m_page->zoomFactor();
+    const QString script = QStringLiteral("previewExport.describe(%1, %2)").arg(point.x() / zoom).arg(point.y() / zoom);
+    const QPointer<FormulaExporter> self(this);
+    m_page->runJavaScript(script, [self, done](const QVariant& result) {
+        if (!self)
+            return;
+        const QVariantMap map = result.toMap();
+        ExportTarget target;
+        target.isFormula = map.value(QStringLiteral("isFormula")).toBool();
+        target.tex = map.value(QStringLiteral("tex")).toString();
+        target.hasImage = map.value(QStringLiteral("hasImage")).toBool();
+        target.hasMathml = map.value(QStringLiteral("hasMathml")).toBool();
+        guarded(self.data(), [&] { done(target); });
+    });
+}
+
+bool FormulaExporter::canCopy(Format format, const ExportTarget& target)
+{
+    switch (format) {
+    case Tex:
+        return !target.tex.isEmpty();
+    case MathML:
+        return target.hasMathml;
+    case Image:
+    case Svg:
+        return target.hasImage;
+    }
+    return false;
+}
+
+void FormulaExporter::copy(Format format, const ExportTarget& target, std::function<void(bool)> done)
+{
+    make(format, target, [done](QMimeData* data) {
+        if (data != nullptr)
+            QGuiApplication::clipboard()->setMimeData(data);
+        if (done)
+            done(data != nullptr);
+    });
+}
+
+void FormulaExporter::make(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done)
+{
+    if (!canCopy(format, target))
+        return done(nullptr);
+    if (format == Tex)
+        return done(textData(target.tex));
+    if (format == MathML)
+        return makeMathml(target, std::move(done));
+    makeImage(format, target, std::move(done));
+}
+
+// The page serialises the MathML it makes as XML, so any XML reader takes it.
+void FormulaExporter::makeMathml(const ExportTarget&, std::function<void(QMimeData*)> done)
+{
+    const QPointer<FormulaExporter> self(this);
+    m_page->runJavaScript(QStringLiteral("previewExport.mathml()"), [self, done](const QVariant& result) {
+        if (!self)
+            return;
+        const QString xml = result.toString();
+        guarded(self.data(), [&] {
+            if (xml.isEmpty())
+                return done(nullptr);
+            auto* data = textData(xml);
+            data->setData(QStringLiteral("application/mathml+xml"), xml.toUtf8());
+            done(data);
+        });
+    });
+}
+
+// The page lays the formula out alone and says how large it is; the engine
+// prints that to a PDF page of the same size.
+void FormulaExporter::makeImage(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done)
+{
+    if (m_isPrinting)
+        return done(nullptr);
+    m_isPrinting = true;
+    const QPointer<FormulaExporter> self(this);
+    const QString tex = target.tex;
+    m_page->runJavaScript(QStringLiteral("previewExport.prepareImage()"), [self, format, tex, done](const QVariant& box) {
+        if (!self)
+            return;
+        const QVariantMap map = box.toMap();
+        const QSizeF size(map.value(QStringLiteral("width")).toDouble(), map.value(QStringLiteral("height")).toDouble());
+        if (size.isEmpty()) {
+            self->m_isPrinting = false;
+            return guarded(self.data(), [&] { done(nullptr); });
+        }
+        // The engine paints the page's backdrop on every printed page; the
+        // image gets none.
+        self->m_backdrop = self->m_page->backgroundColor();
+        self->m_page->setBackgroundColor(Qt::transparent);
+        self->m_page->printToPdf(
+            [self, format, tex, done](const QByteArray& pdf) {
+                if (self)
+                    self->onPrinted(pdf, format, tex, done);
+            },
+            pageOf(size));
+    });
+}
+
+void FormulaExporter::onPrinted(
+    const QByteArray& pdf, Format format, const QString& tex, std::function<void(QMimeData*)> done)
+{
+    m_isPrinting = false;
+    m_page->setBackgroundColor(m_backdrop);
+    m_page->runJavaScript(QStringLiteral("previewExport.finishImage()"));
+    guarded(this, [&] {
+        const PdfPage page(pdf);
+        const double scale = m_density / PointsPerCssPixel;
+        const QImage image = page.image(scale);
+        const QRect frame = FormulaImage::inkFrame(image, qRound(MarginCssPixels * m_density));
+        if (frame.isEmpty())
+            return done(nullptr);
+        if (format == Image)
+            return done(imageData(FormulaImage::png(printable(image.copy(frame), m_density), tex), tex));
+        const QRectF part(QPointF(frame.topLeft()) / scale, QSizeF(frame.size()) / scale);
+        done(svgData(FormulaImage::svgWithTex(page.svg(part), tex), tex));
+    });
+}

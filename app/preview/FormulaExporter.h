@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+
+class QMimeData;
+class QWebEnginePage;
+
+// What lies at a point of the preview: a formula, or the whole preview when
+// the point is on none.
+struct ExportTarget {
+    bool isFormula = false;
+    // The formula's source with its delimiters, or the whole preview's.
+    QString tex;
+    // A formula shown as an error has neither.
+    bool hasImage = false;
+    bool hasMathml = false;
+};
+
+// Puts a formula of the preview on the clipboard in the forms other programs
+// take: its TeX, its MathML, a PNG and an SVG. The images come from the
+// page's own typesetting: the page lays the formula out alone and the engine
+// prints it to PDF, which is drawn in dark ink on a transparent background.
+class FormulaExporter : public QObject {
+    Q_OBJECT
+
+public:
+    enum Format { Tex, MathML, Image, Svg };
+    Q_ENUM(Format)
+
+    explicit FormulaExporter(QWebEnginePage* page, QObject* parent = nullptr);
+
+    // Image pixels per CSS pixel.
+    double density() const { return m_density; }
+    void setDensity(double density) { m_density = density; }
+
+    // Asks the page what lies at the point of the view.
+    void describeAt(const QPoint& point, std::function<void(const ExportTarget&)> done);
+    static bool canCopy(Format format, const ExportTarget& target);
+    // Makes the form and puts it on the clipboard; done tells whether it did.
+    void copy(Format format, const ExportTarget& target, std::function<void(bool)> done = {});
+    // The form as clipboard data, made the same way; null when it cannot be.
+    void make(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done);
+
+private:
+    void makeMathml(const ExportTarget& target, std::function<void(QMimeData*)> done);
+    void makeImage(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done);
+    void onPrinted(const QByteArray& pdf, Format format, const QString& tex, std::function<void(QMimeData*)> done);
+
+    QWebEnginePage* m_page;
+    double m_density = 2;
+    // The engine prints one document at a time.
+    bool m_isPrinting = false;
+    QColor m_backdrop;
+};

@@ -1,0 +1,55 @@
+#include "app/preview/PreviewContextMenu.h"
+
+#include "core/ExceptionBoundary.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+#include <QWebEngineView>
+
+PreviewContextMenu::PreviewContextMenu(QWebEngineView* view)
+    : QObject(view)
+    , m_view(view)
+    , m_exporter(new FormulaExporter(view->page(), this))
+    , m_menu(new QMenu(view))
+{
+    addEntry(tr("Copy &TeX"), FormulaExporter::Tex);
+    addEntry(tr("Copy as &MathML"), FormulaExporter::MathML);
+    addEntry(tr("Copy as &Image"), FormulaExporter::Image);
+    addEntry(tr("Copy as &SVG"), FormulaExporter::Svg);
+    // The engine's own menu never shows; this one does instead.
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& point) { guarded(this, [&] { popup(point); }); });
+}
+
+void PreviewContextMenu::addEntry(const QString& text, FormulaExporter::Format format)
+{
+    QAction* action = m_menu->addAction(text);
+    action->setData(int(format));
+    connect(action, &QAction::triggered, this, [this, format] {
+        guarded(this, [&] {
+            // The images are twice as dense as the screen the preview is on.
+            m_exporter->setDensity(2 * m_view->devicePixelRatioF());
+            m_exporter->copy(format, m_target);
+        });
+    });
+}
+
+void PreviewContextMenu::popup(const QPoint& point)
+{
+    const QPoint globalPoint = m_view->mapToGlobal(point);
+    const QPointer<PreviewContextMenu> self(this);
+    m_exporter->describeAt(point, [self, globalPoint](const ExportTarget& target) {
+        if (self)
+            self->show(target, globalPoint);
+    });
+}
+
+void PreviewContextMenu::show(const ExportTarget& target, const QPoint& globalPoint)
+{
+    m_target = target;
+    for (QAction* action : m_menu->actions())
+        action->setEnabled(FormulaExporter::canCopy(FormulaExporter::Format(action->data().toInt()), target));
+    m_menu->popup(globalPoint);
+}

@@ -1,0 +1,142 @@
+"use strict";
+
+// Taking formulas out of the preview. The host asks what lies at a point of
+// the view (describe), then for the MathML of it or to lay it out alone for
+// printing (prepareImage, then finishImage once the print is made). Each
+// formula's node carries its source (previewFormula, set as the page shows
+// it); a point on no formula stands for the whole preview.
+(function () {
+    const content = document.getElementById("content");
+    const exportBox = document.createElement("div");
+    exportBox.id = "export";
+    exportBox.setAttribute("aria-hidden", "true");
+    document.body.append(exportBox);
+
+    // What the last describe found: a formula's node, or the whole preview.
+    let current = null;
+
+    function formulas() {
+        return Array.from(content.querySelectorAll(".preview-display, .preview-inline, .preview-error"))
+            .filter((node) => node.previewFormula !== undefined);
+    }
+
+    function isError(node) {
+        return node.classList.contains("preview-error");
+    }
+
+    // The formula whose drawn box holds the point; a display formula's row
+    // beside the formula itself counts as no formula.
+    function formulaAt(x, y) {
+        for (let element = document.elementFromPoint(x, y); element !== null; element = element.parentElement) {
+            if (element.previewFormula === undefined)
+                continue;
+            const drawn = isError(element) ? element : element.querySelector(".katex") || element;
+            const box = drawn.getBoundingClientRect();
+            return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom ? element : null;
+        }
+        return null;
+    }
+
+    // The text of a stretch of the preview as its source: formulas as their
+    // TeX with delimiters, the plain text between them as it reads.
+    function sourceOf(nodes) {
+        let text = "";
+        for (const node of nodes) {
+            const isDisplay = node.previewFormula !== undefined && node.previewFormula.display;
+            // The line breaks around a display formula are not shown, but were there.
+            if (isDisplay && text !== "" && !text.endsWith("\n"))
+                text += "\n";
+            if (node.previewFormula !== undefined)
+                text += node.previewFormula.tex;
+            else if (node.nodeType === Node.TEXT_NODE)
+                text += node.data;
+            else
+                text += sourceOf(node.childNodes);
+            if (isDisplay)
+                text += "\n";
+        }
+        return text;
+    }
+
+    function describe(x, y) {
+        let node = formulaAt(x, y);
+        const all = formulas();
+        // A preview of one formula alone is that formula wherever the pointer is.
+        if (node === null && all.length === 1 && content.textContent === all[0].textContent)
+            node = all[0];
+        if (node !== null) {
+            current = { node: node };
+            const error = isError(node);
+            return { isFormula: true, tex: node.previewFormula.tex, hasImage: !error, hasMathml: !error };
+        }
+        current = { node: null };
+        const tex = sourceOf(content.childNodes).replace(/\n$/, "");
+        return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false };
+    }
+
+    // The definitions that hold before a formula, made again from the
+    // formulas that made them, as the typesetting workers make them.
+    function macrosBefore(chain) {
+        const macros = {};
+        for (const definer of chain) {
+            try {
+                katex.__parse(definer.source, { displayMode: definer.display, macros: macros,
+                    throwOnError: true, trust: false, strict: "ignore", maxExpand: 1000, maxSize: 50 });
+            } catch (e) {
+                // A definer that fails keeps what it defined before the error.
+            }
+        }
+        return macros;
+    }
+
+    // The formula as MathML, serialised as XML, with its TeX source as the
+    // annotation; made afresh with the definitions that held before it.
+    function mathml() {
+        if (current === null || current.node === null || isError(current.node))
+            return "";
+        const formula = current.node.previewFormula;
+        const scratch = document.createElement("span");
+        katex.render(formula.source, scratch, {
+            displayMode: formula.display,
+            output: "mathml",
+            throwOnError: true,
+            trust: false,
+            strict: "ignore",
+            maxExpand: 1000,
+            maxSize: 50,
+            macros: macrosBefore(formula.chain),
+        });
+        const math = scratch.querySelector("math");
+        return math === null ? "" : new XMLSerializer().serializeToString(math);
+    }
+
+    // Lays a copy of the formula (or of the whole preview) out alone, where
+    // only a print shows it, and answers its size in CSS pixels.
+    function prepareImage() {
+        exportBox.replaceChildren();
+        const isWhole = current === null || current.node === null;
+        exportBox.classList.toggle("export-whole", isWhole);
+        exportBox.style.width = isWhole ? content.clientWidth + "px" : "";
+        if (isWhole) {
+            for (const node of content.childNodes)
+                exportBox.append(node.cloneNode(true));
+        } else {
+            const drawn = current.node.querySelector(".katex");
+            if (drawn === null)
+                return null;
+            exportBox.append(drawn.cloneNode(true));
+        }
+        const box = exportBox.getBoundingClientRect();
+        return { width: Math.ceil(box.width), height: Math.ceil(box.height) };
+    }
+
+    function finishImage() {
+        exportBox.replaceChildren();
+    }
+
+    Object.defineProperty(window, "previewExport", {
+        value: Object.freeze({ describe: describe, mathml: mathml, prepareImage: prepareImage, finishImage: finishImage }),
+        writable: false,
+        configurable: false,
+    });
+})();

@@ -1,0 +1,240 @@
+#include "app/preview/FormulaExporter.h"
+#include "app/preview/FormulaImage.h"
+#include "app/preview/PreviewContextMenu.h"
+#include "app/preview/TWebBrowser.h"
+#include "TestSupport.h"
+#include "controls/TMemo.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QXmlStreamReader>
+
+#include <memory>
+
+namespace {
+
+constexpr int TimeoutMs = 20000;
+
+QVariant evaluate(QWebEnginePage* page, const QString& script)
+{
+    std::optional<QVariant> value;
+    page->runJavaScript(script, [&value](const QVariant& result) { value = result; });
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return value.has_value(); }, TimeoutMs)) << script.toStdString();
+    return value.value_or(QVariant());
+}
+
+// The MathML's root element name and its TeX annotation.
+std::pair<QString, QString> readMathml(const QByteArray& xml)
+{
+    QXmlStreamReader reader(xml);
+    QString root;
+    QString annotation;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && root.isEmpty())
+            root = reader.name().toString();
+        if (reader.isStartElement() && reader.name() == QLatin1String("annotation"))
+            annotation = reader.readElementText();
+    }
+    return { reader.hasError() ? QStringLiteral("error: ") + reader.errorString() : root, annotation };
+}
+
+QString svgRoot(const QByteArray& svg)
+{
+    QXmlStreamReader reader(svg);
+    while (!reader.atEnd() && !reader.isStartElement())
+        reader.readNext();
+    return reader.name().toString();
+}
+
+class FormulaExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(640, 480);
+        m_browser = new TWebBrowser(m_window.get());
+        m_browser->setWidth(640);
+        m_browser->setHeight(480);
+        m_window->show();
+        m_exporter = m_browser->contextMenu()->exporter();
+    }
+
+    bool show(const QString& text)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("preview.tex"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        file.write(text.toUtf8());
+        file.close();
+        QSignalSpy spy(m_browser, &TWebBrowser::rendered);
+        m_browser->Navigate(path);
+        return spy.wait(TimeoutMs);
+    }
+
+    QVariantMap js(const QString& script) { return evaluate(m_browser->page(), script).toMap(); }
+
+    ExportTarget describe(const QPoint& point)
+    {
+        std::optional<ExportTarget> target;
+        m_exporter->describeAt(point, [&](const ExportTarget& found) { target = found; });
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return target.has_value(); }, TimeoutMs));
+        return target.value_or(ExportTarget());
+    }
+
+    std::unique_ptr<QMimeData> make(FormulaExporter::Format format, const ExportTarget& target)
+    {
+        bool isDone = false;
+        std::unique_ptr<QMimeData> data;
+        m_exporter->make(format, target, [&](QMimeData* made) {
+            data.reset(made);
+            isDone = true;
+        });
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return isDone; }, TimeoutMs));
+        return data;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    TWebBrowser* m_browser = nullptr;
+    FormulaExporter* m_exporter = nullptr;
+};
+
+struct Case {
+    const char* text;
+    const char* source;
+    bool isError;
+};
+
+} // namespace
+
+TEST_F(FormulaExportTest, EachFormulaLeavesInEveryFormThatAppliesAndCarriesItsTexBack)
+{
+    const Case cases[] = {
+        { "a $x^2+y$ b", "x^2+y", false },
+        { "text\n$$\\int_0^1 f(t)\\,dt$$\nmore", "\\int_0^1 f(t)\\,dt", false },
+        { "$\\begin{pmatrix}a&b\\\\c&d\\end{pmatrix}$", "\\begin{pmatrix}a&b\\\\c&d\\end{pmatrix}", false },
+        { "so \\(\\frac{1}{1+\\frac{1}{1+\\frac{1}{x}}}\\) it", "\\frac{1}{1+\\frac{1}{1+\\frac{1}{x}}}", false },
+        { "a $\\nosuchcommand{x}$ b", "\\nosuchcommand{x}", true },
+    };
+    m_exporter->setDensity(2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(show(QString::fromUtf8(c.text)));
+        const QVariantMap box = js(QStringLiteral(
+            "(() => { const n = document.querySelector('#content .katex-html, #content .preview-error');"
+            " const b = Array.from(n.querySelectorAll('.base')).map((e) => e.getBoundingClientRect());"
+            " const r = b.length ? b.reduce((u, e) => new DOMRect(Math.min(u.x, e.x), Math.min(u.y, e.y),"
+            "   Math.max(u.right, e.right) - Math.min(u.x, e.x), Math.max(u.bottom, e.bottom) - Math.min(u.y, e.y)))"
+            "   : n.getClientRects()[0];"
+            " return { x: r.x + r.width / 2, y: r.y + r.height / 2, w: r.width, h: r.height }; })()"));
+        const ExportTarget target = describe(QPoint(box["x"].toInt(), box["y"].toInt()));
+        const QString source = QString::fromUtf8(c.source);
+        EXPECT_TRUE(target.isFormula);
+        EXPECT_TRUE(target.tex.contains(source) && target.tex.size() > source.size()) << "with its delimiters";
+
+        const auto tex = make(FormulaExporter::Tex, target);
+        ASSERT_TRUE(tex);
+        EXPECT_EQ(tex->formats(), QStringList { QStringLiteral("text/plain") });
+        EXPECT_EQ(tex->text(), target.tex);
+
+        const auto mathml = make(FormulaExporter::MathML, target);
+        const auto image = make(FormulaExporter::Image, target);
+        const auto svg = make(FormulaExporter::Svg, target);
+        if (c.isError) {
+            EXPECT_FALSE(mathml || image || svg) << "an error has only its TeX";
+            continue;
+        }
+        ASSERT_TRUE(mathml && image && svg);
+        EXPECT_TRUE(mathml->hasFormat(QStringLiteral("application/mathml+xml")) && mathml->hasText());
+        const auto [root, annotation] = readMathml(mathml->data(QStringLiteral("application/mathml+xml")));
+        EXPECT_EQ(root, QStringLiteral("math"));
+        EXPECT_EQ(annotation, source);
+
+        EXPECT_TRUE(image->hasFormat(QStringLiteral("image/png")) && image->hasHtml());
+        EXPECT_EQ(image->text(), target.tex);
+        const QByteArray png = image->data(QStringLiteral("image/png"));
+        const QImage picture = QImage::fromData(png, "png");
+        // The ink fills the formula's box, give or take what glyphs overhang
+        // it and the margin, at twice the density.
+        const double slack = 2 * 10.0;
+        EXPECT_NEAR(picture.width(), 2 * box["w"].toDouble(), slack);
+        EXPECT_NEAR(picture.height(), 2 * box["h"].toDouble(), slack + 2 * 8);
+        EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0) << "a transparent background";
+        EXPECT_EQ(FormulaImage::texOfPng(png), target.tex);
+
+        const QByteArray svgData = svg->data(QStringLiteral("image/svg+xml"));
+        EXPECT_EQ(svgRoot(svgData), QStringLiteral("svg"));
+        EXPECT_EQ(FormulaImage::texOfSvg(svgData), target.tex);
+    }
+}
+
+TEST_F(FormulaExportTest, APointOnNoFormulaStandsForTheWholePreview)
+{
+    ASSERT_TRUE(show(QStringLiteral("see $a$ and\n$$b$$\nend")));
+    const ExportTarget target = describe(QPoint(630, 470));
+    EXPECT_FALSE(target.isFormula);
+    EXPECT_EQ(target.tex, QStringLiteral("see $a$ and\n$$b$$\nend"));
+    EXPECT_FALSE(FormulaExporter::canCopy(FormulaExporter::MathML, target));
+    EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Image, target));
+}
+
+TEST(FormulaImageTest, OnlyAnImageOfOursGivesTexBack)
+{
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::black);
+    const QByteArray ours = FormulaImage::png(picture, QStringLiteral("$x<y & \"z\"$"));
+    QByteArray foreign;
+    QBuffer buffer(&foreign);
+    picture.save(&buffer, "png");
+    const QByteArray svg = FormulaImage::svgWithTex("<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"><g/></svg>",
+        QStringLiteral("$x<y & \"z\"$"));
+    EXPECT_EQ(FormulaImage::texOfPng(ours), QStringLiteral("$x<y & \"z\"$"));
+    EXPECT_EQ(FormulaImage::texOfSvg(svg), QStringLiteral("$x<y & \"z\"$"));
+    EXPECT_EQ(FormulaImage::texOfPng(foreign), std::nullopt);
+    EXPECT_EQ(FormulaImage::texOfPng("not a picture"), std::nullopt);
+    EXPECT_EQ(FormulaImage::texOfSvg("<svg xmlns=\"http://www.w3.org/2000/svg\"/>"), std::nullopt);
+
+    QMimeData data;
+    data.setData(QStringLiteral("image/png"), ours);
+    EXPECT_EQ(FormulaImage::texOf(&data), QStringLiteral("$x<y & \"z\"$"));
+    data.setData(QStringLiteral("image/png"), foreign);
+    EXPECT_EQ(FormulaImage::texOf(&data), std::nullopt);
+}
+
+TEST(FormulaImageTest, PastingOrDroppingOurImageIntoTheEditorBringsItsTexBack)
+{
+    QWidget window;
+    auto* memo = new TMemo(&window);
+    memo->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
+    window.show();
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::black);
+    QByteArray foreign;
+    QBuffer buffer(&foreign);
+    picture.save(&buffer, "png");
+    const struct {
+        QByteArray png;
+        QString expected;
+    } cases[] = { { FormulaImage::png(picture, QStringLiteral("$a^2$")), QStringLiteral("x $a^2$") }, { foreign, QStringLiteral("x ") } };
+    for (const auto& c : cases) {
+        memo->SetText(QStringLiteral("x "));
+        memo->moveCursor(QTextCursor::End);
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), c.png);
+        QGuiApplication::clipboard()->setMimeData(data);
+        ASSERT_TRUE(TestSupport::waitUntil([] { return QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/png")); }));
+        memo->PasteFromClipboard();
+        EXPECT_EQ(memo->Text(), c.expected);
+    }
+}
