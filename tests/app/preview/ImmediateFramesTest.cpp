@@ -1,4 +1,5 @@
 #include "app/preview/ImmediateFrames.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -54,9 +55,12 @@ TEST(ImmediateFramesTest, AWaitingFrameIsDrawnBeforeAnyTimerFires)
     drawing->resize(120, 80);
     view.setFocusProxy(drawing);
     view.resize(120, 80);
+    // The first frame is drawn before the frames under test are asked for.
+    bool isDrawn = false;
+    QObject::connect(drawing->quickWindow(), &QQuickWindow::afterRendering, [&] { isDrawn = true; });
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTest::qWait(50);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return isDrawn; }));
     ImmediateFrames frames(&view, nullptr);
 
     QStringList order;

@@ -332,11 +332,7 @@ TEST_F(TWebBrowserTest, TypesetFormulasTripNoSecurityPolicy)
 
     // The listener does see a refused style: this page would report one.
     js("document.body.insertAdjacentHTML('beforeend', '<span style=\"outline: 1px solid red\"></span>'); ''");
-    QElapsedTimer waited;
-    waited.start();
-    while (js(QStringLiteral("window.violations.length")).toInt() == 0 && waited.elapsed() < 5000)
-        QTest::qWait(20);
-    EXPECT_GT(js(QStringLiteral("window.violations.length")).toInt(), 0);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return js(QStringLiteral("window.violations.length")).toInt() > 0; }));
 }
 
 TEST_F(TWebBrowserTest, DelimitedMathEnvironmentsAndChemistryAreTypeset)
