@@ -1,13 +1,18 @@
 #include "settings/TIniFile.h"
 
 #include "core/Exception.h"
+#include "platform/FileNames.h"
 #include "settings/ProfileFile.h"
 
 namespace {
 
+// A store without a file name stands for the settings file of a program in
+// a folder whose name is no text: the message names that folder as well as
+// it can be shown.
 [[noreturn]] void raiseWriteFailure(const QString& fileName)
 {
-    throw Exception(QStringLiteral("Unable to write to %1").arg(fileName));
+    const QString shown = fileName.isEmpty() ? FileNames::ExtractFilePath(FileNames::ShownLinkTarget()) : fileName;
+    throw Exception(QStringLiteral("Unable to write to %1").arg(shown));
 }
 
 } // namespace

@@ -61,14 +61,29 @@ QString ChangeFileExt(const QString& fileName, const QString& extension)
 
 } // namespace FileNames
 
-QString FileNames::LinkTarget(const QByteArray& link)
+namespace {
+
+QByteArray linkBytes(const QByteArray& link)
 {
     QByteArray target(PATH_MAX, '\0');
     const ssize_t length = ::readlink(link.constData(), target.data(), size_t(target.size()));
     if (length <= 0 || length >= target.size())
         return {};
     target.truncate(length);
+    return target;
+}
+
+} // namespace
+
+QString FileNames::LinkTarget(const QByteArray& link)
+{
+    const QByteArray target = linkBytes(link);
     // A name is usable only when it leads back to exactly these bytes.
     const QString name = QFile::decodeName(target);
     return QFile::encodeName(name) == target ? name : QString();
+}
+
+QString FileNames::ShownLinkTarget(const QByteArray& link)
+{
+    return QString::fromUtf8(linkBytes(link));
 }

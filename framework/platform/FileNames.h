@@ -19,4 +19,8 @@ QString ChangeFileExt(const QString& fileName, const QString& extension);
 // folder name that is not valid UTF-8. An empty path must not be made into
 // any other file's name.
 QString LinkTarget(const QByteArray& link = QByteArrayLiteral("/proc/self/exe"));
+
+// The same path for a person to read: bytes that are not valid UTF-8 are
+// shown as replacement characters. Never to be used as a file's name.
+QString ShownLinkTarget(const QByteArray& link = QByteArrayLiteral("/proc/self/exe"));
 } // namespace FileNames

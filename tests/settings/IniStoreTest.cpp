@@ -5,6 +5,7 @@
 #include "settings/TRegIniFile.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QSettings>
@@ -88,21 +89,26 @@ TEST(IniStore, StoreOverTheUsersConfigurationKeepsValuesAsTheyAre)
     QStandardPaths::setTestModeEnabled(false);
 }
 
+// A store without a name (the program's folder has a name that is no text)
+// names the program's folder instead.
 TEST(IniStore, RefusedWriteNamesTheFile)
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("tamsel.ini"));
     QDir().mkpath(folder);
-    TIniFile file(folder);
-    for (const auto& write : std::initializer_list<std::function<void()>> {
-             [&] { file.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")); },
-             [&] { file.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1); },
-             [&] { file.EraseSection(QStringLiteral("S")); } }) {
-        try {
-            write();
-            ADD_FAILURE() << "no exception";
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Unable to write to ") + folder);
+    for (const QString& name : { folder, QString() }) {
+        TIniFile file(name);
+        const QString shown = name.isEmpty() ? QCoreApplication::applicationDirPath() + u'/' : name;
+        for (const auto& write : std::initializer_list<std::function<void()>> {
+                 [&] { file.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")); },
+                 [&] { file.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1); },
+                 [&] { file.EraseSection(QStringLiteral("S")); } }) {
+            try {
+                write();
+                ADD_FAILURE() << "no exception";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.Message(), QStringLiteral("Unable to write to ") + shown);
+            }
         }
     }
 }
