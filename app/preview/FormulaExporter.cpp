@@ -13,8 +13,11 @@
 #include <QWebEnginePage>
 
 #include <memory>
+#include <utility>
 
 namespace {
+
+const QString MathmlType = QStringLiteral("application/mathml+xml");
 
 // A CSS pixel is a 96th of an inch, a point a 72nd.
 constexpr double PointsPerCssPixel = 0.75;
@@ -134,59 +137,100 @@ void FormulaExporter::makeMathml(const ExportTarget&, std::function<void(QMimeDa
             if (xml.isEmpty())
                 return done(nullptr);
             auto* data = textData(xml);
-            data->setData(QStringLiteral("application/mathml+xml"), xml.toUtf8());
+            data->setData(MathmlType, xml.toUtf8());
             done(data);
         });
     });
 }
 
-// The page lays the formula out alone and says how large it is; the engine
-// prints that to a PDF page of the same size.
 void FormulaExporter::makeImage(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done)
 {
-    if (m_isPrinting)
-        return done(nullptr);
-    m_isPrinting = true;
     const QPointer<FormulaExporter> self(this);
     const QString tex = target.tex;
-    m_page->runJavaScript(QStringLiteral("previewExport.prepareImage()"), [self, format, tex, done](const QVariant& box) {
+    print([self, format, tex, done](const QByteArray& pdf) {
+        const QByteArray drawn = self->draw(PdfPage(pdf), format, tex);
+        if (drawn.isEmpty())
+            return done(nullptr);
+        done(format == Image ? imageData(drawn, tex) : svgData(drawn, tex));
+    });
+}
+
+void FormulaExporter::makeAll(const ExportTarget& target, std::function<void(QMimeData*)> done)
+{
+    if (!canCopy(Image, target))
+        return done(nullptr);
+    const QPointer<FormulaExporter> self(this);
+    const QString tex = target.tex;
+    const auto withImages = [self, tex, done](QMimeData* mathml) {
+        std::shared_ptr<QMimeData> kept(mathml);
+        self->print([self, tex, done, kept](const QByteArray& pdf) {
+            const PdfPage page(pdf);
+            const QByteArray png = self->draw(page, Image, tex);
+            const QByteArray svg = self->draw(page, Svg, tex);
+            if (png.isEmpty() || svg.isEmpty())
+                return done(nullptr);
+            QMimeData* data = imageData(png, tex);
+            data->setData(QStringLiteral("image/svg+xml"), svg);
+            if (kept)
+                data->setData(MathmlType, kept->data(MathmlType));
+            done(data);
+        });
+    };
+    if (!canCopy(MathML, target))
+        return withImages(nullptr);
+    makeMathml(target, withImages);
+}
+
+// The page lays the formula out alone and says how large it is; the engine
+// prints that to a PDF page of the same size. Done gets an empty document
+// when there is nothing to print or a print is under way.
+void FormulaExporter::print(std::function<void(const QByteArray&)> done)
+{
+    if (m_isPrinting)
+        return done(QByteArray());
+    m_isPrinting = true;
+    const QPointer<FormulaExporter> self(this);
+    m_page->runJavaScript(QStringLiteral("previewExport.prepareImage()"), [self, done](const QVariant& box) {
         if (!self)
             return;
         const QVariantMap map = box.toMap();
         const QSizeF size(map.value(QStringLiteral("width")).toDouble(), map.value(QStringLiteral("height")).toDouble());
         if (size.isEmpty()) {
             self->m_isPrinting = false;
-            return guarded(self.data(), [&] { done(nullptr); });
+            return guarded(self.data(), [&] { done(QByteArray()); });
         }
         // The engine paints the page's backdrop on every printed page; the
         // image gets none.
+        self->m_printed = done;
         self->m_backdrop = self->m_page->backgroundColor();
         self->m_page->setBackgroundColor(Qt::transparent);
         self->m_page->printToPdf(
-            [self, format, tex, done](const QByteArray& pdf) {
+            [self](const QByteArray& pdf) {
                 if (self)
-                    self->onPrinted(pdf, format, tex, done);
+                    self->onPrinted(pdf);
             },
             pageOf(size));
     });
 }
 
-void FormulaExporter::onPrinted(
-    const QByteArray& pdf, Format format, const QString& tex, std::function<void(QMimeData*)> done)
+void FormulaExporter::onPrinted(const QByteArray& pdf)
 {
     m_isPrinting = false;
     m_page->setBackgroundColor(m_backdrop);
     m_page->runJavaScript(QStringLiteral("previewExport.finishImage()"));
-    guarded(this, [&] {
-        const PdfPage page(pdf);
-        const double scale = m_density / PointsPerCssPixel;
-        const QImage image = page.image(scale);
-        const QRect frame = FormulaImage::inkFrame(image, qRound(MarginCssPixels * m_density));
-        if (frame.isEmpty())
-            return done(nullptr);
-        if (format == Image)
-            return done(imageData(FormulaImage::png(printable(image.copy(frame), m_density), tex), tex));
-        const QRectF part(QPointF(frame.topLeft()) / scale, QSizeF(frame.size()) / scale);
-        done(svgData(FormulaImage::svgWithTex(page.svg(part), tex), tex));
-    });
+    const auto done = std::exchange(m_printed, nullptr);
+    guarded(this, [&] { done(pdf); });
+}
+
+QByteArray FormulaExporter::draw(const PdfPage& page, Format format, const QString& tex) const
+{
+    const double scale = m_density / PointsPerCssPixel;
+    const QImage image = page.image(scale);
+    const QRect frame = FormulaImage::inkFrame(image, qRound(MarginCssPixels * m_density));
+    if (frame.isEmpty())
+        return QByteArray();
+    if (format == Image)
+        return FormulaImage::png(printable(image.copy(frame), m_density), tex);
+    const QRectF part(QPointF(frame.topLeft()) / scale, QSizeF(frame.size()) / scale);
+    return FormulaImage::svgWithTex(page.svg(part), tex);
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class PdfPage;
 class QMimeData;
 class QWebEnginePage;
 
@@ -45,15 +46,23 @@ public:
     void copy(Format format, const ExportTarget& target, std::function<void(bool)> done = {});
     // The form as clipboard data, made the same way; null when it cannot be.
     void make(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done);
+    // Every form that applies in one piece of data, as a drag carries them:
+    // the TeX as text, the MathML, the PNG (also as HTML) and the SVG, made
+    // from one print; null when the target has no image.
+    void makeAll(const ExportTarget& target, std::function<void(QMimeData*)> done);
 
 private:
     void makeMathml(const ExportTarget& target, std::function<void(QMimeData*)> done);
     void makeImage(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done);
-    void onPrinted(const QByteArray& pdf, Format format, const QString& tex, std::function<void(QMimeData*)> done);
+    void print(std::function<void(const QByteArray&)> done);
+    void onPrinted(const QByteArray& pdf);
+    // The printed formula as a PNG or an SVG; empty when it has no ink.
+    QByteArray draw(const PdfPage& page, Format format, const QString& tex) const;
 
     QWebEnginePage* m_page;
     double m_density = 2;
     // The engine prints one document at a time.
     bool m_isPrinting = false;
     QColor m_backdrop;
+    std::function<void(const QByteArray&)> m_printed;
 };

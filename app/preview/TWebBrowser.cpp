@@ -1,6 +1,7 @@
 #include "app/preview/TWebBrowser.h"
 
 #include "app/preview/ImmediateFrames.h"
+#include "app/preview/FormulaDrag.h"
 #include "app/preview/PreviewContextMenu.h"
 #include "app/preview/PreviewPage.h"
 #include "app/preview/PreviewPageHost.h"
@@ -119,6 +120,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_page->setWebChannel(channel);
     m_view->setPage(m_page);
     m_contextMenu = new PreviewContextMenu(m_view);
+    m_formulaDrag = new FormulaDrag(m_view, m_contextMenu->exporter());
 
     // Each place where the engine calls back into the pane hands whatever it
     // throws to the application object.

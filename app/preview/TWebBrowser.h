@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class FormulaDrag;
 class PreviewContextMenu;
 class PreviewPage;
 class PreviewPageHost;
@@ -62,6 +63,7 @@ public:
     QWebEngineView* view() const { return m_view; }
     QWebEnginePage* page() const;
     PreviewContextMenu* contextMenu() const { return m_contextMenu; }
+    FormulaDrag* formulaDrag() const { return m_formulaDrag; }
     bool isPageReady() const { return m_isPageReady; }
     // Requests the page tried to make outside the preview's own scheme.
     QList<QUrl> blockedRequests() const;
@@ -96,6 +98,7 @@ private:
     PreviewRequestGuard* m_guard = nullptr;
     PreviewPageHost* m_host = nullptr;
     PreviewContextMenu* m_contextMenu = nullptr;
+    FormulaDrag* m_formulaDrag = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;

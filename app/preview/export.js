@@ -134,6 +134,15 @@
         exportBox.replaceChildren();
     }
 
+    // A press on a formula may begin dragging it out of the preview (the host
+    // starts that drag), so it begins no text selection; a press on the text
+    // around formulas selects as before.
+    content.addEventListener("mousedown", (event) => {
+        const node = event.button === 0 ? formulaAt(event.clientX, event.clientY) : null;
+        if (node !== null && !isError(node))
+            event.preventDefault();
+    });
+
     Object.defineProperty(window, "previewExport", {
         value: Object.freeze({ describe: describe, mathml: mathml, prepareImage: prepareImage, finishImage: finishImage }),
         writable: false,

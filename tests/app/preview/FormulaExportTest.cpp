@@ -1,3 +1,4 @@
+#include "app/preview/FormulaDrag.h"
 #include "app/preview/FormulaExporter.h"
 #include "app/preview/FormulaImage.h"
 #include "app/preview/PreviewContextMenu.h"
@@ -11,6 +12,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -187,6 +189,47 @@ TEST_F(FormulaExportTest, APointOnNoFormulaStandsForTheWholePreview)
     EXPECT_EQ(target.tex, QStringLiteral("see $a$ and\n$$b$$\nend"));
     EXPECT_FALSE(FormulaExporter::canCopy(FormulaExporter::MathML, target));
     EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Image, target));
+}
+
+TEST_F(FormulaExportTest, ADragCarriesEveryFormAndThePicturesAsPrivateFiles)
+{
+    const Case cases[] = {
+        { "$$\\frac{a}{b}$$", "\\frac{a}{b}", false },
+        { "$$\\nosuchcommand{x}$$", "\\nosuchcommand{x}", true },
+    };
+    FormulaDrag* drag = m_browser->formulaDrag();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(show(QString::fromUtf8(c.text)));
+        const ExportTarget target = describe(QPoint(5, 5));
+        bool isDone = false;
+        std::unique_ptr<QMimeData> data;
+        drag->makeData(target, [&](QMimeData* made) {
+            data.reset(made);
+            isDone = true;
+        });
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return isDone; }, TimeoutMs));
+        if (c.isError) {
+            EXPECT_FALSE(data) << "an error is no picture to drag";
+            continue;
+        }
+        ASSERT_TRUE(data);
+        EXPECT_EQ(data->text(), target.tex);
+        const auto [root, annotation] = readMathml(data->data(QStringLiteral("application/mathml+xml")));
+        EXPECT_EQ(annotation, QString::fromUtf8(c.source));
+        EXPECT_EQ(FormulaImage::texOfPng(data->data(QStringLiteral("image/png"))), target.tex);
+        EXPECT_EQ(FormulaImage::texOfSvg(data->data(QStringLiteral("image/svg+xml"))), target.tex);
+        const QList<QUrl> urls = data->urls();
+        ASSERT_EQ(urls.size(), 2);
+        QFile png(urls[0].toLocalFile());
+        QFile svg(urls[1].toLocalFile());
+        ASSERT_TRUE(png.open(QIODevice::ReadOnly) && svg.open(QIODevice::ReadOnly));
+        EXPECT_EQ(png.readAll(), data->data(QStringLiteral("image/png")));
+        EXPECT_EQ(svg.readAll(), data->data(QStringLiteral("image/svg+xml")));
+        const QFileDevice::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        EXPECT_FALSE(QFileInfo(drag->folder()).permissions() & others) << "the folder is the user's alone";
+    }
 }
 
 TEST(FormulaImageTest, OnlyAnImageOfOursGivesTexBack)
