@@ -1,6 +1,7 @@
 #include "app/TKelvaneMainForm.h"
 
 #include "app/AboutText.h"
+#include "app/ErrorMarks.h"
 #include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
@@ -19,6 +20,7 @@
 #include "controls/TPanel.h"
 #include "project/TProject.h"
 #include "widgets/TSplitter.h"
+#include "core/ExceptionBoundary.h"
 #include "core/TTimer.h"
 #include "app/preview/TWebBrowser.h"
 
@@ -108,6 +110,12 @@ void TKelvaneMainForm::createComponents()
         this, &TKelvaneMainForm::WebBrowser1CommandStateChange);
     WebBrowser1->setAccessibleName(QStringLiteral("Preview"));
     WebBrowser1->setAccessibleDescription(QStringLiteral("The TeX source typeset"));
+    // After each refresh the editor points at the formulas that failed.
+    m_errorMarks = new ErrorMarks(Memo1);
+    connect(WebBrowser1, &TWebBrowser::formulaErrors, m_errorMarks,
+        [this](const QString& shownText, const QList<FormulaError>& errors) {
+            guarded(this, [&] { m_errorMarks->show(shownText, errors); });
+        });
 
     // The editor keeps its height, the bar lies below it and the panel takes
     // the rest; dragging the bar changes the editor's height.

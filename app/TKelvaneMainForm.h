@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class ErrorMarks;
 class LastTextRecord;
 class TAppEvents;
 class TFormStorage;
@@ -49,6 +50,7 @@ public:
     TAppEvents* AppEvents1 = nullptr;
     TMenuItem* Minimize1 = nullptr;
     TWebBrowser* WebBrowser1 = nullptr;
+    ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
     TMenuItem* EveryHalfSecond1 = nullptr;
 
     void FormResize(TObject* sender);
@@ -94,6 +96,8 @@ private:
     QString m_previewFileName;
     bool m_isPreviewFileBehind = false;
     std::unique_ptr<LastTextRecord> m_lastText;
+    // The editor's marks of the formulas the preview could not typeset.
+    ErrorMarks* m_errorMarks = nullptr;
 };
 
 // The main window, set when the application object creates it.

@@ -4,3 +4,8 @@ void PreviewPageHost::shown(int serial, double ms)
 {
     emit pageShown(serial, ms);
 }
+
+void PreviewPageHost::errorsShown(int serial, const QVariantList& errors)
+{
+    emit pageErrorsShown(serial, errors);
+}

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QVariantList>
 
 // The pane's side of the channel to the preview page: the page calls shown()
 // when the text with the given serial number is shown with every formula
-// typeset. Nothing else of the pane is reachable from the page.
+// typeset, after errorsShown() with the formulas of that text that could not
+// be typeset. Nothing else of the pane is reachable from the page.
 class PreviewPageHost : public QObject {
     Q_OBJECT
 
@@ -13,7 +15,9 @@ public:
 
 public slots:
     void shown(int serial, double ms);
+    void errorsShown(int serial, const QVariantList& errors);
 
 signals:
     void pageShown(int serial, double ms);
+    void pageErrorsShown(int serial, const QVariantList& errors);
 };

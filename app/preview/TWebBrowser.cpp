@@ -133,6 +133,12 @@ TWebBrowser::TWebBrowser(QWidget* parent)
         });
     connect(m_host, &PreviewPageHost::pageShown, this,
         [this](int serial, double ms) { guarded(this, [&] { onPageShown(serial, ms); }); });
+    connect(m_host, &PreviewPageHost::pageErrorsShown, this, [this](int serial, const QVariantList& errors) {
+        guarded(this, [&] {
+            m_errors = FormulaError::listFrom(errors);
+            m_errorsSerial = serial;
+        });
+    });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         guarded(this, [&] { giveFocusBack(old, now); });
     });
@@ -237,6 +243,8 @@ void TWebBrowser::reportShown()
 {
     if (m_takenSerial <= 0 || m_shownSerial != m_takenSerial)
         return;
+    if (m_errorsSerial == m_takenSerial && m_pageText)
+        emit formulaErrors(*m_pageText, m_errors);
     m_takenSerial = 0;
     emit rendered(m_shownMs);
 }

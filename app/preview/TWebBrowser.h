@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/preview/FormulaError.h"
 #include "app/preview/PreviewSource.h"
 #include "core/TEvent.h"
 
@@ -72,6 +73,9 @@ signals:
     // After each text is shown with every formula typeset (or given up),
     // with the milliseconds from the page taking it to showing it.
     void rendered(double typesetMs);
+    // Just before rendered(): the text shown and its formulas that could not
+    // be typeset (none when all were).
+    void formulaErrors(const QString& shownText, const QList<FormulaError>& errors);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -112,6 +116,10 @@ private:
     int m_takenSerial = 0;
     int m_shownSerial = 0;
     double m_shownMs = 0;
+    // The formulas that could not be typeset, as the page reported them
+    // for the text with that serial number.
+    QList<FormulaError> m_errors;
+    int m_errorsSerial = 0;
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;

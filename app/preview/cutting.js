@@ -63,13 +63,13 @@
             const source = delimiter.isEnvironment ? text.slice(i, formulaEnd)
                 : text.slice(i + delimiter.open.length, closing.at);
             yield { source: source, display: delimiter.display, end: next, isDelimited: true, reach: reach,
-                raw: text.slice(i, formulaEnd) };
+                raw: text.slice(i, formulaEnd), sourceOffset: delimiter.isEnvironment ? 0 : delimiter.open.length };
             i = next;
             runStart = next;
         }
         if (!sawDelimiter) {
             if (text.trim() !== "")
-                yield { source: text, display: true, end: n, reach: n };
+                yield { source: text, display: true, end: n, reach: n, sourceOffset: 0 };
             return;
         }
         run += text.slice(runStart);

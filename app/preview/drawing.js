@@ -65,7 +65,7 @@
     };
 
     Object.defineProperty(window, "formulaDrawing", {
-        value: Object.freeze({ materialize: materialize, showError: showError }),
+        value: Object.freeze({ materialize: materialize, showError: showError, describe: describe }),
         writable: false,
         configurable: false,
     });

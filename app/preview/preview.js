@@ -119,6 +119,7 @@
             return;
         reportedSerial = serial;
         void document.body.offsetHeight;
+        host.errorsShown(serial, pageUpdate.errors());
         host.shown(serial, performance.now() - givenAt);
     }
 

@@ -158,8 +158,15 @@ function keep(key, macros) {
 }
 
 function describe(error) {
-    if (error instanceof katex.ParseError)
-        return { isTeX: true, message: String(error.message).replace(/^KaTeX parse error: /, "") };
+    if (error instanceof katex.ParseError) {
+        const described = { isTeX: true, message: String(error.message).replace(/^KaTeX parse error: /, "") };
+        // Where in the formula's source the typesetter stopped, when it knows.
+        if (Number.isInteger(error.position)) {
+            described.at = error.position;
+            described.length = Number.isInteger(error.length) ? error.length : 0;
+        }
+        return described;
+    }
     return { isTeX: false, message: String(error && error.message || error) };
 }
 

@@ -78,6 +78,7 @@
             isCut: part.display && endsBlock(key), mayDefine: mayDefine(part.source, state) };
         entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
             entry.isAnswered = true;
+            entry.error = answer.error;
             if (!entry.mayDefine || answer.definitions === undefined)
                 return;
             entry.state = { definitions: answer.definitions,
@@ -222,6 +223,9 @@
         places.forEach((part, index) => {
             reach = Math.max(reach, part.reach);
             Object.assign(next[first + index], { end: part.end, isDelimited: part.isDelimited === true, reach: reach });
+            // A formula taken again may stand between other delimiters.
+            if (part.source !== undefined)
+                Object.assign(next[first + index], { sourceOffset: part.sourceOffset, length: (part.raw || part.source).length });
         });
         for (let index = resumeAt; index < shown.length; ++index) {
             shown[index].end += shift;
@@ -353,9 +357,31 @@
         order(content, elements);
     }
 
+    // The formulas of the shown text that could not be typeset, in order:
+    // where each stands in the text (start, end), where the typesetter
+    // stopped in it (errorAt to errorEnd; the start of its source when the
+    // typesetter does not say), how far its cutting looked (reach: an edit
+    // before that may change it) and why.
+    function errors() {
+        const found = [];
+        shown.forEach((entry, index) => {
+            if (entry.error === undefined || entry.node.isGone)
+                return;
+            const start = index > 0 ? shown[index - 1].end : 0;
+            const end = start + entry.length;
+            const sourceStart = start + entry.sourceOffset;
+            const at = entry.error.at !== undefined ? Math.min(sourceStart + entry.error.at, end - 1) : sourceStart;
+            const errorEnd = Math.min(Math.max(at + (entry.error.length || 0), at + 1), end);
+            found.push({ start: start, end: end, errorAt: at, errorEnd: errorEnd, reach: entry.reach,
+                message: formulaDrawing.describe(entry.error) });
+        });
+        return found;
+    }
+
     Object.defineProperty(window, "pageUpdate", {
         value: Object.freeze({
             update: update,
+            errors: errors,
             shownText: () => shownText,
             whenLate: (callback) => {
                 onLate = callback;

@@ -1,0 +1,126 @@
+#include "app/ErrorMarks.h"
+
+#include "core/ExceptionBoundary.h"
+
+#include <QHelpEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace {
+
+// The editor's text with each line break as one character, as the page has
+// it (the preview file's CR LF and lone CR become LF when it is read).
+QString editorText(const QTextDocument& document)
+{
+    QString text = document.toRawText();
+    std::replace_if(text.begin(), text.end(),
+        [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }, QLatin1Char('\n'));
+    return text;
+}
+
+qsizetype sharedPrefix(const QString& a, const QString& b)
+{
+    const qsizetype shorter = std::min(a.size(), b.size());
+    return std::mismatch(a.cbegin(), a.cbegin() + shorter, b.cbegin()).first - a.cbegin();
+}
+
+QTextEdit::ExtraSelection selection(QTextDocument* document, qsizetype from, qsizetype to, const QTextCharFormat& format)
+{
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(document);
+    mark.cursor.setPosition(int(from));
+    mark.cursor.setPosition(int(to), QTextCursor::KeepAnchor);
+    mark.format = format;
+    return mark;
+}
+
+QTextCharFormat formulaFormat()
+{
+    QTextCharFormat format;
+    format.setBackground(QColor(255, 0, 0, 28));
+    return format;
+}
+
+QTextCharFormat errorFormat()
+{
+    QTextCharFormat format;
+    format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    format.setUnderlineColor(Qt::red);
+    return format;
+}
+
+} // namespace
+
+ErrorMarks::ErrorMarks(QPlainTextEdit* editor)
+    : QObject(editor)
+    , m_editor(editor)
+{
+    connect(editor->document(), &QTextDocument::contentsChange, this,
+        [this](int position, int removed, int added) { guarded(this, [&] { onContentsChange(position, removed, added); }); });
+    editor->viewport()->installEventFilter(this);
+}
+
+void ErrorMarks::show(const QString& shownText, const QList<FormulaError>& errors)
+{
+    const QString text = editorText(*m_editor->document());
+    const qsizetype unchanged = sharedPrefix(text, shownText);
+    m_errors.clear();
+    for (const FormulaError& error : errors) {
+        if (error.reach <= unchanged && error.end <= text.size())
+            m_errors.append(error);
+    }
+    draw();
+}
+
+QString ErrorMarks::messageAt(qsizetype position) const
+{
+    for (const FormulaError& error : m_errors) {
+        if (error.start <= position && position < error.end)
+            return error.message;
+    }
+    return {};
+}
+
+// A change at a formula's reach or before it may change how the text is cut
+// there, so the marks from there on go; those before stay right.
+void ErrorMarks::onContentsChange(int position, int, int)
+{
+    const auto isStale = [position](const FormulaError& error) { return error.reach > position; };
+    if (std::none_of(m_errors.cbegin(), m_errors.cend(), isStale))
+        return;
+    m_errors.removeIf(isStale);
+    draw();
+}
+
+void ErrorMarks::draw()
+{
+    QTextDocument* document = m_editor->document();
+    const QTextCharFormat formula = formulaFormat();
+    const QTextCharFormat error = errorFormat();
+    QList<QTextEdit::ExtraSelection> marks;
+    marks.reserve(2 * m_errors.size());
+    for (const FormulaError& e : m_errors) {
+        marks.append(selection(document, e.start, e.end, formula));
+        marks.append(selection(document, e.errorAt, e.errorEnd, error));
+    }
+    m_editor->setExtraSelections(marks);
+}
+
+bool ErrorMarks::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip || watched != m_editor->viewport() || m_errors.isEmpty())
+        return false;
+    bool isShown = false;
+    guarded(this, [&] {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString message = messageAt(m_editor->cursorForPosition(help->pos()).position());
+        if (message.isEmpty())
+            return;
+        QToolTip::showText(help->globalPos(), message, m_editor->viewport());
+        isShown = true;
+    });
+    return isShown;
+}

@@ -1,0 +1,74 @@
+#include "MainFormFixture.h"
+
+#include "app/ErrorMarks.h"
+#include "controls/TMemo.h"
+
+// After a refresh, each formula the preview could not typeset is marked in
+// the editor where the typesetter stopped, with its reason; the text, its
+// undo history and the preview file stay as they were; an edit before a
+// formula's mark drops it, one after it keeps it.
+class ErrorMarksInEditor : public MainFormFixture {
+protected:
+    void refreshWith(const QString& text)
+    {
+        form->Memo1->SetText(text);
+        int renders = 0;
+        const auto connection = QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
+        form->Now1Click(nullptr);
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return renders > 0; }, 20000));
+        QObject::disconnect(connection);
+    }
+};
+
+TEST_F(ErrorMarksInEditor, MarkWhereTheTypesetterStopped)
+{
+    struct Case {
+        const char* text;
+        // Each failing formula: its first character, the character marked
+        // and a word of the reason.
+        std::vector<std::tuple<int, int, const char*>> marks;
+    };
+    const Case cases[] = {
+        { "$\\foo$", { { 0, 1, "Undefined control sequence" } } },
+        { "$a & b$", { { 0, 3, "&" } } },
+        { "$x$ and $y^{$ and $\\bar$", { { 8, 12, "Expected" }, { 18, 23, "" } } },
+        { "Broken: $\\frac{1}{$ and more\r\n\r\n$$y$$ $$\\alpha\\beta\\gamma\\zz$$",
+            { { 8, 18, "expected '}'" }, { 36, 55, "\\zz" } } },
+        { "\\[\r\na \\\\\r\n\\nope\r\n\\]", { { 0, 8, "\\nope" } } },
+        { "\\begin{align}\r\na &= b \\\\\r\nc &= \\nope\r\n\\end{align}", { { 0, 29, "\\nope" } } },
+        { "$\\alpha$ $\\beta$", {} },
+    };
+    startWith({});
+    form->show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        refreshWith(QString::fromUtf8(c.text));
+        const QString text = form->Memo1->Text();
+        const QByteArray file = preview();
+        const int undoSteps = form->Memo1->document()->availableUndoSteps();
+
+        const QList<FormulaError>& errors = form->ErrorMarks1()->errors();
+        ASSERT_EQ(errors.size(), qsizetype(c.marks.size()));
+        for (size_t i = 0; i < c.marks.size(); ++i) {
+            const auto [start, at, word] = c.marks[i];
+            EXPECT_EQ(errors[i].start, start);
+            EXPECT_EQ(errors[i].errorAt, at);
+            EXPECT_TRUE(errors[i].message.contains(QString::fromUtf8(word))) << errors[i].message.toStdString();
+            EXPECT_EQ(form->ErrorMarks1()->messageAt(at), errors[i].message);
+        }
+        EXPECT_EQ(form->Memo1->extraSelections().size(), 2 * errors.size());
+        EXPECT_EQ(form->Memo1->Text(), text);
+        EXPECT_EQ(form->Memo1->document()->availableUndoSteps(), undoSteps);
+        EXPECT_EQ(preview(), file);
+
+        // Typing after the last formula keeps its mark; typing before it drops it.
+        const qsizetype marked = errors.size();
+        QTextCursor end(form->Memo1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QStringLiteral(" "));
+        EXPECT_EQ(form->ErrorMarks1()->errors().size(), marked);
+        QTextCursor(form->Memo1->document()).insertText(QStringLiteral("$"));
+        EXPECT_TRUE(form->ErrorMarks1()->errors().isEmpty());
+        EXPECT_TRUE(form->Memo1->extraSelections().isEmpty());
+    }
+}
