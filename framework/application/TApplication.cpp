@@ -248,8 +248,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         }
         if (offerKeyToMenu(receiver, event))
             return true;
-        if (event->type() == QEvent::ToolTip && receiver->isWidgetType())
-            return m_hints.ShowToolTip(static_cast<QWidget*>(receiver), static_cast<QHelpEvent*>(event)->globalPos());
+        // A control without a hint of its own gets the request itself, so a
+        // control that shows its own tips (the editor's error marks) can.
+        if (event->type() == QEvent::ToolTip && receiver->isWidgetType()
+            && m_hints.ShowToolTip(static_cast<QWidget*>(receiver), static_cast<QHelpEvent*>(event)->globalPos()))
+            return true;
         noteSettingsChange(receiver, event);
         return QApplication::notify(receiver, event);
     } catch (...) {

@@ -3,6 +3,10 @@
 #include "app/ErrorMarks.h"
 #include "controls/TMemo.h"
 
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
+
 // After a refresh, each formula the preview could not typeset is marked in
 // the editor where the typesetter stopped, with its reason; the text, its
 // undo history and the preview file stay as they were; an edit before a
@@ -55,6 +59,18 @@ TEST_F(ErrorMarksInEditor, MarkWhereTheTypesetterStopped)
             EXPECT_EQ(errors[i].errorAt, at);
             EXPECT_TRUE(errors[i].message.contains(QString::fromUtf8(word))) << errors[i].message.toStdString();
             EXPECT_EQ(form->ErrorMarks1()->messageAt(at), errors[i].message);
+        }
+        if (!errors.isEmpty()) {
+            // The reason shows as the tool tip over the mark, past the
+            // application's own hints.
+            form->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+            QTextCursor atMark(form->Memo1->document());
+            atMark.setPosition(errors[0].errorAt);
+            const QPoint local = form->Memo1->cursorRect(atMark).center() + QPoint(2, 0);
+            QHelpEvent help(QEvent::ToolTip, local, form->Memo1->viewport()->mapToGlobal(local));
+            QApplication::sendEvent(form->Memo1->viewport(), &help);
+            EXPECT_EQ(QToolTip::text(), errors[0].message);
         }
         EXPECT_EQ(form->Memo1->extraSelections().size(), 2 * errors.size());
         EXPECT_EQ(form->Memo1->Text(), text);
