@@ -1,9 +1,12 @@
 #include "settings/ProfileFile.h"
 
+#include "core/DestructionScope.h"
 #include "platform/FileReplacement.h"
 #include "platform/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QThread>
 
@@ -18,8 +21,8 @@ namespace {
 
 // Another copy of the program holds the lock only for one save, a few
 // milliseconds even for a file of megabytes. A holder that keeps it longer is
-// stuck or hostile; the wait blocks the window, so it stays short enough not
-// to be seen as a hang.
+// stuck or hostile; the save (and the close that waits for it) stays short
+// enough not to be seen as a hang.
 constexpr int LockTimeoutMs = 500;
 
 // Far beyond any settings file (this program's own section is under a
@@ -57,12 +60,24 @@ public:
         do {
             if (tryOnce())
                 return true;
-            QThread::msleep(2);
+            waitAWhile();
         } while (!deadline.hasExpired());
         return false;
     }
 
 private:
+    // On the user-interface thread the window keeps painting while the save
+    // waits, as it does behind a message box (input waits for the save).
+    // Inside a destruction no event loop may run, and another thread has no
+    // window: there the wait only sleeps.
+    static void waitAWhile()
+    {
+        const QCoreApplication* application = QCoreApplication::instance();
+        if (application && QThread::currentThread() == application->thread() && !DestructionScope::IsActive())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(2);
+    }
+
     // A link, a FIFO or a device in the lock's place is never followed or
     // waited on. Where the folder refuses the lock file (the settings file is
     // writable in a folder that is not), every copy locks the settings file

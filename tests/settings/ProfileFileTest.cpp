@@ -1,12 +1,18 @@
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
+#include "core/DestructionScope.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -177,4 +183,29 @@ TEST(ProfileFile, AWriteAfterAnotherCopySavedKeepsItsKeys)
     ASSERT_TRUE(store.commit());
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("Other"), QStringLiteral("theirs"), {}), "2");
     EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("mine"), {}), "3");
+}
+
+// While another copy holds the lock, the window keeps painting: the event
+// loop runs (a timer fires) during the wait, except inside a destruction.
+TEST(ProfileFile, AWaitForTheLockKeepsTheEventLoopGoingOutsideADestruction)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ini"));
+    for (const bool isDestroying : { false, true }) {
+        QProcess holder;
+        holder.start(QStringLiteral("flock"), { path + QStringLiteral(".lock"), QStringLiteral("sleep"), QStringLiteral("0.3") });
+        ASSERT_TRUE(holder.waitForStarted());
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return QFile::exists(path + QStringLiteral(".lock")); }));
+        QThread::msleep(50); // the holder has taken the lock by now
+        bool hasTicked = false;
+        QTimer::singleShot(10, [&] { hasTicked = true; });
+        std::optional<DestructionScope> destruction;
+        if (isDestroying)
+            destruction.emplace();
+        EXPECT_TRUE(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+        EXPECT_EQ(hasTicked, !isDestroying);
+        destruction.reset();
+        holder.waitForFinished();
+        TestSupport::pump(20);
+    }
 }
