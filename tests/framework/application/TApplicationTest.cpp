@@ -44,6 +44,17 @@ protected:
         guarded(Application, [&] { throw e; });
     }
 
+    // The application's main form, shown, noting its close query and close.
+    static TForm* showFormRecordingItsClose(QStringList& seen)
+    {
+        TForm* form = nullptr;
+        Application->CreateForm(form);
+        form->show();
+        form->OnCloseQuery = TForm::TCloseQueryEvent::fromFunction([&seen](TObject*, bool&) { seen << "query"; });
+        form->OnClose = TForm::TCloseEvent::fromFunction([&seen](TObject*, TForm::TCloseAction&) { seen << "close"; });
+        return form;
+    }
+
     Notifications notes;
     TestSupport::MessageBoxRecorder boxes;
 };
@@ -189,12 +200,8 @@ TEST_F(TApplicationTest, TimersKeepTickingBehindAModalMessageBox)
 
 TEST_F(TApplicationTest, LogOffRunsTheCloseQueryButDoesNotClose)
 {
-    TForm* form = nullptr;
-    Application->CreateForm(form);
-    form->show();
     QStringList seen;
-    form->OnCloseQuery = TForm::TCloseQueryEvent::fromFunction([&](TObject*, bool&) { seen << "query"; });
-    form->OnClose = TForm::TCloseEvent::fromFunction([&](TObject*, TForm::TCloseAction&) { seen << "close"; });
+    TForm* form = showFormRecordingItsClose(seen);
     TMessage query { Messages::WM_QUERYENDSESSION, 0, 0, 0 };
     Application->WndProc(query);
     EXPECT_EQ(seen, QStringList({ "query" }));
@@ -314,12 +321,8 @@ TEST_F(TApplicationTest, TerminationSignalsCloseTheMainWindowAsExitDoes)
     for (const int signalNumber : { SIGTERM, SIGHUP, SIGINT }) {
         SCOPED_TRACE(signalNumber);
         Application->ResetForTesting();
-        TForm* form = nullptr;
-        Application->CreateForm(form);
-        form->show();
         QStringList seen;
-        form->OnCloseQuery = TForm::TCloseQueryEvent::fromFunction([&](TObject*, bool&) { seen << "query"; });
-        form->OnClose = TForm::TCloseEvent::fromFunction([&](TObject*, TForm::TCloseAction&) { seen << "close"; });
+        showFormRecordingItsClose(seen);
         Application->HandleTerminationSignals();
         QTimer watchdog;
         watchdog.setSingleShot(true);
