@@ -3,6 +3,7 @@
 #include "app/preview/ImmediateFrames.h"
 #include "app/preview/FormulaDrag.h"
 #include "app/preview/PreviewContextMenu.h"
+#include "app/preview/PreviewKeys.h"
 #include "app/preview/PreviewPage.h"
 #include "app/preview/PreviewPageHost.h"
 #include "app/preview/PreviewRequestGuard.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QChildEvent>
+#include <QCursor>
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -121,6 +123,8 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_view->setPage(m_page);
     m_contextMenu = new PreviewContextMenu(m_view);
     m_formulaDrag = new FormulaDrag(m_view, m_contextMenu->exporter());
+    m_keys = new PreviewKeys(m_view, m_contextMenu);
+    connect(m_keys, &PreviewKeys::typed, this, &TWebBrowser::typed);
 
     // Each place where the engine calls back into the pane hands whatever it
     // throws to the application object.
@@ -133,6 +137,8 @@ TWebBrowser::TWebBrowser(QWidget* parent)
         });
     connect(m_host, &PreviewPageHost::pageShown, this,
         [this](int serial, double ms) { guarded(this, [&] { onPageShown(serial, ms); }); });
+    connect(m_host, &PreviewPageHost::pageFormulaActivated, this,
+        [this](int place) { guarded(this, [&] { emit formulaActivated(place); }); });
     connect(m_host, &PreviewPageHost::pageErrorsShown, this, [this](int serial, const QVariantList& errors) {
         guarded(this, [&] {
             m_errors = FormulaError::listFrom(errors);
@@ -210,6 +216,22 @@ void TWebBrowser::sendPending()
         if (self)
             guarded(self.data(), [&] { self->onTaken(result); });
     });
+    sendCaret();
+}
+
+void TWebBrowser::FollowCaret(qsizetype place)
+{
+    m_caretPlace = std::min(place, m_source.text.size());
+    // A text waiting to go takes the place along; the page applies a place
+    // to the text it was given last.
+    if (!m_isPending)
+        sendCaret();
+}
+
+void TWebBrowser::sendCaret()
+{
+    if (m_isPageReady && m_caretPlace >= 0)
+        m_page->runJavaScript(QStringLiteral("preview.follow(%1)").arg(m_caretPlace));
 }
 
 void TWebBrowser::onTaken(const QVariant& result)
@@ -295,26 +317,29 @@ bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_view && event->type() == QEvent::ChildAdded) {
         auto* child = static_cast<QChildEvent*>(event)->child();
         if (child->isWidgetType())
-            keepFocusAway(static_cast<QWidget*>(child));
+            takeFocusOnlyOnClick(static_cast<QWidget*>(child));
     }
     return QWidget::eventFilter(watched, event);
 }
 
-// The page never keeps the keyboard focus. When the engine replaces the
-// widget that shows the page (its render process ended), the focus can land
-// in the view; the control that had it gets it back.
+// The page takes the keyboard focus only from a click in it, so a selection
+// there can be copied. When the engine replaces the widget that shows the
+// page (its render process ended), the focus can land in the view without
+// one; the control that had it gets it back.
 void TWebBrowser::giveFocusBack(QWidget* old, QWidget* now)
 {
     const auto isInView = [this](QWidget* widget) { return widget == m_view || m_view->isAncestorOf(widget); };
-    if (now && isInView(now) && old && !isInView(old))
+    const bool isClick = QGuiApplication::mouseButtons() != Qt::NoButton
+        && m_view->rect().contains(m_view->mapFromGlobal(QCursor::pos()));
+    if (now && isInView(now) && old && !isInView(old) && !isClick)
         old->setFocus(Qt::OtherFocusReason);
 }
 
-void TWebBrowser::keepFocusAway(QWidget* widget)
+void TWebBrowser::takeFocusOnlyOnClick(QWidget* widget)
 {
     widget->setFocusPolicy(Qt::NoFocus);
     if (QWidget* proxy = m_view->focusProxy())
-        proxy->setFocusPolicy(Qt::NoFocus);
+        proxy->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TWebBrowser::loadPage()
@@ -349,7 +374,7 @@ void TWebBrowser::onLoadFinished(bool ok)
     m_isPageReady = true;
     m_isInFlight = false;
     for (QWidget* child : m_view->findChildren<QWidget*>())
-        keepFocusAway(child);
+        takeFocusOnlyOnClick(child);
     pushPalette();
     // The text of a Navigate made while the page loaded, or the last one shown
     // if the page was loaded anew.

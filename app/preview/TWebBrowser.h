@@ -14,9 +14,11 @@
 
 class FormulaDrag;
 class PreviewContextMenu;
+class PreviewKeys;
 class PreviewPage;
 class PreviewPageHost;
 class PreviewRequestGuard;
+class QKeyEvent;
 class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -53,6 +55,13 @@ public:
     void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
         QVariant& PostData, QVariant& Headers);
 
+    // Keeps the piece at this place of the text in view: the place of the
+    // editor's caret in the text of the Navigate before (or, when one is on
+    // its way, the next), followed once that text is shown.
+    void FollowCaret(qsizetype place);
+    // The text the page was given last; empty before the first.
+    QString shownText() const { return m_pageText.value_or(QString()); }
+
     int Width() const;
     void setWidth(int value);
     int Height() const;
@@ -76,6 +85,11 @@ signals:
     // Just before rendered(): the text shown and its formulas that could not
     // be typeset (none when all were).
     void formulaErrors(const QString& shownText, const QList<FormulaError>& errors);
+    // A formula was double-clicked; the place where its source starts in
+    // the shown text.
+    void formulaActivated(qsizetype place);
+    // A key that types or edits was pressed while the preview had the focus.
+    void typed(const QKeyEvent& key);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,8 +107,9 @@ private:
     void onPageShown(int serial, double ms);
     void reportShown();
     void pushPalette();
+    void sendCaret();
     void giveFocusBack(QWidget* old, QWidget* now);
-    void keepFocusAway(QWidget* widget);
+    void takeFocusOnlyOnClick(QWidget* widget);
 
     QWebEngineView* m_view = nullptr;
     QWebEngineProfile* m_profile = nullptr;
@@ -103,10 +118,13 @@ private:
     PreviewPageHost* m_host = nullptr;
     PreviewContextMenu* m_contextMenu = nullptr;
     FormulaDrag* m_formulaDrag = nullptr;
+    PreviewKeys* m_keys = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
     bool m_hasSource = false;
+    // The place of the editor's caret in that text, or -1.
+    qsizetype m_caretPlace = -1;
     // The text the page has shown, as far as the pane knows, and the one on
     // its way to it.
     std::optional<QString> m_pageText;

@@ -4,8 +4,10 @@
 // or preview.change(...) with only what changed since the text it gave last;
 // both answer at once with the text's serial number, and the page tells the
 // host through its channel (shown) when that text is shown with every formula
-// typeset. The host calls preview.setPalette(...) when the desktop colours
-// change. The text is the user's and is only ever inserted as text nodes or
+// typeset. After each text the host calls preview.follow(place) with the
+// place of the editor's caret in it, which the page keeps in view once the
+// text is shown (following.js), and preview.setPalette(...) when the desktop
+// colours change. The text is the user's and is only ever inserted as text nodes or
 // handed to the typesetter; it never becomes markup or code. The cutting
 // into pieces (cutting.js), the in-place update (update.js) and the
 // typesetting (workers.js, drawing.js, copies.js, typesetting.js) are
@@ -29,6 +31,9 @@
     let isUpdating = false;
     // Formulas whose definitions came after the refresh went on.
     const lateFormulas = [];
+    // The place of the editor's caret in the text given last, followed once
+    // that text is shown.
+    let caretPlace = -1;
 
     // The text is shown in place, so the scroll position stays where the
     // user left it. The same text again typesets nothing.
@@ -92,7 +97,21 @@
         } finally {
             isUpdating = false;
         }
+        followCaret();
         reportWhenShown();
+    }
+
+    // The host says where the editor's caret is in the text it gave last.
+    function follow(place) {
+        caretPlace = place;
+        if (!isUpdating)
+            followCaret();
+    }
+
+    function followCaret() {
+        if (caretPlace < 0 || givenText !== pageUpdate.shownText())
+            return;
+        caretFollow.follow(caretPlace);
     }
 
     // How long the two texts agree at the start and, after that, at the end.
@@ -126,6 +145,7 @@
     if (typeof QWebChannel !== "undefined" && window.qt && qt.webChannelTransport) {
         new QWebChannel(qt.webChannelTransport, (channel) => {
             host = channel.objects.pane;
+            caretFollow.whenActivated((place) => host.formulaActivated(place));
             reportWhenShown();
         });
     }
@@ -140,7 +160,7 @@
     typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
-        value: Object.freeze({ show: show, change: change, setPalette: setPalette }),
+        value: Object.freeze({ show: show, change: change, follow: follow, setPalette: setPalette }),
         writable: false,
         configurable: false,
     });

@@ -243,6 +243,7 @@
         made = [];
         shown = next;
         shownText = text;
+        equationNumbers.renumber(shown);
     }
 
     // Where the shown entries take over after a formula just cut: the index
@@ -378,10 +379,28 @@
         return found;
     }
 
+    // The shown piece at a place of the shown text: the formula whose source
+    // holds the place or ends just before it, else the piece that holds it;
+    // with where the piece starts. Null on an empty page.
+    function pieceAt(place) {
+        const before = place > 0 ? shown[firstEndingAfter(place - 1)] : undefined;
+        const index = before !== undefined && before.length !== undefined
+            ? firstEndingAfter(place - 1) : Math.min(firstEndingAfter(place), shown.length - 1);
+        return index < 0 ? null : { node: shown[index].node, start: index > 0 ? shown[index - 1].end : 0 };
+    }
+
+    // Where the piece shown in the node starts in the shown text, or -1.
+    function startOf(node) {
+        const index = shown.findIndex((entry) => entry.node === node);
+        return index < 0 ? -1 : index > 0 ? shown[index - 1].end : 0;
+    }
+
     Object.defineProperty(window, "pageUpdate", {
         value: Object.freeze({
             update: update,
             errors: errors,
+            pieceAt: pieceAt,
+            startOf: startOf,
             shownText: () => shownText,
             whenLate: (callback) => {
                 onLate = callback;

@@ -98,6 +98,13 @@ protected:
                   "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
     }
 
+    // Waits for a few frames to be drawn.
+    bool settle()
+    {
+        js("window.isSettled = false; (function wait(n) { requestAnimationFrame(() => n > 0 ? wait(n - 1) : window.isSettled = true); })(8); ''");
+        return TestSupport::waitUntil([&] { return js("String(window.isSettled)") == "true"; }, RenderTimeoutMs);
+    }
+
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
     QString js(const char* script) { return evaluate(m_browser->page(), QString::fromUtf8(script)).toString(); }
     int count(const char* selector)
@@ -594,6 +601,78 @@ TEST_F(TWebBrowserTest, ScrollPositionSurvivesARefresh)
     ASSERT_EQ(js(QStringLiteral("window.scrollY")).toInt(), 500);
     ASSERT_TRUE(show(text.replace("frac{1}{2}", "frac{3}{4}")));
     EXPECT_EQ(js(QStringLiteral("window.scrollY")).toInt(), 500);
+}
+
+// After a refresh the preview brings the formula at the caret into view with
+// the least scroll, and leaves a formula in view, or a view the user scrolled
+// with the caret unmoved, as it is.
+TEST_F(TWebBrowserTest, PreviewKeepsTheFormulaAtTheCaretInView)
+{
+    QByteArray text;
+    QList<qsizetype> starts;
+    for (int i = 0; i < 80; ++i) {
+        text += "Line " + QByteArray::number(i) + " and ";
+        starts.append(text.size());
+        text += "$$x_{" + QByteArray::number(i) + "} = \\frac{1}{2}$$\n";
+    }
+    ASSERT_TRUE(show(text));
+    const auto boxOf = [&](int formula) {
+        return js(QStringLiteral("(() => { const b = document.querySelectorAll('.preview-display')[%1].getBoundingClientRect();"
+                                 " return [b.top, b.bottom, innerHeight, scrollY]; })()").arg(formula)).toList();
+    };
+    struct Step {
+        int handScroll; // a scroll by hand first, or -1
+        int formula; // the caret's formula, its place a character into its source
+        enum { Top, Bottom, Unmoved } expected;
+    } steps[] = {
+        { -1, 60, Step::Bottom }, { -1, 58, Step::Unmoved }, { -1, 5, Step::Top }, { 0, 5, Step::Unmoved },
+        { -1, 70, Step::Bottom },
+    };
+    for (const Step& step : steps) {
+        if (step.handScroll >= 0) {
+            js(QStringLiteral("window.scrollTo(0, %1)").arg(step.handScroll));
+            ASSERT_TRUE(settle());
+        }
+        const int before = boxOf(0).at(3).toInt();
+        m_browser->FollowCaret(starts[step.formula] + 3);
+        ASSERT_TRUE(refresh(m_path));
+        ASSERT_TRUE(settle());
+        const QVariantList box = boxOf(step.formula);
+        const double top = box[0].toDouble(), bottom = box[1].toDouble(), height = box[2].toDouble();
+        const int scrollY = box[3].toInt();
+        if (step.expected == Step::Unmoved) {
+            EXPECT_EQ(scrollY, before) << "formula " << step.formula;
+            continue;
+        }
+        EXPECT_TRUE(top >= 0 && bottom <= height) << "formula " << step.formula << " at " << top << ".." << bottom;
+        if (step.expected == Step::Top)
+            EXPECT_LT(top, 30) << "formula " << step.formula;
+        else
+            EXPECT_GT(bottom, height - 30) << "formula " << step.formula;
+    }
+}
+
+// Numbered display formulas count on through a long text, and one wider
+// than the preview scrolls on its own with its number in reach.
+TEST_F(TWebBrowserTest, NumberedFormulasCountOnAndAWideOneScrollsAlone)
+{
+    QByteArray text;
+    for (int i = 0; i < 30; ++i)
+        text += "Text " + QByteArray::number(i) + "\n\\begin{equation} y_{" + QByteArray::number(i) + "} \\end{equation}\n";
+    text += "\\begin{align} a &= b \\\\ c &= d \\end{align}\n";
+    text += "\\begin{equation} " + QByteArray("x + ").repeated(200) + "x \\end{equation}";
+    ASSERT_TRUE(show(text));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(js("Array.from(document.querySelectorAll('.katex-display')).map((d) => d.style.counterReset.replace('katexEqnNo ', ''))"
+                 ".join(' ')"),
+        QStringLiteral("0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 32"));
+    const QString wide = js(QStringLiteral(
+        "(() => { const d = Array.from(document.querySelectorAll('.katex-display')).pop(); d.scrollIntoView();"
+        " d.scrollLeft = d.scrollWidth; const t = d.querySelector('.tag').getBoundingClientRect();"
+        " const b = d.getBoundingClientRect(); const page = document.documentElement;"
+        " return [d.scrollWidth > d.clientWidth, page.scrollWidth <= page.clientWidth, t.left >= b.left && t.right <= b.right,"
+        "   d.querySelector('.base').getBoundingClientRect().right <= t.left + 1].join(' '); })()")).toString();
+    EXPECT_EQ(wide, QStringLiteral("true true true true")) << "scrolls, page does not, number in view, after the formula";
 }
 
 TEST_F(TWebBrowserTest, EditorKeepsTheKeyboardFocus)
