@@ -13,7 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QChildEvent>
-#include <QCursor>
+#include <QFocusEvent>
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -319,6 +319,9 @@ bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
         if (child->isWidgetType())
             takeFocusOnlyOnClick(static_cast<QWidget*>(child));
     }
+    // The focus comes into the page before the application says it moved.
+    if (watched != m_view && event->type() == QEvent::FocusIn)
+        m_isFocusClicked = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
     return QWidget::eventFilter(watched, event);
 }
 
@@ -329,14 +332,13 @@ bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
 void TWebBrowser::giveFocusBack(QWidget* old, QWidget* now)
 {
     const auto isInView = [this](QWidget* widget) { return widget == m_view || m_view->isAncestorOf(widget); };
-    const bool isClick = QGuiApplication::mouseButtons() != Qt::NoButton
-        && m_view->rect().contains(m_view->mapFromGlobal(QCursor::pos()));
-    if (now && isInView(now) && old && !isInView(old) && !isClick)
+    if (now && isInView(now) && old && !isInView(old) && !m_isFocusClicked)
         old->setFocus(Qt::OtherFocusReason);
 }
 
 void TWebBrowser::takeFocusOnlyOnClick(QWidget* widget)
 {
+    widget->installEventFilter(this);
     widget->setFocusPolicy(Qt::NoFocus);
     if (QWidget* proxy = m_view->focusProxy())
         proxy->setFocusPolicy(Qt::ClickFocus);

@@ -141,6 +141,8 @@ private:
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;
+    // Whether the focus came into the page last from a click.
+    bool m_isFocusClicked = false;
     bool m_isLoadingPage = false;
     bool m_isBackEnabled = false;
     bool m_isForwardEnabled = false;

@@ -666,6 +666,8 @@ TEST_F(TWebBrowserTest, NumberedFormulasCountOnAndAWideOneScrollsAlone)
     EXPECT_EQ(js("Array.from(document.querySelectorAll('.katex-display')).map((d) => d.style.counterReset.replace('katexEqnNo ', ''))"
                  ".join(' ')"),
         QStringLiteral("0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 32"));
+    EXPECT_EQ(js("(() => { const d = document.querySelector('.katex-display'); return d.scrollWidth <= d.clientWidth; })()"),
+        QStringLiteral("true")) << "a numbered formula that fits has no scroll bar";
     const QString wide = js(QStringLiteral(
         "(() => { const d = Array.from(document.querySelectorAll('.katex-display')).pop(); d.scrollIntoView();"
         " d.scrollLeft = d.scrollWidth; const t = d.querySelector('.tag').getBoundingClientRect();"
