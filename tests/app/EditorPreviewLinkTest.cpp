@@ -1,7 +1,5 @@
 #include "MainFormFixture.h"
 
-#include "controls/TMemo.h"
-
 #include <QTest>
 #include <QWebEngineView>
 
@@ -18,40 +16,23 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     }
 
-    bool refreshWith(const QString& text)
-    {
-        form->Memo1->SetText(text);
-        int renders = 0;
-        const auto connection = QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
-        form->Now1Click(nullptr);
-        const bool isShown = TestSupport::waitUntil([&] { return renders > 0; }, 20000);
-        QObject::disconnect(connection);
-        return isShown;
-    }
-
     QWidget* surface() const { return form->WebBrowser1->view()->focusProxy(); }
 
     // The middle of the nth formula of the preview, in the view.
     QPoint formulaPoint(int nth)
     {
         const QVariantList at = runInPage(QStringLiteral(
-            "(() => { const f = document.querySelectorAll('.preview-display .katex-html, .preview-inline .katex-html,"
-            " .preview-error')[%1]; f.scrollIntoView({ block: 'nearest' }); const b = f.getBoundingClientRect();"
-            " return [b.x + b.width / 2, b.y + b.height / 2]; })()").arg(nth)).toList();
-        const double zoom = form->WebBrowser1->page()->zoomFactor();
-        return QPoint(int(at.value(0).toDouble() * zoom), int(at.value(1).toDouble() * zoom));
+            "(() => { const b = document.querySelectorAll('.preview-display .katex-html, .preview-inline .katex-html,"
+            " .preview-error')[%1].getBoundingClientRect(); return [b.x + b.width / 2, b.y + b.height / 2]; })()").arg(nth)).toList();
+        return QPoint(at.value(0).toInt(), at.value(1).toInt());
     }
 };
 
 TEST_F(EditorPreviewLinkTest, DoubleClickOnAFormulaPutsTheCaretAtItsSource)
 {
-    const struct {
-        const char* text;
-        int formula;
-        // Typed at the start of the editor after the refresh, or nothing.
-        const char* typedBefore;
-        int caret;
-    } cases[] = {
+    // The text, the formula double-clicked, what is typed at the start of the
+    // editor after the refresh and where the caret lands.
+    const struct { const char* text; int formula; const char* typedBefore; int caret; } cases[] = {
         { "a $x$ b $y^2$ c", 1, "", 8 },
         { "Line\r\n\\[ \\frac{1}{2} \\]\r\nand \\(z\\)", 0, "", 5 },
         { "Line\r\n\\[ \\frac{1}{2} \\]\r\nand \\(z\\)", 1, "", 27 },

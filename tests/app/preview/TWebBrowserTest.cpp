@@ -616,39 +616,24 @@ TEST_F(TWebBrowserTest, PreviewKeepsTheFormulaAtTheCaretInView)
         text += "$$x_{" + QByteArray::number(i) + "} = \\frac{1}{2}$$\n";
     }
     ASSERT_TRUE(show(text));
-    const auto boxOf = [&](int formula) {
-        return js(QStringLiteral("(() => { const b = document.querySelectorAll('.preview-display')[%1].getBoundingClientRect();"
-                                 " return [b.top, b.bottom, innerHeight, scrollY]; })()").arg(formula)).toList();
+    // A hand scroll first (or -1), the caret's formula and where it is then.
+    const struct { int handScroll; int formula; const char* expected; } steps[] = {
+        { -1, 60, "bottom" }, { -1, 58, "unmoved" }, { -1, 5, "top" }, { 0, 5, "unmoved" }, { -1, 70, "bottom" },
     };
-    struct Step {
-        int handScroll; // a scroll by hand first, or -1
-        int formula; // the caret's formula, its place a character into its source
-        enum { Top, Bottom, Unmoved } expected;
-    } steps[] = {
-        { -1, 60, Step::Bottom }, { -1, 58, Step::Unmoved }, { -1, 5, Step::Top }, { 0, 5, Step::Unmoved },
-        { -1, 70, Step::Bottom },
-    };
-    for (const Step& step : steps) {
-        if (step.handScroll >= 0) {
+    for (const auto& step : steps) {
+        if (step.handScroll >= 0)
             js(QStringLiteral("window.scrollTo(0, %1)").arg(step.handScroll));
-            ASSERT_TRUE(settle());
-        }
-        const int before = boxOf(0).at(3).toInt();
-        m_browser->FollowCaret(starts[step.formula] + 3);
-        ASSERT_TRUE(refresh(m_path));
         ASSERT_TRUE(settle());
-        const QVariantList box = boxOf(step.formula);
-        const double top = box[0].toDouble(), bottom = box[1].toDouble(), height = box[2].toDouble();
-        const int scrollY = box[3].toInt();
-        if (step.expected == Step::Unmoved) {
-            EXPECT_EQ(scrollY, before) << "formula " << step.formula;
-            continue;
-        }
-        EXPECT_TRUE(top >= 0 && bottom <= height) << "formula " << step.formula << " at " << top << ".." << bottom;
-        if (step.expected == Step::Top)
-            EXPECT_LT(top, 30) << "formula " << step.formula;
+        const QString before = js("String(scrollY)");
+        m_browser->FollowCaret(starts[step.formula] + 3);
+        ASSERT_TRUE(refresh(m_path) && settle());
+        const QString edge = js(QStringLiteral("(() => { const b = document.querySelectorAll('.preview-display')[%1]"
+            ".getBoundingClientRect(); return b.top < 0 || b.bottom > innerHeight ? 'out' : b.top < 30 ? 'top'"
+            " : b.bottom > innerHeight - 30 ? 'bottom' : 'in'; })()").arg(step.formula)).toString();
+        if (QLatin1String(step.expected) == QLatin1String("unmoved"))
+            EXPECT_EQ(js("String(scrollY)"), before) << "formula " << step.formula;
         else
-            EXPECT_GT(bottom, height - 30) << "formula " << step.formula;
+            EXPECT_EQ(edge, QLatin1String(step.expected)) << "formula " << step.formula;
     }
 }
 
