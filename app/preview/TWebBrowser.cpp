@@ -3,7 +3,7 @@
 #include "app/preview/ImmediateFrames.h"
 #include "app/preview/FormulaDrag.h"
 #include "app/preview/PreviewContextMenu.h"
-#include "app/preview/PreviewKeys.h"
+#include "app/preview/PreviewKeyboard.h"
 #include "app/preview/PreviewPage.h"
 #include "app/preview/PreviewPageHost.h"
 #include "app/preview/PreviewRequestGuard.h"
@@ -12,8 +12,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QChildEvent>
-#include <QFocusEvent>
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -97,9 +95,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 
     m_view = new QWebEngineView(this);
-    m_view->setFocusPolicy(Qt::NoFocus);
     m_view->setAcceptDrops(false);
-    m_view->installEventFilter(this);
     new ImmediateFrames(m_view, this);
 
     // An off-the-record profile of the pane's own: nothing is written to disk,
@@ -123,8 +119,8 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_view->setPage(m_page);
     m_contextMenu = new PreviewContextMenu(m_view);
     m_formulaDrag = new FormulaDrag(m_view, m_contextMenu->exporter());
-    m_keys = new PreviewKeys(m_view, m_contextMenu);
-    connect(m_keys, &PreviewKeys::typed, this, &TWebBrowser::typed);
+    m_keyboard = new PreviewKeyboard(m_view, m_contextMenu, this);
+    connect(m_keyboard, &PreviewKeyboard::typed, this, &TWebBrowser::typed);
 
     // Each place where the engine calls back into the pane hands whatever it
     // throws to the application object.
@@ -144,9 +140,6 @@ TWebBrowser::TWebBrowser(QWidget* parent)
             m_errors = FormulaError::listFrom(errors);
             m_errorsSerial = serial;
         });
-    });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        guarded(this, [&] { giveFocusBack(old, now); });
     });
     m_reloadTimer = new QTimer(this);
     m_reloadTimer->setSingleShot(true);
@@ -171,7 +164,7 @@ TWebBrowser::~TWebBrowser()
     // with nothing more heard from the page, or of the focus, meanwhile.
     m_page->disconnect(this);
     m_host->disconnect(this);
-    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(qApp, nullptr, m_keyboard, nullptr);
     delete m_view;
 }
 
@@ -310,40 +303,6 @@ void TWebBrowser::changeEvent(QEvent* event)
         guarded(this, [this] { pushPalette(); });
 }
 
-bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
-{
-    // The view creates the widget that shows the page (and becomes its focus
-    // proxy) only once a page is loaded, and may replace it later.
-    if (watched == m_view && event->type() == QEvent::ChildAdded) {
-        auto* child = static_cast<QChildEvent*>(event)->child();
-        if (child->isWidgetType())
-            takeFocusOnlyOnClick(static_cast<QWidget*>(child));
-    }
-    // The focus comes into the page before the application says it moved.
-    if (watched != m_view && event->type() == QEvent::FocusIn)
-        m_isFocusClicked = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
-    return QWidget::eventFilter(watched, event);
-}
-
-// The page takes the keyboard focus only from a click in it, so a selection
-// there can be copied. When the engine replaces the widget that shows the
-// page (its render process ended), the focus can land in the view without
-// one; the control that had it gets it back.
-void TWebBrowser::giveFocusBack(QWidget* old, QWidget* now)
-{
-    const auto isInView = [this](QWidget* widget) { return widget == m_view || m_view->isAncestorOf(widget); };
-    if (now && isInView(now) && old && !isInView(old) && !m_isFocusClicked)
-        old->setFocus(Qt::OtherFocusReason);
-}
-
-void TWebBrowser::takeFocusOnlyOnClick(QWidget* widget)
-{
-    widget->installEventFilter(this);
-    widget->setFocusPolicy(Qt::NoFocus);
-    if (QWidget* proxy = m_view->focusProxy())
-        proxy->setFocusPolicy(Qt::ClickFocus);
-}
-
 void TWebBrowser::loadPage()
 {
     forgetPage();
@@ -375,8 +334,7 @@ void TWebBrowser::onLoadFinished(bool ok)
     m_isLoadingPage = false;
     m_isPageReady = true;
     m_isInFlight = false;
-    for (QWidget* child : m_view->findChildren<QWidget*>())
-        takeFocusOnlyOnClick(child);
+    m_keyboard->watchAll();
     pushPalette();
     // The text of a Navigate made while the page loaded, or the last one shown
     // if the page was loaded anew.

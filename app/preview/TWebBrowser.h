@@ -14,7 +14,7 @@
 
 class FormulaDrag;
 class PreviewContextMenu;
-class PreviewKeys;
+class PreviewKeyboard;
 class PreviewPage;
 class PreviewPageHost;
 class PreviewRequestGuard;
@@ -94,7 +94,6 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void loadPage();
@@ -108,8 +107,6 @@ private:
     void reportShown();
     void pushPalette();
     void sendCaret();
-    void giveFocusBack(QWidget* old, QWidget* now);
-    void takeFocusOnlyOnClick(QWidget* widget);
 
     QWebEngineView* m_view = nullptr;
     QWebEngineProfile* m_profile = nullptr;
@@ -118,7 +115,7 @@ private:
     PreviewPageHost* m_host = nullptr;
     PreviewContextMenu* m_contextMenu = nullptr;
     FormulaDrag* m_formulaDrag = nullptr;
-    PreviewKeys* m_keys = nullptr;
+    PreviewKeyboard* m_keyboard = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
@@ -141,8 +138,6 @@ private:
     bool m_isPending = false;
     bool m_isInFlight = false;
     bool m_isPageReady = false;
-    // Whether the focus came into the page last from a click.
-    bool m_isFocusClicked = false;
     bool m_isLoadingPage = false;
     bool m_isBackEnabled = false;
     bool m_isForwardEnabled = false;
