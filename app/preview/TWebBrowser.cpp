@@ -188,6 +188,8 @@ void TWebBrowser::Navigate(const QString& URL)
 {
     m_source = PreviewSource::read(URL);
     m_hasSource = true;
+    // A caret's place belongs to the text it was given for.
+    m_caretPlace = -1;
     m_isPending = true;
     sendPending();
 }

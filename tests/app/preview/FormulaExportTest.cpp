@@ -211,11 +211,7 @@ TEST_F(FormulaExportTest, ASelectionIsCopiedAsItsSource)
         "  if (isStarted && n.data.includes('%2')) { r.setEnd(n, n.data.indexOf('%2') + %3); break; } }"
         " getSelection().removeAllRanges(); getSelection().addRange(r); return getSelection().toString(); })()");
     const char* const text = "Let $x^2$ be, and\n$$\\frac{a}{b}$$\nthen \\(y\\) ends.";
-    const struct {
-        const char* from;
-        const char* to;
-        const char* expected;
-    } cases[] = {
+    const struct { const char* from; const char* to; const char* expected; } cases[] = {
         { "be,", "then", "be, and\n$$\\frac{a}{b}$$\nthen" },
         { "Let", "x", "Let $x^2$" },
         { "and", "and", "and" },
@@ -228,12 +224,11 @@ TEST_F(FormulaExportTest, ASelectionIsCopiedAsItsSource)
         evaluate(m_browser->page(), select.arg(QString::fromUtf8(c.from), to).arg(to.size()));
         const ExportTarget target = describe(QPoint(630, 470));
         EXPECT_EQ(target.selection, QString::fromUtf8(c.expected));
+        QMenu* menu = m_browser->contextMenu()->menu();
         m_browser->contextMenu()->popup(QPoint(630, 470));
-        ASSERT_TRUE(TestSupport::waitUntil([&] { return m_browser->contextMenu()->menu()->isVisible(); }, TimeoutMs));
-        QAction* first = m_browser->contextMenu()->menu()->actions().constFirst();
-        EXPECT_TRUE(first->isVisible());
-        first->trigger();
-        m_browser->contextMenu()->menu()->hide();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return menu->isVisible() && menu->actions()[0]->isVisible(); }, TimeoutMs));
+        menu->actions()[0]->trigger();
+        menu->hide();
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(c.expected));
     }
     evaluate(m_browser->page(), QStringLiteral("getSelection().removeAllRanges()"));
