@@ -725,3 +725,17 @@ TEST_F(TWebBrowserTest, RenderProcessThatEndsAgainSoonIsRestartedAfterAPause)
     EXPECT_LT(first, again);
     ASSERT_TRUE(show("y^2"));
 }
+
+// A text longer than the preview's bound, edited before its cut: the page
+// ends up with the first part of the new text, the edit and the moved cut
+// end both in place.
+TEST_F(TWebBrowserTest, EditBeforeTheCutOfALongTextShowsTheNewFirstPart)
+{
+    const QByteArray words = QByteArray("word ").repeated(PreviewSource::DefaultMaxChars / 5 + 10);
+    const QList<QByteArray> texts = { "$$a$$\n" + words, "$$ab$$\n" + words, "$$b$$\n" + words, "$$b$$\nw" + words };
+    for (const QByteArray& text : texts) {
+        ASSERT_TRUE(show(text));
+        EXPECT_TRUE(js("pageUpdate.shownText()") == QString::fromUtf8(text.left(PreviewSource::DefaultMaxChars)))
+            << text.left(8).toStdString();
+    }
+}
