@@ -124,6 +124,9 @@
     // The host hears through its channel; it may be ready only after the
     // first text was shown.
     let host = null;
+    // The page says once, after the first text shown has been painted, that
+    // it was.
+    let isShownOnce = false;
 
     function reportWhenShown() {
         if (isUpdating || givenText !== pageUpdate.shownText() || !typesetting.isSettled() || reportedSerial === serial)
@@ -134,6 +137,10 @@
         void document.body.offsetHeight;
         host.errorsShown(serial, pageUpdate.errors());
         host.shown(serial, performance.now() - givenAt);
+        if (!isShownOnce) {
+            isShownOnce = true;
+            typesetting.afterPaint(() => document.dispatchEvent(new Event("previewshown")));
+        }
     }
 
     if (typeof QWebChannel !== "undefined" && window.qt && qt.webChannelTransport) {
