@@ -19,10 +19,11 @@
     const SlowMs = 100;
     // Workers at most, those still busy with slow formulas included.
     const MaxWorkers = 4;
-    // Copies a worker gets at a time, so the formulas of a refresh wait for
-    // a few at most. Formulas go all at once: the worker typesets on while
-    // the page puts the drawings in.
-    const CopyBatchSize = 16;
+    // Copies a worker gets at a time: one, so a formula of a refresh waits
+    // for one copy at most (after the first show of a long text, thousands
+    // of copies are still being made while the user edits). Formulas go all
+    // at once: the worker typesets on while the page puts the drawings in.
+    const CopyBatchSize = 1;
 
     // Formulas are typeset by workers (typeset.js), a job at a time each, in
     // the order given; a formula's drawing goes before any copy for screen
