@@ -739,3 +739,15 @@ TEST_F(TWebBrowserTest, EditBeforeTheCutOfALongTextShowsTheNewFirstPart)
             << text.left(8).toStdString();
     }
 }
+
+// Formulas alike (a number written twice in each, a definition in front of
+// them) still come in blocks of several formulas each.
+TEST_F(TWebBrowserTest, FormulasAlikeComeInBlocksOfSeveral)
+{
+    QByteArray text = "$$\\gdef\\R{\\mathbb{R}}$$\n";
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("$$\\frac{a_{%1}}{b^2} + \\sqrt{x_{%1}} = y$$\n").arg(i).toUtf8();
+    ASSERT_TRUE(show(text));
+    EXPECT_GT(count("#content > div"), 2);
+    EXPECT_LT(count("#content > div"), 301 / 4);
+}
