@@ -40,7 +40,10 @@
     let typesetterError = null;
 
     // Copies wait until the frame after the last formula drawn has been
-    // painted, so they never compete with a refresh for the processor.
+    // painted and the page has been still for a moment after it, so they
+    // never compete with a refresh for the processor, nor with the next
+    // refresh of someone typing: they are made in the typist's pauses.
+    const CopyQuietMs = 250;
     let areCopiesHeld = false;
     let holds = 0;
     let isReleaseScheduled = false;
@@ -55,7 +58,7 @@
     function scheduleRelease() {
         isReleaseScheduled = true;
         const seen = holds;
-        afterPaint(() => {
+        afterPaint(() => setTimeout(() => {
             isReleaseScheduled = false;
             if (holds !== seen) {
                 scheduleRelease();
@@ -63,7 +66,7 @@
             }
             areCopiesHeld = false;
             pump();
-        });
+        }, CopyQuietMs));
     }
 
     // Runs the callback a frame's time after the page's next frame began,
