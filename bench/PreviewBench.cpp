@@ -24,6 +24,7 @@
 #include "PaintProbe.h"
 #include "app/preview/PreviewSource.h"
 #include "ProcessMemory.h"
+#include "SampleStatistics.h"
 #include "application/TApplication.h"
 #include "app/TKelvaneMainForm.h"
 #include "controls/TMemo.h"
@@ -70,25 +71,8 @@ double ms(qint64 ns)
     return double(ns) / 1e6;
 }
 
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    // Nearest rank.
-    const qsizetype rank = std::clamp<qsizetype>(qsizetype(std::ceil(p * double(values.size()))), 1, values.size());
-    return values.at(rank - 1);
-}
-
-double median(const QList<double>& values)
-{
-    if (values.isEmpty())
-        return 0;
-    QList<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    const qsizetype n = sorted.size();
-    return n % 2 ? sorted.at(n / 2) : (sorted.at(n / 2 - 1) + sorted.at(n / 2)) / 2;
-}
+using SampleStatistics::median;
+using SampleStatistics::percentile;
 
 // Starts the main window as the program does, with the preview file in dir.
 TKelvaneMainForm* startMainWindow(const QString& dir, const QString& clipboardText)
@@ -551,6 +535,18 @@ void reportLatency(const Results& results)
     }
 }
 
+// Waits until the formula is shown, then for the view's first paint after
+// that, and prints the monotonic time of the paint; 1 when either never comes.
+int printFirstPaintAfter(const qint64& shownAt, PaintProbe& probe)
+{
+    if (!EventWait::until([&] { return shownAt >= 0; }, 30000))
+        return 1;
+    if (probe.waitForPaintSince(shownAt, 5000) < 0)
+        return 1;
+    std::printf("%lld\n", qlonglong(monotonicNs()));
+    return 0;
+}
+
 // Child: the program's start with a formula on the clipboard; prints the
 // monotonic time of the view's first paint after the first render.
 int runFirstPaint()
@@ -571,12 +567,7 @@ int runFirstPaint()
             probe.watch(form->WebBrowser1->view()->focusProxy());
         }
     });
-    if (!EventWait::until([&] { return renderedAt >= 0; }, 30000))
-        return 1;
-    if (probe.waitForPaintSince(renderedAt, 5000) < 0)
-        return 1;
-    std::printf("%lld\n", qlonglong(monotonicNs()));
-    return 0;
+    return printFirstPaintAfter(renderedAt, probe);
 }
 
 // Child: a bare view of the typesetter showing the same formula; prints the
@@ -600,12 +591,7 @@ int runBareFirstPaint()
                      .arg(formula),
         QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
     view.show();
-    if (!EventWait::until([&] { return loadedAt >= 0; }, 30000))
-        return 1;
-    if (probe.waitForPaintSince(loadedAt, 5000) < 0)
-        return 1;
-    std::printf("%lld\n", qlonglong(monotonicNs()));
-    return 0;
+    return printFirstPaintAfter(loadedAt, probe);
 }
 
 // Child: a process showing a typical formula, then reporting its tree's memory.

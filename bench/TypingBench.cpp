@@ -13,6 +13,7 @@
 #include "BenchCorpus.h"
 #include "EventWait.h"
 #include "PaintProbe.h"
+#include "SampleStatistics.h"
 #include "application/TApplication.h"
 #include "app/TKelvaneMainForm.h"
 #include "controls/TMemo.h"
@@ -27,7 +28,6 @@
 #include <QWebEngineView>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -42,14 +42,7 @@ struct Series {
     QList<double> toPaint;
 };
 
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const qsizetype rank = std::clamp<qsizetype>(qsizetype(std::ceil(p * double(values.size()))), 1, values.size());
-    return values.at(rank - 1);
-}
+using SampleStatistics::percentile;
 
 QString loadAverage()
 {
