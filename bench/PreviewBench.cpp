@@ -24,6 +24,7 @@
 #include "PaintProbe.h"
 #include "app/preview/PreviewSource.h"
 #include "ProcessMemory.h"
+#include "SampleStatistics.h"
 #include "application/TApplication.h"
 #include "app/TKelvaneMainForm.h"
 #include "controls/TMemo.h"
@@ -70,25 +71,8 @@ double ms(qint64 ns)
     return double(ns) / 1e6;
 }
 
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    // Nearest rank.
-    const qsizetype rank = std::clamp<qsizetype>(qsizetype(std::ceil(p * double(values.size()))), 1, values.size());
-    return values.at(rank - 1);
-}
-
-double median(const QList<double>& values)
-{
-    if (values.isEmpty())
-        return 0;
-    QList<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    const qsizetype n = sorted.size();
-    return n % 2 ? sorted.at(n / 2) : (sorted.at(n / 2 - 1) + sorted.at(n / 2)) / 2;
-}
+using SampleStatistics::median;
+using SampleStatistics::percentile;
 
 // Starts the main window as the program does, with the preview file in dir.
 TKelvaneMainForm* startMainWindow(const QString& dir, const QString& clipboardText)
@@ -551,6 +535,18 @@ void reportLatency(const Results& results)
     }
 }
 
+// Waits until the formula is shown, then for the view's first paint after
+// that, and prints the monotonic time of the paint; 1 when either never comes.
+int printFirstPaintAfter(const qint64& shownAt, PaintProbe& probe)
+{
+    if (!EventWait::until([&] { return shownAt >= 0; }, 30000))
+        return 1;
+    if (probe.waitForPaintSince(shownAt, 5000) < 0)
+        return 1;
+    std::printf("%lld\n", qlonglong(monotonicNs()));
+    return 0;
+}
+
 // Child: the program's start with a formula on the clipboard; prints the
 // monotonic time of the view's first paint after the first render.
 int runFirstPaint()
@@ -571,12 +567,31 @@ int runFirstPaint()
             probe.watch(form->WebBrowser1->view()->focusProxy());
         }
     });
-    if (!EventWait::until([&] { return renderedAt >= 0; }, 30000))
-        return 1;
-    if (probe.waitForPaintSince(renderedAt, 5000) < 0)
-        return 1;
-    std::printf("%lld\n", qlonglong(monotonicNs()));
-    return 0;
+    return printFirstPaintAfter(renderedAt, probe);
+}
+
+// Child: a bare view of the typesetter showing the same formula; prints the
+// monotonic time of its first paint after the page has typeset it.
+int runBareFirstPaint()
+{
+    QElapsedTimer clock;
+    clock.start();
+    PaintProbe probe(clock);
+    QWebEngineView view;
+    view.resize(600, 300);
+    qint64 loadedAt = -1;
+    QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool) {
+        loadedAt = clock.nsecsElapsed();
+        probe.watch(view.focusProxy());
+    });
+    const QString formula = QString::fromUtf8(QJsonDocument(QJsonArray { FirstFormula }).toJson(QJsonDocument::Compact));
+    view.setHtml(QStringLiteral("<!DOCTYPE html><meta charset=\"utf-8\"><link rel=stylesheet href=katex.min.css>"
+                                "<script src=katex.min.js></script><body><div id=f></div><script>"
+                                "katex.render(%1[0], document.getElementById('f'), {displayMode: true})</script>")
+                     .arg(formula),
+        QUrl(QStringLiteral("file:///usr/share/javascript/katex/")));
+    view.show();
+    return printFirstPaintAfter(loadedAt, probe);
 }
 
 // Child: a process showing a typical formula, then reporting its tree's memory.
@@ -627,23 +642,41 @@ std::optional<QString> runChild(const QStringList& arguments)
     return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
 }
 
+// The time from a child's start to its first preview painted, or nothing.
+std::optional<double> firstPaintOf(const QString& kind)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const qint64 started = monotonicNs();
+    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--first-paint"), kind });
+    if (!child.waitForFinished(60000) || child.exitCode() != 0) {
+        std::fprintf(stderr, "first-paint run failed\n");
+        return std::nullopt;
+    }
+    const qint64 paintedAt = QString::fromUtf8(child.readAllStandardOutput()).trimmed().toLongLong();
+    return ms(paintedAt - started);
+}
+
+// The program's first preview against a bare view of the typesetter started
+// the same way, runs taking turns.
 void reportFirstPaint(int runs)
 {
-    QList<double> times;
+    QMap<QString, QList<double>> times;
+    const QStringList kinds = { QStringLiteral("pane"), QStringLiteral("bare") };
     for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const qint64 started = monotonicNs();
-        child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--first-paint") });
-        if (!child.waitForFinished(60000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "first-paint run failed\n");
-            continue;
+        for (int turn = 0; turn < kinds.size(); ++turn) {
+            const QString& kind = kinds[(turn + i) % kinds.size()];
+            if (const auto time = firstPaintOf(kind))
+                times[kind].append(*time);
         }
-        const qint64 paintedAt = QString::fromUtf8(child.readAllStandardOutput()).trimmed().toLongLong();
-        times.append(ms(paintedAt - started));
     }
-    std::printf("\nfirst preview painted after process start (%lld runs): median %.0f ms, max %.0f ms\n",
-        qlonglong(times.size()), median(times), times.isEmpty() ? 0.0 : *std::max_element(times.begin(), times.end()));
+    std::printf("\nfirst formula painted after process start (%d runs each, ms)\n", runs);
+    for (const QString& kind : kinds) {
+        const QList<double>& t = times[kind];
+        std::printf("  %-5s median %6.0f, p95 %6.0f\n", qPrintable(kind), median(t), percentile(t, 0.95));
+    }
+    if (median(times[QStringLiteral("bare")]) > 0)
+        std::printf("  pane / bare view = %.2f\n", median(times[QStringLiteral("pane")]) / median(times[QStringLiteral("bare")]));
 }
 
 void reportMemory(int runs)
@@ -681,7 +714,8 @@ int main(int argc, char* argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     QCommandLineParser parser;
-    parser.addOption({ QStringLiteral("first-paint"), QStringLiteral("Child: time the first preview.") });
+    parser.addOption({ QStringLiteral("first-paint"), QStringLiteral("Child: time the first preview (pane or bare)."),
+        QStringLiteral("kind") });
     parser.addOption({ QStringLiteral("latency"), QStringLiteral("Child: latency samples.") });
     parser.addOption({ QStringLiteral("documents"), QStringLiteral("Document sizes in KB."), QStringLiteral("list"),
         QStringLiteral("1,10,100") });
@@ -701,7 +735,7 @@ int main(int argc, char* argv[])
 
     try {
         if (parser.isSet(QStringLiteral("first-paint")))
-            return runFirstPaint();
+            return parser.value(QStringLiteral("first-paint")) == QLatin1String("bare") ? runBareFirstPaint() : runFirstPaint();
         if (parser.isSet(QStringLiteral("memory")))
             return runMemory(parser.value(QStringLiteral("memory")));
 

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPageLayout>
 #include <QPointer>
+#include <QTimer>
 #include <QVariantMap>
 #include <QWebEnginePage>
 
@@ -23,6 +24,11 @@ const QString MathmlType = QStringLiteral("application/mathml+xml");
 constexpr double PointsPerCssPixel = 0.75;
 // The margin left around the ink, in CSS pixels.
 constexpr double MarginCssPixels = 3;
+// How often, and how far apart, the MathML is asked for while the page's
+// typesetter loads: loading it takes a few tens of milliseconds, and a page
+// that cannot load it says so at once.
+constexpr int MathmlAsks = 100;
+constexpr int MathmlAskPauseMs = 20;
 
 QMimeData* textData(const QString& text)
 {
@@ -139,12 +145,27 @@ void FormulaExporter::make(Format format, const ExportTarget& target, std::funct
 // The page serialises the MathML it makes as XML, so any XML reader takes it.
 void FormulaExporter::makeMathml(const ExportTarget&, std::function<void(QMimeData*)> done)
 {
+    askForMathml(MathmlAsks, std::move(done));
+}
+
+// The page loads the typesetter that makes the MathML only after its first
+// text is on screen; until it has, it answers null, and the question goes
+// again a little later.
+void FormulaExporter::askForMathml(int asksLeft, std::function<void(QMimeData*)> done)
+{
     const QPointer<FormulaExporter> self(this);
-    m_page->runJavaScript(QStringLiteral("previewExport.mathml()"), [self, done](const QVariant& result) {
+    m_page->runJavaScript(QStringLiteral("previewExport.mathml()"), [self, asksLeft, done](const QVariant& result) {
         if (!self)
             return;
-        const QString xml = result.toString();
         guarded(self.data(), [&] {
+            if (result.isNull() && asksLeft > 1) {
+                QTimer::singleShot(MathmlAskPauseMs, self.data(), [self, asksLeft, done] {
+                    if (self)
+                        guarded(self.data(), [&] { self->askForMathml(asksLeft - 1, done); });
+                });
+                return;
+            }
+            const QString xml = result.toString();
             if (xml.isEmpty())
                 return done(nullptr);
             auto* data = textData(xml);

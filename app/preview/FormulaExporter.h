@@ -59,6 +59,7 @@ public:
 
 private:
     void makeMathml(const ExportTarget& target, std::function<void(QMimeData*)> done);
+    void askForMathml(int asksLeft, std::function<void(QMimeData*)> done);
     void makeImage(Format format, const ExportTarget& target, std::function<void(QMimeData*)> done);
     void print(std::function<void(const QByteArray&)> done);
     void onPrinted(const QByteArray& pdf);

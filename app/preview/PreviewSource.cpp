@@ -205,6 +205,58 @@ QString PreviewSource::changeScript(const QString& shown) const
     qsizetype tail = std::mismatch(text.crbegin(), text.crbegin() + (shorter - head), shown.crbegin()).first - text.crbegin();
     if (tail > 0 && text.at(text.size() - tail).isLowSurrogate())
         --tail;
+    const qsizetype middleSize = text.size() - head - tail;
+    if (isTruncated && middleSize > LongMiddle) {
+        if (const auto moved = movedEnd(shown, head, middleSize))
+            return changeWithMovedEnd(shown, head, *moved);
+    }
     const QStringView middle = QStringView(text).sliced(head, text.size() - head - tail);
     return call(QLatin1String("preview.change"), { shown.size(), head, tail }, middle, notice);
+}
+
+// A text cut to a bounded length, edited before its cut, agrees with the
+// shown text after the edit only shifted by the edit's size, up to near the
+// cut: the cut end moved by as much. For each small shift, how far back from
+// the end the two texts agree that way; the longest agreement wins, if it
+// makes what travels shorter.
+std::optional<PreviewSource::MovedEnd> PreviewSource::movedEnd(
+    const QString& shown, qsizetype head, qsizetype middleSize) const
+{
+    std::optional<MovedEnd> best;
+    for (qsizetype shift = -MaxShift; shift <= MaxShift; ++shift) {
+        // The last character of the text that has one in the shown text.
+        qsizetype last = std::min(text.size(), shown.size() + shift) - 1;
+        qsizetype agreeing = 0;
+        while (last - agreeing >= head && last - agreeing - shift >= head
+            && text.at(last - agreeing) == shown.at(last - agreeing - shift))
+            ++agreeing;
+        // Neither end of the agreeing stretch splits a surrogate pair.
+        if (agreeing > 0 && text.at(last - agreeing + 1).isLowSurrogate())
+            --agreeing;
+        while (agreeing > 0 && last + 1 < text.size() && text.at(last + 1).isLowSurrogate()) {
+            --last;
+            --agreeing;
+        }
+        const qsizetype travelling = text.size() - head - agreeing;
+        if (agreeing > 0 && travelling < middleSize && (!best || agreeing > best->agreeing))
+            best = MovedEnd { shift, last, agreeing };
+    }
+    return best;
+}
+
+// The page joins the shown text's start, the middle and the shown text's
+// end as for any change, keeps the first characters of that up to the
+// agreeing stretch's end, and appends the new end.
+QString PreviewSource::changeWithMovedEnd(const QString& shown, qsizetype head, const MovedEnd& moved) const
+{
+    const qsizetype agreeStart = moved.last + 1 - moved.agreeing;
+    const qsizetype shownTail = shown.size() - (agreeStart - moved.shift);
+    const QStringView middle = QStringView(text).sliced(head, agreeStart - head);
+    const QStringView end = QStringView(text).sliced(moved.last + 1);
+    QString script = call(QLatin1String("preview.change"), { shown.size(), head, shownTail }, middle, notice);
+    script.chop(1);
+    script += u',' + QString::number(moved.last + 1) + u',';
+    appendLiteral(script, end);
+    script += u')';
+    return script;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The preview file's text as the page gets it: read anew from disk, decoded as
 // UTF-8, cut to a bounded first part, and with a notice for the reader when
 // the file cannot be shown or is not shown in full. Reading never throws.
@@ -29,4 +31,23 @@ public:
     QString text;
     QString notice;
     bool isTruncated = false;
+
+private:
+    // A middle this long in a text cut to its bounded length may be an edit
+    // before the cut.
+    static constexpr qsizetype LongMiddle = 256;
+    // The largest edit, in characters added or taken away, whose moved cut
+    // end is found.
+    static constexpr qsizetype MaxShift = 16;
+
+    // Where the text agrees with the shown one shifted by an edit's size:
+    // the stretch of the text ending at last, agreeing characters long.
+    struct MovedEnd {
+        qsizetype shift;
+        qsizetype last;
+        qsizetype agreeing;
+    };
+
+    std::optional<MovedEnd> movedEnd(const QString& shown, qsizetype head, qsizetype middleSize) const;
+    QString changeWithMovedEnd(const QString& shown, qsizetype head, const MovedEnd& moved) const;
 };

@@ -15,6 +15,31 @@
     // What the last describe found: a formula's node, or the whole preview.
     let current = null;
 
+    // The typesetter on the page serves only the MathML of a formula (the
+    // preview typesets in workers), so it stays out of the page's start: it
+    // loads once the first text is on screen, or at the first question about
+    // a formula if that comes sooner.
+    let typesetterState = "absent";
+
+    function loadTypesetter() {
+        if (typesetterState !== "absent")
+            return;
+        typesetterState = "loading";
+        const sources = ["katex/katex.min.js", "katex/contrib/mhchem.js"];
+        sources.forEach((source, index) => {
+            const script = document.createElement("script");
+            script.src = source;
+            // Scripts added this way run in the order added.
+            script.async = false;
+            script.onerror = () => typesetterState = "failed";
+            if (index === sources.length - 1)
+                script.onload = () => typesetterState = typesetterState === "loading" ? "ready" : typesetterState;
+            document.head.append(script);
+        });
+    }
+
+    document.addEventListener("previewshown", loadTypesetter, { once: true });
+
     function formulas() {
         return Array.from(content.querySelectorAll(".preview-display, .preview-inline, .preview-error"))
             .filter((node) => node.previewFormula !== undefined);
@@ -80,6 +105,7 @@
     }
 
     function describe(x, y) {
+        loadTypesetter();
         let node = formulaAt(x, y);
         const all = formulas();
         // A preview of one formula alone is that formula wherever the pointer is.
@@ -112,10 +138,14 @@
     }
 
     // The formula as MathML, serialised as XML, with its TeX source as the
-    // annotation; made afresh with the definitions that held before it.
+    // annotation; made afresh with the definitions that held before it. Null
+    // while the typesetter is still loading: the host asks again.
     function mathml() {
-        if (current === null || current.node === null || isError(current.node))
+        if (current === null || current.node === null || isError(current.node) || typesetterState === "failed")
             return "";
+        loadTypesetter();
+        if (typesetterState !== "ready")
+            return null;
         const formula = current.node.previewFormula;
         const scratch = document.createElement("span");
         katex.render(formula.source, scratch, {

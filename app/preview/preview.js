@@ -43,14 +43,20 @@
 
     // The text differs from the one given before only between its first head
     // and its last tail characters; the host sends only what lies between.
-    // Answers -1, taking nothing, when the page has another text than the
-    // host thought.
-    function change(givenLength, head, tail, middle, noticeText) {
+    // A text cut to a bounded length comes with its cut end moved by the
+    // edit: then only its first keep characters are the ones so joined, and
+    // the new end follows them. Answers -1, taking nothing, when the page has
+    // another text than the host thought.
+    function change(givenLength, head, tail, middle, noticeText, keep, end) {
         if (givenText === null || givenText.length !== givenLength || head + tail > givenLength)
             return -1;
-        const text = head + tail === givenLength && middle === ""
+        const joined = head + tail === givenLength && middle === ""
             ? givenText : givenText.slice(0, head) + middle + givenText.slice(givenLength - tail);
-        return give(text, { head: head, tail: tail }, noticeText);
+        if (keep === undefined)
+            return give(joined, { head: head, tail: tail }, noticeText);
+        if (keep < head + middle.length || keep > joined.length)
+            return -1;
+        return give(joined.slice(0, keep) + end, { head: head, tail: tail, joined: joined, keep: keep }, noticeText);
     }
 
     function give(text, ends, noticeText) {
@@ -81,7 +87,14 @@
                     const text = givenText;
                     const ends = givenEnds !== null ? givenEnds : sharedEnds(shownText === null ? "" : shownText, text);
                     givenEnds = null;
-                    await pageUpdate.update(text, ends.head, ends.tail);
+                    // An edit before the cut of a text cut to length goes in
+                    // as two changes: the edit, then the cut end.
+                    if (ends.joined !== undefined) {
+                        await pageUpdate.update(ends.joined, ends.head, ends.tail);
+                        await pageUpdate.update(text, ends.keep, 0);
+                    } else {
+                        await pageUpdate.update(text, ends.head, ends.tail);
+                    }
                 } else if (lateFormulas.length > 0) {
                     const entry = lateFormulas.shift();
                     if (!entry.node.isGone)
@@ -130,6 +143,9 @@
     // The host hears through its channel; it may be ready only after the
     // first text was shown.
     let host = null;
+    // The page says once, after the first text shown has been painted, that
+    // it was.
+    let isShownOnce = false;
 
     function reportWhenShown() {
         if (isUpdating || givenText !== pageUpdate.shownText() || !typesetting.isSettled() || reportedSerial === serial)
@@ -140,6 +156,10 @@
         void document.body.offsetHeight;
         host.errorsShown(serial, pageUpdate.errors());
         host.shown(serial, performance.now() - givenAt);
+        if (!isShownOnce) {
+            isShownOnce = true;
+            typesetting.afterPaint(() => document.dispatchEvent(new Event("previewshown")));
+        }
     }
 
     if (typeof QWebChannel !== "undefined" && window.qt && qt.webChannelTransport) {

@@ -54,10 +54,17 @@
     const MaxBlockPieces = 64;
     const FewPieces = 8;
 
+    // The hash mixes every character into every bit: with a multiplier
+    // like 31 the low bits depend only on a sum of the characters with
+    // alternating signs, so in a text of formulas alike (a number written
+    // twice in each, definitions in front) they came out the same for
+    // almost every key, and every formula was a block of its own.
     function endsBlock(key) {
-        let hash = 0;
+        let hash = 0x811c9dc5;
         for (let j = 0; j < key.length; ++j)
-            hash = (hash * 31 + key.charCodeAt(j)) | 0;
+            hash = Math.imul(hash ^ key.charCodeAt(j), 0x01000193);
+        hash = Math.imul(hash ^ (hash >>> 16), 0x85ebca6b);
+        hash ^= hash >>> 13;
         return (hash & 15) === 0;
     }
 

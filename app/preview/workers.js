@@ -19,10 +19,11 @@
     const SlowMs = 100;
     // Workers at most, those still busy with slow formulas included.
     const MaxWorkers = 4;
-    // Copies a worker gets at a time, so the formulas of a refresh wait for
-    // a few at most. Formulas go all at once: the worker typesets on while
-    // the page puts the drawings in.
-    const CopyBatchSize = 16;
+    // Copies a worker gets at a time: one, so a formula of a refresh waits
+    // for one copy at most (after the first show of a long text, thousands
+    // of copies are still being made while the user edits). Formulas go all
+    // at once: the worker typesets on while the page puts the drawings in.
+    const CopyBatchSize = 1;
 
     // Formulas are typeset by workers (typeset.js), a job at a time each, in
     // the order given; a formula's drawing goes before any copy for screen
@@ -39,7 +40,10 @@
     let typesetterError = null;
 
     // Copies wait until the frame after the last formula drawn has been
-    // painted, so they never compete with a refresh for the processor.
+    // painted and the page has been still for a moment after it, so they
+    // never compete with a refresh for the processor, nor with the next
+    // refresh of someone typing: they are made in the typist's pauses.
+    const CopyQuietMs = 250;
     let areCopiesHeld = false;
     let holds = 0;
     let isReleaseScheduled = false;
@@ -54,7 +58,7 @@
     function scheduleRelease() {
         isReleaseScheduled = true;
         const seen = holds;
-        afterPaint(() => {
+        afterPaint(() => setTimeout(() => {
             isReleaseScheduled = false;
             if (holds !== seen) {
                 scheduleRelease();
@@ -62,7 +66,7 @@
             }
             areCopiesHeld = false;
             pump();
-        });
+        }, CopyQuietMs));
     }
 
     // Runs the callback a frame's time after the page's next frame began,

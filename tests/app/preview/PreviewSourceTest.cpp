@@ -219,3 +219,31 @@ TEST_F(PreviewSourceTest, ChangeScriptCarriesWhatChangedAndRebuildsTheText)
         EXPECT_EQ(args.at(4).toString(), QStringLiteral("n"));
     }
 }
+
+// A text cut to a bounded length and edited before its cut: its cut end
+// moves by the edit's size, and only the edit and the new end travel.
+TEST_F(PreviewSourceTest, ChangeOfACutTextCarriesTheEditAndTheMovedEnd)
+{
+    QString whole;
+    for (int i = 0; whole.size() < 3000; ++i)
+        whole += QStringLiteral("$$x_{%1} = \\frac{%1}{2}$$\n").arg(i);
+    const qsizetype cap = 1000;
+    const struct {
+        qsizetype at;
+        qsizetype removed;
+        QString added;
+    } cases[] = { { 10, 0, "1" }, { 10, 1, "" }, { 500, 2, "abc" }, { 30, 0, "\\alpha+" }, { 700, 3, "" } };
+    for (const auto& c : cases) {
+        PreviewSource source;
+        source.text = QString(whole).replace(c.at, c.removed, c.added).left(cap);
+        source.isTruncated = true;
+        const QJsonArray args = arguments(source.changeScript(whole.left(cap)), "preview.change");
+        ASSERT_EQ(args.size(), 7) << c.at;
+        const qsizetype head = args.at(1).toInteger();
+        const QString middle = args.at(3).toString();
+        const QString joined = whole.left(head) + middle + whole.left(cap).right(args.at(2).toInteger());
+        const QString end = args.at(6).toString();
+        EXPECT_EQ(joined.left(args.at(5).toInteger()) + end, source.text) << c.at;
+        EXPECT_LE(middle.size() + end.size(), 2 * c.added.size() + c.removed + 2) << c.at;
+    }
+}

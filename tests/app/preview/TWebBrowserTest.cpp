@@ -792,3 +792,29 @@ TEST_F(TWebBrowserTest, RenderProcessThatEndsAgainSoonIsRestartedAfterAPause)
     EXPECT_LT(first, again);
     ASSERT_TRUE(show("y^2"));
 }
+
+// A text longer than the preview's bound, edited before its cut: the page
+// ends up with the first part of the new text, the edit and the moved cut
+// end both in place.
+TEST_F(TWebBrowserTest, EditBeforeTheCutOfALongTextShowsTheNewFirstPart)
+{
+    const QByteArray words = QByteArray("word ").repeated(PreviewSource::DefaultMaxChars / 5 + 10);
+    const QList<QByteArray> texts = { "$$a$$\n" + words, "$$ab$$\n" + words, "$$b$$\n" + words, "$$b$$\nw" + words };
+    for (const QByteArray& text : texts) {
+        ASSERT_TRUE(show(text));
+        EXPECT_TRUE(js("pageUpdate.shownText()") == QString::fromUtf8(text.left(PreviewSource::DefaultMaxChars)))
+            << text.left(8).toStdString();
+    }
+}
+
+// Formulas alike (a number written twice in each, a definition in front of
+// them) still come in blocks of several formulas each.
+TEST_F(TWebBrowserTest, FormulasAlikeComeInBlocksOfSeveral)
+{
+    QByteArray text = "$$\\gdef\\R{\\mathbb{R}}$$\n";
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("$$\\frac{a_{%1}}{b^2} + \\sqrt{x_{%1}} = y$$\n").arg(i).toUtf8();
+    ASSERT_TRUE(show(text));
+    EXPECT_GT(count("#content > div"), 2);
+    EXPECT_LT(count("#content > div"), 301 / 4);
+}
