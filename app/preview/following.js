@@ -12,8 +12,13 @@
     const Margin = 8;
     // A part of the page kept from layout while out of view is laid out when
     // it scrolls in, and may move the piece a little; the following looks
-    // again for a few frames.
-    const FramesToSettle = 3;
+    // again each frame until the piece has stood still for a few frames, and
+    // a few times later on, as what the page adds in the typist's pauses
+    // (the screen readers' copies) may move it again.
+    const MaxFramesToSettle = 20;
+    const StillFrames = 3;
+    const LaterLooksMs = [300, 700, 1500];
+    let settlingUntil = 0;
 
     let followedPlace = -1;
     // Where the page last scrolled itself to; any other place was the user's.
@@ -48,11 +53,14 @@
         return box.top < 0 || box.height > height - 2 * Margin ? "top" : "bottom";
     }
 
+    // Whether it had to scroll.
     function scrollTo(box, edge) {
         const delta = edge === "top" ? box.top - Margin : box.bottom - window.innerHeight + Margin;
-        if (Math.abs(delta) >= 1)
+        const isMoving = Math.abs(delta) >= 1;
+        if (isMoving)
             window.scrollBy(0, delta);
         ownScrollY = window.scrollY;
+        return isMoving;
     }
 
     // Brings the piece to the edge, and again in the next frames while the
@@ -64,15 +72,21 @@
         const edge = edgeFor(boxOf(piece, place));
         if (edge === null)
             return;
-        let frames = FramesToSettle;
+        let frames = MaxFramesToSettle;
+        let still = 0;
+        const look = () => {
+            const isFollowing = !isScrolledByUser && followedPlace === place && piece.node.isConnected;
+            return isFollowing && scrollTo(boxOf(piece, place), edge);
+        };
         const settle = () => {
-            if (isScrolledByUser || followedPlace !== place || !piece.node.isConnected)
-                return;
-            scrollTo(boxOf(piece, place), edge);
-            if (--frames > 0)
-                requestAnimationFrame(() => requestAnimationFrame(settle));
+            still = look() ? 0 : still + 1;
+            if (--frames > 0 && still < StillFrames)
+                requestAnimationFrame(settle);
         };
         settle();
+        for (const ms of LaterLooksMs)
+            setTimeout(look, ms);
+        settlingUntil = performance.now() + LaterLooksMs[LaterLooksMs.length - 1];
     }
 
     // Called once the shown text is the one the place belongs to.
@@ -104,6 +118,8 @@
     Object.defineProperty(window, "caretFollow", {
         value: Object.freeze({
             follow: follow,
+            // Whether a following may still scroll the page.
+            isSettling: () => performance.now() <= settlingUntil,
             whenActivated: (callback) => {
                 onActivate = callback;
             },

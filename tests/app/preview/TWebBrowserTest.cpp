@@ -98,11 +98,12 @@ protected:
                   "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
     }
 
-    // Waits for a few frames to be drawn.
+    // Waits for a few frames to be drawn, and for the page to stop following the caret.
     bool settle()
     {
         js("window.isSettled = false; (function wait(n) { requestAnimationFrame(() => n > 0 ? wait(n - 1) : window.isSettled = true); })(8); ''");
-        return TestSupport::waitUntil([&] { return js("String(window.isSettled)") == "true"; }, RenderTimeoutMs);
+        return TestSupport::waitUntil([&] { return js("String(window.isSettled && !caretFollow.isSettling())") == "true"; },
+            RenderTimeoutMs);
     }
 
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
