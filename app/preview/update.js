@@ -387,13 +387,16 @@
     }
 
     // The shown piece at a place of the shown text: the formula whose source
-    // holds the place or ends just before it, else the piece that holds it;
+    // holds the place or ends just before it (the line break a display
+    // formula takes along does not count), else the piece that holds it;
     // with where the piece starts. Null on an empty page.
     function pieceAt(place) {
-        const before = place > 0 ? shown[firstEndingAfter(place - 1)] : undefined;
-        const index = before !== undefined && before.length !== undefined
-            ? firstEndingAfter(place - 1) : Math.min(firstEndingAfter(place), shown.length - 1);
-        return index < 0 ? null : { node: shown[index].node, start: index > 0 ? shown[index - 1].end : 0 };
+        const startOfIndex = (index) => index > 0 ? shown[index - 1].end : 0;
+        const before = place > 0 ? firstEndingAfter(place - 1) : shown.length;
+        const isAtFormula = before < shown.length && shown[before].length !== undefined
+            && place <= startOfIndex(before) + shown[before].length;
+        const index = isAtFormula ? before : Math.min(firstEndingAfter(place), shown.length - 1);
+        return index < 0 ? null : { node: shown[index].node, start: startOfIndex(index) };
     }
 
     // Where the piece shown in the node starts in the shown text, or -1.
