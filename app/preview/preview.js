@@ -5,7 +5,9 @@
 // both answer at once with the text's serial number, and the page tells the
 // host through its channel (shown) when that text is shown with every formula
 // typeset. The host calls preview.setPalette(...) when the desktop colours
-// change. The text is the user's and is only ever inserted as text nodes or
+// change. Before a text, the host may call preview.useMacros(source, name,
+// notice) with the user's macros file, whose definitions then hold before
+// every formula. The text is the user's and is only ever inserted as text nodes or
 // handed to the typesetter; it never becomes markup or code. The cutting
 // into pieces (cutting.js), the in-place update (update.js) and the
 // typesetting (workers.js, drawing.js, copies.js, typesetting.js) are
@@ -29,6 +31,11 @@
     let isUpdating = false;
     // Formulas whose definitions came after the refresh went on.
     const lateFormulas = [];
+    // The macros file the host gave last, the one in use, and what the page
+    // has to say about it.
+    let givenMacros = null;
+    let usedMacros = null;
+    let macrosNotice = "";
 
     // The text is shown in place, so the scroll position stays where the
     // user left it. The same text again typesets nothing.
@@ -59,6 +66,26 @@
         return serial;
     }
 
+    // The macros file changed: its text (empty when there is none), its name
+    // for the notices, and what the host found wrong with the file itself.
+    function useMacros(source, name, noticeText) {
+        givenMacros = { source: source, name: name, notice: noticeText, version: (givenMacros ? givenMacros.version : 0) + 1 };
+        if (!isUpdating)
+            run();
+    }
+
+    // The faults found in the macros file, a line each.
+    function describeMacros(macros, found) {
+        const lines = macros.notice !== "" ? [macros.notice] : [];
+        if (found.error !== undefined) {
+            lines.push(macros.name + ": " + (found.error.isTimeout ? "its definitions take too long to make (over "
+                + typesetWorkers.budgetMs / 1000 + " seconds) and are not used." : found.error.message));
+        }
+        for (const fault of found.faults || [])
+            lines.push(macros.name + ", line " + fault.line + ": " + fault.message);
+        return lines.join("\n");
+    }
+
     pageUpdate.whenLate((entry) => {
         lateFormulas.push(entry);
         if (!isUpdating)
@@ -72,7 +99,14 @@
         try {
             for (;;) {
                 const shownText = pageUpdate.shownText();
-                if (givenText !== shownText) {
+                if (givenMacros !== usedMacros) {
+                    // The whole text is cut again with the new definitions;
+                    // what they leave as it was keeps its nodes.
+                    usedMacros = givenMacros;
+                    macrosNotice = describeMacros(usedMacros, await pageUpdate.useFile(usedMacros.source, usedMacros.version));
+                    if (givenText !== null)
+                        await pageUpdate.update(givenText, 0, 0);
+                } else if (givenText !== shownText) {
                     const text = givenText;
                     const ends = givenEnds !== null ? givenEnds : sharedEnds(shownText === null ? "" : shownText, text);
                     givenEnds = null;
@@ -85,9 +119,10 @@
                     break;
                 }
             }
-            if (notice.textContent !== givenNotice) {
-                notice.textContent = givenNotice;
-                notice.hidden = givenNotice === "";
+            const shownNotice = [givenNotice, macrosNotice].filter((text) => text !== "").join("\n");
+            if (notice.textContent !== shownNotice) {
+                notice.textContent = shownNotice;
+                notice.hidden = shownNotice === "";
             }
         } finally {
             isUpdating = false;
@@ -140,7 +175,7 @@
     typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
-        value: Object.freeze({ show: show, change: change, setPalette: setPalette }),
+        value: Object.freeze({ show: show, change: change, useMacros: useMacros, setPalette: setPalette }),
         writable: false,
         configurable: false,
     });
