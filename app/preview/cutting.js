@@ -12,7 +12,8 @@
     const BlankLine = /\n[ \t\r]*\n/g;
     // Definitions that stand in the text, as in a paper's preamble: what
     // comes before the definition itself, by the kind of command.
-    const DefinitionCommand = /\\(newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])\*?/y;
+    const DefinitionCommand
+        = /\\(newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])\*?/y;
     const Introductions = { newcommand: "options", renewcommand: "options", providecommand: "options",
         DeclareMathOperator: "name", def: "parameters", gdef: "parameters", edef: "parameters", xdef: "parameters" };
 
@@ -157,7 +158,8 @@
         if (end >= 0)
             return { end: end, reach: end };
         const lineEnd = text.indexOf("\n", i);
-        return { end: lineEnd >= 0 ? lineEnd : text.length, reach: blank !== null ? blank.index + blank[0].length : text.length };
+        return { end: lineEnd >= 0 ? lineEnd : text.length,
+            reach: blank !== null ? blank.index + blank[0].length : text.length };
     }
 
     function skipSpaces(text, j) {

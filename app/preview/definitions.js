@@ -45,7 +45,8 @@
             throw new katex.ParseError("\\newcommand's first argument must be a macro name");
         const name = tokens[0].text;
         if (Object.prototype.hasOwnProperty.call(context.macros.current, name))
-            throw new katex.ParseError("\\newcommand{" + name + "} attempting to redefine " + name + "; use \\renewcommand");
+            throw new katex.ParseError("\\newcommand{" + name + "} attempting to redefine " + name
+                + "; use \\renewcommand");
         return (context.isDefined(name) ? "\\renewcommand" : "\\providecommand") + star + "{" + name + "}";
     }
 
@@ -68,7 +69,8 @@
     }
 
     // A line that starts a definition, and so ends one left open.
-    const DefinitionLine = /^\s*\\(?:newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])/;
+    const DefinitionLine
+        = /^\s*\\(?:newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])/;
 
     // How much a line opens braces, escaped braces and comments aside.
     function braceBalance(line) {

@@ -69,7 +69,8 @@
     // The macros file changed: its text (empty when there is none), its name
     // for the notices, and what the host found wrong with the file itself.
     function useMacros(source, name, noticeText) {
-        givenMacros = { source: source, name: name, notice: noticeText, version: (givenMacros ? givenMacros.version : 0) + 1 };
+        const version = (givenMacros !== null ? givenMacros.version : 0) + 1;
+        givenMacros = { source: source, name: name, notice: noticeText, version: version };
         if (!isUpdating)
             run();
     }
@@ -103,7 +104,8 @@
                     // The whole text is cut again with the new definitions;
                     // what they leave as it was keeps its nodes.
                     usedMacros = givenMacros;
-                    macrosNotice = describeMacros(usedMacros, await pageUpdate.useFile(usedMacros.source, usedMacros.version));
+                    const found = await pageUpdate.useFile(usedMacros.source, usedMacros.version);
+                    macrosNotice = describeMacros(usedMacros, found);
                     if (givenText !== null)
                         await pageUpdate.update(givenText, 0, 0);
                 } else if (givenText !== shownText) {

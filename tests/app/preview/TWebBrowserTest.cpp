@@ -113,7 +113,16 @@ protected:
                   "    + (n.isKept ? '=' : '')).join(' ')");
     }
 
-    QString notice() { return js("document.getElementById('notice').hidden ? '' : document.getElementById('notice').innerText"); }
+    // Marks every piece shown, so the next text tells which it kept.
+    void markPiecesKept()
+    {
+        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+    }
+
+    QString notice()
+    {
+        return js("document.getElementById('notice').hidden ? '' : document.getElementById('notice').innerText");
+    }
 
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
     QString js(const char* script) { return evaluate(m_browser->page(), QString::fromUtf8(script)).toString(); }
@@ -179,7 +188,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(show(c.before)) << c.before;
-        js("for (const n of document.querySelectorAll('#content > div')) for (const p of n.childNodes) p.isKept = true; ''");
+        markPiecesKept();
         ASSERT_TRUE(show(c.after)) << c.after;
         EXPECT_EQ(pieces().toStdString(), c.expected) << c.before << " -> " << c.after;
         ASSERT_TRUE(show("")) << "clearing";
@@ -270,7 +279,7 @@ TEST_F(TWebBrowserTest, LongTextKeepsItsNodesAcrossBlocks)
     for (const QStringList& after : cases) {
         ASSERT_TRUE(show(text(formulas)));
         EXPECT_GT(count("#content > div"), 2);
-        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+        markPiecesKept();
         ASSERT_TRUE(show(text(after)));
         QStringList expected;
         for (const QString& formula : after)
@@ -435,7 +444,7 @@ TEST_F(TWebBrowserTest, DefinitionsInTheTextHoldAfterThemAndAreNotShown)
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(show(c.before)) << c.before;
-        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+        markPiecesKept();
         ASSERT_TRUE(show(c.text)) << c.text;
         EXPECT_EQ(typesetPieces().toStdString(), c.expected) << c.text;
     }
