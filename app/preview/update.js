@@ -61,7 +61,8 @@
     // is there to define.
     function mayDefine(part, state) {
         const source = part.source;
-        return part.isDefinition === true || /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source) || (state.defining !== null && state.defining.test(source));
+        return part.isDefinition === true || /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source)
+            || (state.defining !== null && state.defining.test(source));
     }
 
     // What the page shows, one entry per piece in order: the piece's key (its
@@ -73,7 +74,8 @@
     function keyOf(part, definitions) {
         if (part.text !== undefined)
             return "t" + part.text;
-        return (part.isDefinition ? "m" : part.display ? "d" : "i") + definitions.length + ":" + definitions + part.source;
+        const kind = part.isDefinition ? "m" : part.display ? "d" : "i";
+        return kind + definitions.length + ":" + definitions + part.source;
     }
 
     // A display formula ends a block of the page when its key says so, so
@@ -102,7 +104,8 @@
         if (part.text !== undefined)
             return { key: key, node: document.createTextNode(part.text) };
         const holder = document.createElement(part.display ? "div" : "span");
-        holder.className = part.isDefinition ? "preview-definition" : part.display ? "preview-display" : "preview-inline";
+        holder.className = part.isDefinition ? "preview-definition"
+            : part.display ? "preview-display" : "preview-inline";
         made.push(holder);
         const entry = { key: key, node: holder, state: state, isDisplay: part.display,
             isCut: part.display && endsBlock(key), mayDefine: mayDefine(part, state) };
