@@ -76,15 +76,21 @@
             run();
     }
 
-    // The faults found in the macros file, a line each.
+    // The faults found in the macros file, a line each, the first few of
+    // them.
+    const MaxFaultsShown = 10;
+
     function describeMacros(macros, found) {
         const lines = macros.notice !== "" ? [macros.notice] : [];
         if (found.error !== undefined) {
             lines.push(macros.name + ": " + (found.error.isTimeout ? "its definitions take too long to make (over "
                 + typesetWorkers.budgetMs / 1000 + " seconds) and are not used." : found.error.message));
         }
-        for (const fault of found.faults || [])
+        const faults = found.faults || [];
+        for (const fault of faults.slice(0, MaxFaultsShown))
             lines.push(macros.name + ", line " + fault.line + ": " + fault.message);
+        if (faults.length > MaxFaultsShown)
+            lines.push(macros.name + ": " + (faults.length - MaxFaultsShown) + " more faulty lines.");
         return lines.join("\n");
     }
 
