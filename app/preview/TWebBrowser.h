@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/preview/FormulaError.h"
+#include "app/preview/MacrosFile.h"
 #include "app/preview/PreviewSource.h"
 #include "core/TEvent.h"
 
@@ -52,6 +53,9 @@ public:
     // four values are accepted and not used.
     void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
         QVariant& PostData, QVariant& Headers);
+    // The user's macros file, whose definitions hold before every formula;
+    // each Navigate checks whether it changed. None when empty.
+    void setMacrosFile(const QString& path);
 
     int Width() const;
     void setWidth(int value);
@@ -107,6 +111,9 @@ private:
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
     bool m_hasSource = false;
+    MacrosFile m_macros;
+    // The page has not got the macros file as it is now.
+    bool m_areMacrosPending = false;
     // The text the page has shown, as far as the pane knows, and the one on
     // its way to it.
     std::optional<QString> m_pageText;
