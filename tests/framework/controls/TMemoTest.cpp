@@ -361,7 +361,7 @@ TEST_F(TMemoTest, SelectionIsHiddenWhileTheEditorLacksTheFocus)
 }
 
 // A long line keeps its shaped glyphs between edits; what the user sees and
-// gets must not differ from a short line, also after its layout changes.
+// gets must not differ from a short line, wrapped or not, and after the font grows.
 TEST_F(TMemoTest, LongLineBehavesLikeAShortOne)
 {
     for (const int length : { 8, 30000 }) {
@@ -372,7 +372,6 @@ TEST_F(TMemoTest, LongLineBehavesLikeAShortOne)
         cursor.setPosition(length / 2);
         memo.setTextCursor(cursor);
         QTest::keyClicks(&memo, QStringLiteral("ab"));
-        // A wrapped line first, then one that scrolls sideways; each time the font grows.
         for (const auto scrollBars : { TMemo::ssNone, TMemo::ssBoth }) {
             memo.SetScrollBars(scrollBars);
             memo.setFont(QFont(memo.font().family(), memo.font().pointSize() + 4));
