@@ -269,6 +269,8 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     const QString exeName = Application->ExeName();
     m_previewFileName = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".tex"));
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
+    // The user's own definitions live beside them, named after the program too.
+    WebBrowser1->setMacrosFile(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex"));
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.
     ClipboardReader::Snapshot clipboard(StartClipboardTimeoutMs);

@@ -1,7 +1,10 @@
 // The editor with one very long line, as after pasting a large text without
 // line breaks: the CPU it uses while it sits idle with the focus (the caret
-// blinking), and how long a key takes until the editor has painted it.
-//   long_line_bench [line length in characters, default 10 MiB]
+// blinking), how long a key takes until the editor has painted it, and the
+// memory it holds for the line. The keys alternate with keys in a bare
+// editor widget holding the same line, the yardstick, so both see the same
+// load.
+//   long_line_bench [line length in characters, default 10 MiB] [keys, default 15]
 
 #include "PaintProbe.h"
 #include "controls/TMemo.h"
@@ -9,7 +12,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -36,13 +41,63 @@ void runFor(int ms)
     loop.exec();
 }
 
+// The resident memory of this process, from the kernel's status line.
+qint64 residentMiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return -1;
+}
+
+// One editor under measurement: the time from a key to its paint, and the
+// time the key's handling takes before anything is painted.
+struct Subject {
+    const char* name;
+    QPlainTextEdit* editor;
+    PaintProbe* probe;
+    std::vector<double> latencies;
+    std::vector<double> handling;
+};
+
+void pressKey(Subject& subject, const QElapsedTimer& clock)
+{
+    const qint64 pressed = clock.nsecsElapsed();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(subject.editor, &press);
+    QApplication::sendEvent(subject.editor, &release);
+    subject.handling.push_back(double(clock.nsecsElapsed() - pressed) / 1e6);
+    const qint64 painted = subject.probe->waitForPaintSince(pressed, 60000);
+    subject.latencies.push_back(double(painted - pressed) / 1e6);
+}
+
+double percentile(std::vector<double> values, double share)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(double(values.size()) * share))];
+}
+
+void printFigures(const Subject& subject)
+{
+    std::printf("%-12s key to paint: median %.1f ms, p95 %.1f ms; handling the key (before painting): median %.1f ms\n",
+        subject.name, percentile(subject.latencies, 0.5), percentile(subject.latencies, 0.95),
+        percentile(subject.handling, 0.5));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const qsizetype length = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10 * 1024 * 1024;
+    const int keys = argc > 2 ? QByteArray(argv[2]).toInt() : 15;
 
+    const qint64 residentBefore = residentMiB("VmRSS:");
     TMemo memo(nullptr);
     memo.SetScrollBars(TMemo::ssBoth);
     memo.resize(427, 121);
@@ -54,9 +109,10 @@ int main(int argc, char** argv)
     memo.activateWindow();
     PaintProbe probe(clock);
     probe.watch(memo.viewport());
-    probe.settle(500, 60000);
-    std::printf("line of %lld characters: set and first shown in %lld ms\n", qlonglong(length),
-        qlonglong(clock.elapsed()));
+    probe.settle(500, 120000);
+    std::printf("line of %lld characters: set and first shown in %lld ms, %lld MiB more resident (peak %lld MiB)\n",
+        qlonglong(length), qlonglong(clock.elapsed()), qlonglong(residentMiB("VmRSS:") - residentBefore),
+        qlonglong(residentMiB("VmHWM:")));
 
     // Three windows of five seconds: the last shows the state the editor
     // settles in.
@@ -70,24 +126,27 @@ int main(int argc, char** argv)
             window * 5, cpuShare * 100.0, memo.IsCaretBlinking() ? "blinking" : "steady");
     }
 
-    std::vector<double> latencies;
-    std::vector<double> handling;
-    for (int i = 0; i < 15; ++i) {
-        const qint64 pressed = clock.nsecsElapsed();
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-        QApplication::sendEvent(&memo, &press);
-        QApplication::sendEvent(&memo, &release);
-        handling.push_back(double(clock.nsecsElapsed() - pressed) / 1e6);
-        const qint64 painted = probe.waitForPaintSince(pressed, 10000);
-        latencies.push_back(double(painted - pressed) / 1e6);
-        runFor(100);
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(memo.size());
+    bare.move(memo.pos() + QPoint(0, memo.height() + 40));
+    bare.show();
+    bare.setPlainText(QString(length, u'x'));
+    PaintProbe bareProbe(clock);
+    bareProbe.watch(bare.viewport());
+    bareProbe.settle(500, 120000);
+
+    Subject subjects[] = { { "editor", &memo, &probe, {}, {} }, { "bare widget", &bare, &bareProbe, {}, {} } };
+    for (int i = 0; i < keys; ++i) {
+        for (Subject& subject : subjects) {
+            subject.editor->setFocus();
+            pressKey(subject, clock);
+            runFor(100);
+        }
     }
-    std::sort(latencies.begin(), latencies.end());
-    std::sort(handling.begin(), handling.end());
-    std::printf("handling the key (edit and layout, before painting): median %.1f ms\n", handling[handling.size() / 2]);
-    std::printf("key to paint: median %.1f ms, worst %.1f ms (15 keys)\n", latencies[latencies.size() / 2],
-        latencies.back());
+    std::printf("%d keys each, alternating:\n", keys);
+    for (const Subject& subject : subjects)
+        printFigures(subject);
 
     // What an edit costs the toolkit at least: a line is laid out as a whole,
     // and every edit of it lays it out again.

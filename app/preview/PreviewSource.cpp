@@ -140,11 +140,11 @@ bool needsEscape(QStringView text, qsizetype i)
         || (QChar::isSurrogate(c) && isLoneSurrogate(text, i));
 }
 
-// Appends the text as a string literal of the page's script (and of JSON):
-// quotes, backslashes, control characters, line and paragraph separators and
-// unpaired surrogates are escaped, so any text stays data. Runs of plain
-// characters are copied whole.
-void appendLiteral(QString& script, QStringView text)
+} // namespace
+
+// Quotes, backslashes, control characters, line and paragraph separators and
+// unpaired surrogates are escaped. Runs of plain characters are copied whole.
+void PreviewSource::appendLiteral(QString& script, QStringView text)
 {
     script += u'"';
     qsizetype run = 0;
@@ -171,6 +171,8 @@ void appendLiteral(QString& script, QStringView text)
     script += u'"';
 }
 
+namespace {
+
 // The call of the page's function: the numbers, then the two strings.
 QString call(QLatin1String function, std::initializer_list<qsizetype> numbers, QStringView text, QStringView notice)
 {
@@ -180,9 +182,9 @@ QString call(QLatin1String function, std::initializer_list<qsizetype> numbers, Q
     script += u'(';
     for (const qsizetype number : numbers)
         script += QString::number(number) + u',';
-    appendLiteral(script, text);
+    PreviewSource::appendLiteral(script, text);
     script += u',';
-    appendLiteral(script, notice);
+    PreviewSource::appendLiteral(script, notice);
     script += u')';
     return script;
 }

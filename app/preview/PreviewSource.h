@@ -28,6 +28,10 @@ public:
     // send. The page answers -1 when it shows another text.
     QString changeScript(const QString& shown) const;
 
+    // Appends the text as a string literal of the page's script (and of
+    // JSON), so any text stays data.
+    static void appendLiteral(QString& script, QStringView text);
+
     QString text;
     QString notice;
     bool isTruncated = false;

@@ -184,9 +184,18 @@ void TWebBrowser::Navigate(
     Navigate(URL);
 }
 
+void TWebBrowser::setMacrosFile(const QString& path)
+{
+    m_macros = MacrosFile(path);
+    m_macros.refresh();
+    m_areMacrosPending = m_macros.isUsed();
+}
+
 void TWebBrowser::Navigate(const QString& URL)
 {
     m_source = PreviewSource::read(URL);
+    if (m_macros.refresh())
+        m_areMacrosPending = true;
     m_hasSource = true;
     // A caret's place belongs to the text it was given for.
     m_caretPlace = -1;
@@ -205,7 +214,12 @@ void TWebBrowser::sendPending()
     m_isPending = false;
     m_isInFlight = true;
     m_sentText = m_source.text;
-    const QString script = m_pageText ? m_source.changeScript(*m_pageText) : m_source.script();
+    QString script = m_pageText ? m_source.changeScript(*m_pageText) : m_source.script();
+    // The page takes the macros file's definitions before the text, and
+    // answers the text's serial number.
+    if (m_areMacrosPending)
+        script = m_macros.script() + u';' + script;
+    m_areMacrosPending = false;
     const QPointer<TWebBrowser> self(this);
     m_page->runJavaScript(script, [self](const QVariant& result) {
         if (self)
@@ -321,6 +335,8 @@ void TWebBrowser::forgetPage()
     m_pageText.reset();
     m_takenSerial = 0;
     m_shownSerial = 0;
+    // A new page knows no macros file.
+    m_areMacrosPending = m_macros.isUsed();
 }
 
 void TWebBrowser::onLoadFinished(bool ok)

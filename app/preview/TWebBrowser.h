@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/preview/FormulaError.h"
+#include "app/preview/MacrosFile.h"
 #include "app/preview/PreviewSource.h"
 #include "core/TEvent.h"
 
@@ -54,6 +55,9 @@ public:
     // four values are accepted and not used.
     void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
         QVariant& PostData, QVariant& Headers);
+    // The user's macros file, whose definitions hold before every formula;
+    // each Navigate checks whether it changed. None when empty.
+    void setMacrosFile(const QString& path);
 
     // Keeps the piece at this place of the text in view: the place of the
     // editor's caret in the text of the Navigate before (or, when one is on
@@ -122,6 +126,9 @@ private:
     bool m_hasSource = false;
     // The place of the editor's caret in that text, or -1.
     qsizetype m_caretPlace = -1;
+    MacrosFile m_macros;
+    // The page has not got the macros file as it is now.
+    bool m_areMacrosPending = false;
     // The text the page has shown, as far as the pane knows, and the one on
     // its way to it.
     std::optional<QString> m_pageText;

@@ -10,6 +10,12 @@
     const EnvironmentOpening = /\\begin\{([A-Za-z]+\*?)\}/y;
     // A blank line ends a paragraph, and with it any inline $...$.
     const BlankLine = /\n[ \t\r]*\n/g;
+    // Definitions that stand in the text, as in a paper's preamble: what
+    // comes before the definition itself, by the kind of command.
+    const DefinitionCommand
+        = /\\(newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])\*?/y;
+    const Introductions = { newcommand: "options", renewcommand: "options", providecommand: "options",
+        DeclareMathOperator: "name", def: "parameters", gdef: "parameters", edef: "parameters", xdef: "parameters" };
 
     // Cuts text into plain runs and formulas between $...$, $$...$$, \(...\)
     // and \[...\] and display environments, a piece at a time, from the
@@ -18,9 +24,10 @@
     // the pieces that cutting the whole text would. Each piece also says how
     // far the cutting looked to make it (reach): a change at or past it
     // leaves the piece as it is. A text without any opening delimiter is one
-    // display formula (nothing when blank). An escaped dollar (\$) stands
-    // for a dollar sign; an opening delimiter without its closing one is
-    // plain text.
+    // display formula (nothing when blank), definitions included. An escaped
+    // dollar (\$) stands for a dollar sign; an opening delimiter without its
+    // closing one is plain text. A definition in the text is a piece of its
+    // own (isDefinition), with the line break after it.
     function* pieces(text, from) {
         let run = "";
         let runStart = from;
@@ -28,6 +35,9 @@
         let reach = from;
         let i = from;
         const n = text.length;
+        // Where the first opening delimiter after a definition ends, for a
+        // text that had none before it (-1: there is none).
+        let nextOpening = null;
         while (i < n) {
             const c = text[i];
             if (c === "\\" && text[i + 1] === "$") {
@@ -37,6 +47,26 @@
                 continue;
             }
             const delimiter = c === "\\" || c === "$" ? openingAt(text, i) : null;
+            const definition = delimiter === null && c === "\\" ? definitionAt(text, i) : null;
+            if (definition !== null) {
+                if (!sawDelimiter && nextOpening === null)
+                    nextOpening = firstOpeningEnd(text, definition.end);
+                if (sawDelimiter || nextOpening >= 0) {
+                    reach = Math.max(reach, definition.reach, sawDelimiter ? 0 : nextOpening);
+                    sawDelimiter = true;
+                    run += text.slice(runStart, i);
+                    if (run !== "")
+                        yield { text: run, end: i, reach: reach };
+                    run = "";
+                    const next = lineEndAfter(text, definition.end);
+                    const source = text.slice(i, definition.end);
+                    yield { source: source, display: false, isDefinition: true, end: next, isDelimited: true,
+                        reach: reach, raw: source, sourceOffset: 0 };
+                    i = next;
+                    runStart = next;
+                    continue;
+                }
+            }
             if (delimiter === null) {
                 i += c === "\\" ? 2 : 1;
                 continue;
@@ -75,6 +105,100 @@
         run += text.slice(runStart);
         if (run !== "")
             yield { text: run, end: n, reach: n };
+    }
+
+    // Where the first opening delimiter at or after from ends, or -1.
+    function firstOpeningEnd(text, from) {
+        for (let i = from; i < text.length; ++i) {
+            const c = text[i];
+            const delimiter = (c === "\\" && text[i + 1] !== "$") || c === "$" ? openingAt(text, i) : null;
+            if (delimiter !== null)
+                return i + delimiter.open.length;
+            if (c === "\\")
+                ++i;
+        }
+        return -1;
+    }
+
+    // Past the spaces and the line break that end a definition's line,
+    // which are not shown with it.
+    function lineEndAfter(text, end) {
+        let i = end;
+        while (text[i] === " " || text[i] === "\t")
+            ++i;
+        return text[i] === "\n" ? i + 1 : i === text.length ? i : end;
+    }
+
+    // The definition a command at i starts, or null: where it ends and how
+    // far the cutting looked. It takes the name, what the command has
+    // before the body (options in brackets, a parameter text, or nothing
+    // more) and the body in braces. One whose shape is broken runs to the end
+    // of its line, where the typesetter finds its fault; none runs past a
+    // blank line.
+    function definitionAt(text, i) {
+        DefinitionCommand.lastIndex = i;
+        const match = DefinitionCommand.exec(text);
+        if (match === null)
+            return null;
+        BlankLine.lastIndex = i;
+        const blank = BlankLine.exec(text);
+        const limit = blank !== null ? blank.index : text.length;
+        const introduction = Introductions[match[1]];
+        let j = skipSpaces(text, i + match[0].length);
+        j = text[j] === "{" && introduction !== "parameters" ? groupEnd(text, j, limit) : nameEnd(text, j);
+        if (introduction === "options") {
+            for (j = skipSpaces(text, j); j >= 0 && text[j] === "["; j = skipSpaces(text, j))
+                j = optionEnd(text, j, limit);
+        } else if (introduction === "parameters" && j >= 0) {
+            while (j < limit && text[j] !== "{" && text[j] !== "}")
+                j += text[j] === "\\" ? 2 : 1;
+        }
+        j = j >= 0 ? skipSpaces(text, j) : -1;
+        const end = j >= 0 && j < limit && text[j] === "{" ? groupEnd(text, j, limit) : -1;
+        if (end >= 0)
+            return { end: end, reach: end };
+        const lineEnd = text.indexOf("\n", i);
+        return { end: lineEnd >= 0 ? lineEnd : text.length,
+            reach: blank !== null ? blank.index + blank[0].length : text.length };
+    }
+
+    function skipSpaces(text, j) {
+        while (j >= 0 && (text[j] === " " || text[j] === "\t" || text[j] === "\n"))
+            ++j;
+        return j;
+    }
+
+    // The end of a control sequence at j, or -1.
+    function nameEnd(text, j) {
+        if (text[j] !== "\\" || j + 1 >= text.length)
+            return -1;
+        let end = j + 2;
+        if (/[A-Za-z@]/.test(text[j + 1])) {
+            while (end < text.length && /[A-Za-z@]/.test(text[end]))
+                ++end;
+        }
+        return end;
+    }
+
+    // The end of the group in braces opening at j, before limit, or -1.
+    function groupEnd(text, j, limit) {
+        let depth = 0;
+        for (let k = j; k < limit; ++k) {
+            const c = text[k];
+            if (c === "\\")
+                ++k;
+            else if (c === "{")
+                ++depth;
+            else if (c === "}" && --depth === 0)
+                return k + 1;
+        }
+        return -1;
+    }
+
+    // The end of an option in brackets opening at j, before limit, or -1.
+    function optionEnd(text, j, limit) {
+        const close = text.indexOf("]", j);
+        return close >= 0 && close < limit ? close + 1 : -1;
     }
 
     // The formula an opening delimiter at i starts, or null: the opening

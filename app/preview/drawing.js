@@ -37,7 +37,7 @@
     // A formula that could not be typeset shows its source and the reason,
     // in the element that was to hold it.
     function showError(holder, source, error) {
-        holder.classList.remove("preview-display", "preview-inline");
+        holder.classList.remove("preview-display", "preview-inline", "preview-definition");
         holder.classList.add("preview-error");
         const code = document.createElement("span");
         code.className = "preview-source";

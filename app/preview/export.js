@@ -122,18 +122,12 @@
         return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false, selection: selectionSource() };
     }
 
-    // The definitions that hold before a formula, made again from the
-    // formulas that made them, as the typesetting workers make them.
+    // The definitions that hold before a formula, made again from what made
+    // them, as the typesetting workers make them.
     function macrosBefore(chain) {
         const macros = {};
-        for (const definer of chain) {
-            try {
-                katex.__parse(definer.source, { displayMode: definer.display, macros: macros,
-                    throwOnError: true, trust: false, strict: "ignore", maxExpand: 1000, maxSize: 50 });
-            } catch (e) {
-                // A definer that fails keeps what it defined before the error.
-            }
-        }
+        for (const definer of chain)
+            texDefinitions.apply(definer, macros);
         return macros;
     }
 
@@ -148,16 +142,8 @@
             return null;
         const formula = current.node.previewFormula;
         const scratch = document.createElement("span");
-        katex.render(formula.source, scratch, {
-            displayMode: formula.display,
-            output: "mathml",
-            throwOnError: true,
-            trust: false,
-            strict: "ignore",
-            maxExpand: 1000,
-            maxSize: 50,
-            macros: macrosBefore(formula.chain),
-        });
+        katex.render(formula.source, scratch,
+            texDefinitions.options(formula.display, "mathml", macrosBefore(formula.chain)));
         const math = scratch.querySelector("math");
         return math === null ? "" : new XMLSerializer().serializeToString(math);
     }

@@ -7,11 +7,14 @@
 // typeset. After each text the host calls preview.follow(place) with the
 // place of the editor's caret in it, which the page keeps in view once the
 // text is shown (following.js), and preview.setPalette(...) when the desktop
-// colours change. The text is the user's and is only ever inserted as text nodes or
-// handed to the typesetter; it never becomes markup or code. The cutting
-// into pieces (cutting.js), the in-place update (update.js) and the
-// typesetting (workers.js, drawing.js, copies.js, typesetting.js) are
-// scripts of their own; this one takes the host's texts and answers it.
+// colours change. Before a text, the host may call preview.useMacros(source,
+// name, notice) with the user's macros file, whose definitions then hold
+// before every formula. The text is the user's and is only ever inserted as
+// text nodes or handed to the typesetter; it never becomes markup or code.
+// The cutting into pieces (cutting.js), the in-place update (update.js) and
+// the typesetting (workers.js, drawing.js, copies.js, typesetting.js,
+// definitions.js) are scripts of their own; this one takes the host's texts
+// and answers it.
 (function () {
     const notice = document.getElementById("notice");
 
@@ -34,6 +37,11 @@
     // The place of the editor's caret in the text given last, followed once
     // that text is shown.
     let caretPlace = -1;
+    // The macros file the host gave last, the one in use, and what the page
+    // has to say about it.
+    let givenMacros = null;
+    let usedMacros = null;
+    let macrosNotice = "";
 
     // The text is shown in place, so the scroll position stays where the
     // user left it. The same text again typesets nothing.
@@ -70,6 +78,33 @@
         return serial;
     }
 
+    // The macros file changed: its text (empty when there is none), its name
+    // for the notices, and what the host found wrong with the file itself.
+    function useMacros(source, name, noticeText) {
+        const version = (givenMacros !== null ? givenMacros.version : 0) + 1;
+        givenMacros = { source: source, name: name, notice: noticeText, version: version };
+        if (!isUpdating)
+            run();
+    }
+
+    // The faults found in the macros file, a line each, the first few of
+    // them.
+    const MaxFaultsShown = 10;
+
+    function describeMacros(macros, found) {
+        const lines = macros.notice !== "" ? [macros.notice] : [];
+        if (found.error !== undefined) {
+            lines.push(macros.name + ": " + (found.error.isTimeout ? "its definitions take too long to make (over "
+                + typesetWorkers.budgetMs / 1000 + " seconds) and are not used." : found.error.message));
+        }
+        const faults = found.faults || [];
+        for (const fault of faults.slice(0, MaxFaultsShown))
+            lines.push(macros.name + ", line " + fault.line + ": " + fault.message);
+        if (faults.length > MaxFaultsShown)
+            lines.push(macros.name + ": " + (faults.length - MaxFaultsShown) + " more faulty lines.");
+        return lines.join("\n");
+    }
+
     pageUpdate.whenLate((entry) => {
         lateFormulas.push(entry);
         if (!isUpdating)
@@ -83,7 +118,15 @@
         try {
             for (;;) {
                 const shownText = pageUpdate.shownText();
-                if (givenText !== shownText) {
+                if (givenMacros !== usedMacros) {
+                    // The whole text is cut again with the new definitions;
+                    // what they leave as it was keeps its nodes.
+                    usedMacros = givenMacros;
+                    const found = await pageUpdate.useFile(usedMacros.source, usedMacros.version);
+                    macrosNotice = describeMacros(usedMacros, found);
+                    if (givenText !== null)
+                        await pageUpdate.update(givenText, 0, 0);
+                } else if (givenText !== shownText) {
                     const text = givenText;
                     const ends = givenEnds !== null ? givenEnds : sharedEnds(shownText === null ? "" : shownText, text);
                     givenEnds = null;
@@ -103,9 +146,10 @@
                     break;
                 }
             }
-            if (notice.textContent !== givenNotice) {
-                notice.textContent = givenNotice;
-                notice.hidden = givenNotice === "";
+            const shownNotice = [givenNotice, macrosNotice].filter((text) => text !== "").join("\n");
+            if (notice.textContent !== shownNotice) {
+                notice.textContent = shownNotice;
+                notice.hidden = shownNotice === "";
             }
         } finally {
             isUpdating = false;
@@ -180,7 +224,7 @@
     typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
-        value: Object.freeze({ show: show, change: change, follow: follow, setPalette: setPalette }),
+        value: Object.freeze({ show: show, change: change, follow: follow, useMacros: useMacros, setPalette: setPalette }),
         writable: false,
         configurable: false,
     });

@@ -4,13 +4,15 @@
 // so a formula that takes long holds only this worker, which the page ends
 // when the formula is over its time.
 //
-// A job: { id, source, display, output ("html" or "mathml"), chain }. The
-// chain lists the formulas, in order, whose global definitions hold before
-// this one; their definitions are made again from them when this worker has
-// not seen them yet. The answer: { id, tree } with the typeset tree as plain
-// data, or { id, error }; for an HTML job also the definitions after the
-// formula when it changed them.
-importScripts("katex/katex.min.js", "katex/contrib/mhchem.js");
+// A job: { id, source, display, output ("html" or "mathml"), chain,
+// isDefinition }. The chain lists what made the definitions that hold before
+// this one, in order (definitions.js); they are made again from it when this
+// worker has not seen it yet. A definition standing in the text is made, not
+// typeset. The answer: { id, tree } with the typeset tree as plain data, or
+// { id, error }; for an HTML job also the definitions after the formula when
+// it changed them. A job with isFileCheck answers the definitions after its
+// chain, a macros file, and the faults found in the file.
+importScripts("katex/katex.min.js", "katex/contrib/mhchem.js", "definitions.js");
 
 // The typesetter builds its output through the document's calls; here they
 // make plain records the page turns into elements: a string is a text node;
@@ -70,19 +72,6 @@ function record(node) {
     return result;
 }
 
-function options(display, output, macros) {
-    return {
-        displayMode: display,
-        output: output,
-        throwOnError: true,
-        trust: false,
-        strict: "ignore",
-        maxExpand: 1000,
-        maxSize: 50,
-        macros: macros,
-    };
-}
-
 // A compact description of the definitions, which tells whether a formula
 // changed them.
 function describeMacro(value) {
@@ -129,24 +118,38 @@ function definingNames(macros) {
     return Array.from(names);
 }
 
-// The definitions after each chain seen, by the chain's description.
+// The definitions after each chain seen, by the chain's description, in
+// which the macros file stands for its version. The file's own definitions
+// are kept apart, since making them again may take long.
 const definitions = new Map();
 const MaxKeptDefinitions = 64;
+let fileDefinitions = { version: undefined, macros: {}, faults: [] };
+
+function describeChain(chain) {
+    return JSON.stringify(chain.map((entry) => entry.file !== undefined ? { file: entry.file } : entry));
+}
+
+function macrosOfFile(entry) {
+    if (fileDefinitions.version !== entry.file) {
+        const macros = {};
+        const faults = texDefinitions.applyFile(entry.source, macros);
+        fileDefinitions = { version: entry.file, macros: macros, faults: faults };
+        self.postMessage({ fileReady: entry.file });
+    }
+    return fileDefinitions.macros;
+}
 
 function macrosAfter(chain) {
     if (chain.length === 0)
         return {};
-    const key = JSON.stringify(chain);
+    if (chain.length === 1 && chain[0].file !== undefined)
+        return macrosOfFile(chain[0]);
+    const key = describeChain(chain);
     let macros = definitions.get(key);
     if (macros !== undefined)
         return macros;
-    const last = chain[chain.length - 1];
     macros = Object.assign({}, macrosAfter(chain.slice(0, -1)));
-    try {
-        katex.__parse(last.source, options(last.display, "html", macros));
-    } catch (error) {
-        // The definitions made before the error hold, as when it was shown.
-    }
+    texDefinitions.apply(chain[chain.length - 1], macros);
     keep(key, macros);
     return macros;
 }
@@ -170,21 +173,42 @@ function describe(error) {
     return { isTeX: false, message: String(error && error.message || error) };
 }
 
+// Whether a formula made or changed any definition, told cheaply: a
+// definition always makes a new value.
+function isChanged(before, after) {
+    const names = Object.keys(after);
+    return names.length !== Object.keys(before).length || names.some((name) => after[name] !== before[name]);
+}
+
+// The macros file's definitions and faults.
+function checkFile(job) {
+    const macros = macrosAfter(job.chain);
+    return { id: job.id, definitions: describeMacros(macros), definingNames: definingNames(macros),
+        faults: fileDefinitions.faults };
+}
+
 function typeset(job) {
+    if (job.isFileCheck)
+        return checkFile(job);
     const before = macrosAfter(job.chain);
     const macros = Object.assign({}, before);
     const answer = { id: job.id };
     try {
-        answer.tree = record(katex.__renderToDomTree(job.source, options(job.display, job.output, macros)).toNode());
+        if (job.isDefinition)
+            texDefinitions.define(job.source, macros);
+        else
+            answer.tree = record(katex.__renderToDomTree(job.source,
+                texDefinitions.options(job.display, job.output, macros)).toNode());
     } catch (error) {
         answer.error = describe(error);
     }
-    if (job.output === "html") {
+    if (job.output === "html" && isChanged(before, macros)) {
         const after = describeMacros(macros);
         if (after !== describeMacros(before)) {
             answer.definitions = after;
             answer.definingNames = definingNames(macros);
-            keep(JSON.stringify(job.chain.concat([{ source: job.source, display: job.display }])), macros);
+            keep(describeChain(job.chain.concat([{ source: job.source, display: job.display,
+                isDefinition: job.isDefinition }])), macros);
         }
     }
     return answer;

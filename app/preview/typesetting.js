@@ -3,18 +3,20 @@
 // The preview page's typesetting: typesetting.typeset() fills an element
 // with a formula, typeset by a worker (workers.js), or with its source and
 // the reason it cannot be shown; a formula that leaves the page is marked
-// isGone on its element. The page's script hears through whenSettled() when
-// every formula it asked for is done; afterPaint() runs a callback once the
-// next frame has been drawn.
+// isGone on its element. checkFile() makes the macros file's definitions.
+// The page's script hears through whenSettled() when every formula it asked
+// for is done; afterPaint() runs a callback once the next frame has been
+// drawn.
 (function () {
-    // Typesets the formula into the holder. Calls back with the worker's
-    // answer once the drawing is in; the promise it returns is fulfilled
-    // then, or once the formula turns out slow, whichever is first.
-    function typeset(holder, source, display, chain, onAnswer) {
+    // Typesets the formula into the holder (a definition standing in the
+    // text is only made, and shows nothing unless it fails). Calls back with
+    // the worker's answer once the drawing is in; the promise it returns is
+    // fulfilled then, or once the formula turns out slow, whichever is first.
+    function typeset(holder, source, display, chain, onAnswer, isDefinition) {
         return new Promise((resolve) => {
             typesetWorkers.submit({
                 holder: holder, source: source, display: display, output: "html", chain: chain,
-                slow: resolve,
+                isDefinition: isDefinition === true, slow: resolve,
                 done: (answer) => {
                     if (answer.tree !== undefined) {
                         holder.append(formulaDrawing.materialize(answer.tree));
@@ -29,9 +31,19 @@
         });
     }
 
+    // The answer for the macros file that starts the chain: the definitions
+    // after it and its faults, or an error when it takes too long.
+    function checkFile(chain) {
+        return new Promise((resolve) => {
+            typesetWorkers.submit({ holder: {}, source: "", display: false, output: "html", chain: chain,
+                isFileCheck: true, done: resolve });
+        });
+    }
+
     Object.defineProperty(window, "typesetting", {
         value: Object.freeze({
             typeset: typeset,
+            checkFile: checkFile,
             isSettled: typesetWorkers.isSettled,
             whenSettled: typesetWorkers.whenSettled,
             letGoOfGone: typesetWorkers.letGoOfGone,

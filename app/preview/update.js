@@ -4,7 +4,8 @@
 // page from the text it shows to the given one, typesetting only the pieces
 // that are new or changed and keeping every other piece's node. A formula
 // whose definitions come after the update went on is handed to the callback
-// given to whenLate(), so the pieces after it are cut again.
+// given to whenLate(), so the pieces after it are cut again. useFile() makes
+// the macros file's definitions hold before the first piece.
 (function () {
     const content = document.getElementById("content");
 
@@ -16,6 +17,32 @@
     // a new worker can make them again) and the names whose use may define
     // more.
     const NoDefinitions = { definitions: "", chain: [], defining: null };
+    // The definitions of the user's macros file hold before the text's first
+    // piece.
+    let fileState = NoDefinitions;
+
+    // A description of the definitions may be long (a macros file's is as
+    // long as its definitions), so each one the page meets stands for a short
+    // name of its own in the keys. Names are never given again: once many
+    // are known they are forgotten and names of a new series given.
+    const MaxNames = 256;
+    let names = new Map();
+    let series = 0;
+
+    function nameOf(description) {
+        if (description === "")
+            return "";
+        let name = names.get(description);
+        if (name === undefined) {
+            if (names.size >= MaxNames) {
+                names = new Map();
+                ++series;
+            }
+            name = series + "." + names.size;
+            names.set(description, name);
+        }
+        return name;
+    }
 
     function escapeForPattern(text) {
         return text.replace(/[\\^$.*+?()[\]{}|]/g, "\\$&");
@@ -30,9 +57,12 @@
 
     // Only a formula that says \gdef, \xdef or \global, or uses a name
     // defined to say one, can change the definitions after it: a plain
-    // \def or \newcommand ends with its formula.
-    function mayDefine(source, state) {
-        return /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source) || (state.defining !== null && state.defining.test(source));
+    // \def or \newcommand ends with its formula. A definition in the text
+    // is there to define.
+    function mayDefine(part, state) {
+        const source = part.source;
+        return part.isDefinition === true || /\\(?:gdef|xdef|global)(?![A-Za-z@])/.test(source)
+            || (state.defining !== null && state.defining.test(source));
     }
 
     // What the page shows, one entry per piece in order: the piece's key (its
@@ -44,7 +74,8 @@
     function keyOf(part, definitions) {
         if (part.text !== undefined)
             return "t" + part.text;
-        return (part.display ? "d" : "i") + definitions.length + ":" + definitions + part.source;
+        const kind = part.isDefinition ? "m" : part.display ? "d" : "i";
+        return kind + definitions.length + ":" + definitions + part.source;
     }
 
     // A display formula ends a block of the page when its key says so, so
@@ -74,29 +105,49 @@
 
     // A new piece: text at once, a formula typeset by a worker. A formula
     // that may change the definitions has its definitions after it once its
-    // typesetting is done.
+    // typesetting is done. A definition in the text shows nothing, unless it
+    // fails.
     function build(part, key, state) {
         if (part.text !== undefined)
             return { key: key, node: document.createTextNode(part.text) };
         const holder = document.createElement(part.display ? "div" : "span");
-        holder.className = part.display ? "preview-display" : "preview-inline";
+        holder.className = part.isDefinition ? "preview-definition"
+            : part.display ? "preview-display" : "preview-inline";
         made.push(holder);
         const entry = { key: key, node: holder, state: state, isDisplay: part.display,
-            isCut: part.display && endsBlock(key), mayDefine: mayDefine(part.source, state) };
+            isCut: part.display && endsBlock(key), mayDefine: mayDefine(part, state) };
         entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
             entry.isAnswered = true;
             entry.error = answer.error;
             if (!entry.mayDefine || answer.definitions === undefined)
                 return;
-            entry.state = { definitions: answer.definitions,
-                chain: state.chain.concat([{ source: part.source, display: part.display }]),
+            const definer = part.isDefinition ? { source: part.source, display: false, isDefinition: true }
+                : { source: part.source, display: part.display };
+            entry.state = { definitions: nameOf(answer.definitions), chain: state.chain.concat([definer]),
                 defining: definingPattern(answer.definingNames) };
             // A refresh went on without a slow formula's definitions; the
             // pieces after it are cut again.
             if (entry.isLate)
                 onLate(entry);
-        });
+        }, part.isDefinition);
         return entry;
+    }
+
+    // Makes the macros file's definitions (its text and version) the ones
+    // before the text's first piece; the next update cuts the whole text
+    // again. Answers the faults found in the file ([{ line, message }]), or
+    // the error when it cannot be made in time, and then holds none of it.
+    async function useFile(source, version) {
+        fileState = NoDefinitions;
+        if (source.trim() === "")
+            return { faults: [] };
+        const chain = [{ file: version, source: source }];
+        const answer = await typesetting.checkFile(chain);
+        if (answer.error !== undefined)
+            return { error: answer.error };
+        fileState = { definitions: nameOf(answer.definitions), chain: chain,
+            defining: definingPattern(answer.definingNames) };
+        return { faults: answer.faults };
     }
 
     // The index of the first shown entry that ends after the position (the
@@ -172,7 +223,7 @@
         while (first > 0 && (!shown[first - 1].isDelimited || shown[first - 1].reach > head))
             --first;
         const last = shown[first - 1];
-        let state = last !== undefined ? last.state : NoDefinitions;
+        let state = last !== undefined ? last.state : fileState;
         const candidates = new Candidates(first);
         const lastChanged = firstEndingAfter(before.length - tail - 1);
         const next = shown.slice(0, first);
@@ -408,6 +459,7 @@
     Object.defineProperty(window, "pageUpdate", {
         value: Object.freeze({
             update: update,
+            useFile: useFile,
             errors: errors,
             pieceAt: pieceAt,
             startOf: startOf,

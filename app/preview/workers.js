@@ -4,7 +4,8 @@
 // from the page's own thread, so a formula that takes long holds neither the
 // page nor the formulas after it. typesetWorkers.submit(job) queues a job:
 // { holder, source, display, output ("html" for a drawing, "mathml" for a
-// copy for screen readers), chain, done(answer), slow() }. Drawings go
+// copy for screen readers), chain, isDefinition, isFileCheck, done(answer),
+// slow() } (typeset.js tells what they are). Drawings go
 // before copies; a job whose holder is marked isGone is dropped.
 (function () {
     // A formula that takes longer than this to typeset is given up and shown
@@ -160,10 +161,16 @@
             worker.jobs.push(...batch);
             if (worker.jobs.length === batch.length)
                 worker.startedAt = performance.now();
+            worker.isMakingFile = worker.isMakingFile || batch.some((job) => fileOf(job) !== undefined && fileOf(job) !== worker.fileVersion);
             worker.thread.postMessage(batch.map((job) => ({ id: job.id, source: job.source, display: job.display,
-                output: job.output, chain: job.chain })));
+                output: job.output, chain: job.chain, isDefinition: job.isDefinition, isFileCheck: job.isFileCheck })));
             watch(worker);
         }
+    }
+
+    // The version of the macros file a job's definitions start with, if any.
+    function fileOf(job) {
+        return job.chain.length > 0 ? job.chain[0].file : undefined;
     }
 
     function addWorker() {
@@ -177,7 +184,7 @@
             return null;
         }
         const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: performance.now(),
-            timer: 0 };
+            timer: 0, fileVersion: undefined, isMakingFile: false };
         worker.thread.onmessage = (event) => hear(worker, event.data);
         worker.thread.onerror = (event) => {
             event.preventDefault();
@@ -199,7 +206,13 @@
         // An answer may still come from a worker that has just been ended.
         if (!workers.includes(worker))
             return;
-        if (answer.isReady) {
+        // Every formula needs the macros file's definitions, so making them
+        // is no formula's time: the formula's time starts after.
+        if (answer.fileReady !== undefined) {
+            worker.fileVersion = answer.fileReady;
+            worker.isMakingFile = false;
+        }
+        if (answer.isReady || answer.fileReady !== undefined) {
             worker.isReady = true;
             worker.startedAt = performance.now();
             watch(worker);
@@ -220,7 +233,9 @@
     }
 
     // Times the worker's current job: past SlowMs its worker takes no more,
-    // past the budget the worker is ended and the formula given up.
+    // past the budget the worker is ended and the formula given up. Making
+    // the macros file's definitions has the budget alone, since another
+    // worker would only have to make them too.
     function watch(worker) {
         clearTimeout(worker.timer);
         // A worker that cannot even load the typesetter in the budget never
@@ -234,7 +249,7 @@
             return;
         const elapsed = performance.now() - worker.startedAt;
         worker.timer = setTimeout(() => {
-            if (worker.isSlow) {
+            if (worker.isSlow || worker.isMakingFile) {
                 finish(worker.jobs[0], { error: { isTimeout: true } });
                 end(worker);
                 pump();
@@ -242,7 +257,7 @@
             } else {
                 makeSlow(worker);
             }
-        }, Math.max((worker.isSlow ? BudgetMs : SlowMs) - elapsed, 0));
+        }, Math.max((worker.isSlow || worker.isMakingFile ? BudgetMs : SlowMs) - elapsed, 0));
     }
 
     function makeSlow(worker) {

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -17,6 +19,22 @@ namespace {
 // core busy for as long as the window is shown. In a line this long the caret
 // stays lit instead.
 constexpr int SteadyCaretLineLength = 20000;
+
+// The toolkit throws a line's shaped glyphs away as soon as it has laid the
+// line out, and shapes the whole line again for every caret position it
+// measures and every time it draws the line or the caret: a key in a long
+// line shapes it half a dozen times. The layouts of long lines keep their
+// glyphs, so a key shapes the line once.
+void keepGlyphsOfLongLines(const QTextDocument* document, int from, int charsAdded)
+{
+    const QTextBlock last = document->findBlock(from + charsAdded);
+    for (QTextBlock block = document->findBlock(from); block.isValid(); block = block.next()) {
+        if (block.length() > SteadyCaretLineLength)
+            block.layout()->setCacheEnabled(true);
+        if (block == last)
+            break;
+    }
+}
 
 // Every kind of line break that may come in (CR LF, lone CR, the Unicode line
 // and paragraph separators) becomes one LF, which the document turns into a
@@ -45,6 +63,8 @@ TMemo::TMemo(QWidget* parent)
             change();
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMemo::updateCaretBlinking);
+    connect(document(), &QTextDocument::contentsChange, this,
+        [this](int from, int, int charsAdded) { keepGlyphsOfLongLines(document(), from, charsAdded); });
     updateWrapping();
 }
 

@@ -17,7 +17,11 @@ namespace {
 // At most MaxConnections are open at once; a new one pushes out the one that
 // has been idle longest, and one idle this long is dropped.
 constexpr int IdleTimeoutMs = 3000;
+// Open connections are looked at every second, for their idle time; with
+// none open the sweep only checks that the server still listens, and wakes
+// the process seldom, so an idle program stays asleep.
 constexpr int SweepIntervalMs = 1000;
+constexpr int QuietSweepIntervalMs = 5000;
 
 } // namespace
 
@@ -47,11 +51,15 @@ bool TInstanceChannelServer::listen(const QString& socketPath, Answerer answerer
     connect(server, &QLocalServer::newConnection, this, &TInstanceChannelServer::acceptConnections);
     if (!m_sweep) {
         m_sweep = new QTimer(this);
-        m_sweep->setInterval(SweepIntervalMs);
         connect(m_sweep, &QTimer::timeout, this, [this] { guarded(this, [this] { sweep(); }); });
     }
-    m_sweep->start();
+    startSweep();
     return true;
+}
+
+void TInstanceChannelServer::startSweep()
+{
+    m_sweep->start(m_connections.isEmpty() ? QuietSweepIntervalMs : SweepIntervalMs);
 }
 
 // The toolkit's server closes itself (and removes its socket file) when an
@@ -70,6 +78,8 @@ void TInstanceChannelServer::sweep()
         m_server = nullptr;
         listen(m_socketPath, m_answerer);
     }
+    if (m_sweep->isActive())
+        startSweep();
 }
 
 void TInstanceChannelServer::dropIdlestConnection()
@@ -126,6 +136,8 @@ void TInstanceChannelServer::serve(QLocalSocket* socket)
     if (m_connections.size() >= MaxConnections)
         dropIdlestConnection();
     m_connections.insert(socket, m_clock.elapsed());
+    if (m_sweep && m_sweep->interval() != SweepIntervalMs)
+        startSweep();
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.remove(socket); });
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answerRequests(socket); });

@@ -47,6 +47,7 @@ private:
     void answerRequests(QLocalSocket* socket);
     void answerLines(QLocalSocket* socket);
     void sweep();
+    void startSweep();
     void dropIdlestConnection();
     void drop(QLocalSocket* socket);
 

@@ -1,10 +1,12 @@
 #include "core/Exception.h"
+#include "app/preview/MacrosFile.h"
 #include "app/preview/TWebBrowser.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <memory>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -106,6 +109,29 @@ protected:
             RenderTimeoutMs);
     }
 
+    // Each piece as a word: a text run (t), a definition (m), a formula by
+    // what it shows, one that failed as ! and its source; marked = when it
+    // kept its node from the text before.
+    QString typesetPieces()
+    {
+        return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
+                  "  .map((n) => (n.nodeType === 3 ? 't' : n.classList.contains('preview-error')"
+                  "    ? '!' + n.querySelector('.preview-source').textContent"
+                  "    : n.classList.contains('preview-definition') ? 'm' : n.querySelector('.katex-html').textContent)"
+                  "    + (n.isKept ? '=' : '')).join(' ')");
+    }
+
+    // Marks every piece shown, so the next text tells which it kept.
+    void markPiecesKept()
+    {
+        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+    }
+
+    QString notice()
+    {
+        return js("document.getElementById('notice').hidden ? '' : document.getElementById('notice').innerText");
+    }
+
     QVariant js(const QString& script) { return evaluate(m_browser->page(), script); }
     QString js(const char* script) { return evaluate(m_browser->page(), QString::fromUtf8(script)).toString(); }
     int count(const char* selector)
@@ -170,7 +196,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(show(c.before)) << c.before;
-        js("for (const n of document.querySelectorAll('#content > div')) for (const p of n.childNodes) p.isKept = true; ''");
+        markPiecesKept();
         ASSERT_TRUE(show(c.after)) << c.after;
         EXPECT_EQ(pieces().toStdString(), c.expected) << c.before << " -> " << c.after;
         ASSERT_TRUE(show("")) << "clearing";
@@ -187,7 +213,7 @@ TEST_F(TWebBrowserTest, RefreshTypesetsOnlyNewOrChangedPiecesAndKeepsTheOthers)
 TEST_F(TWebBrowserTest, EditedTextShowsWhatTheSameTextShowsAfresh)
 {
     const char* const snippets[] = { "$", "$$", "\\(", "\\)", "\\[", "\\]", "\n", "x^2", "\\gdef\\r{p}", "\\r",
-        "{", "}", "\\$", " and ", "$$y$$\n", "$\\gdef\\r{q}$" };
+        "{", "}", "\\$", " and ", "$$y$$\n", "$\\gdef\\r{q}$", "\\newcommand{\\r}{s}\n", "\\def\\r#1{" };
     QByteArray text;
     for (int i = 0; i < 40; ++i)
         text += "$$f_{" + QByteArray::number(i) + "}$$\n" + (i % 7 == 0 ? "see $\\r + g$ here\n" : "");
@@ -261,7 +287,7 @@ TEST_F(TWebBrowserTest, LongTextKeepsItsNodesAcrossBlocks)
     for (const QStringList& after : cases) {
         ASSERT_TRUE(show(text(formulas)));
         EXPECT_GT(count("#content > div"), 2);
-        js("for (const b of document.getElementById('content').children) for (const n of b.childNodes) n.isKept = true; ''");
+        markPiecesKept();
         ASSERT_TRUE(show(text(after)));
         QStringList expected;
         for (const QString& formula : after)
@@ -399,6 +425,76 @@ TEST_F(TWebBrowserTest, BrokenFormulaStaysInPlaceAndDisplayEnvironmentsStandAlon
     for (const auto& c : cases) {
         ASSERT_TRUE(show(c.text)) << c.text;
         EXPECT_EQ(pieces().toStdString(), c.expected) << c.text;
+    }
+}
+
+// A definition standing in the text holds for the formulas after it and
+// shows nothing; one that fails shows why in its place. An edit of it
+// typesets again the formulas after it, and only those.
+TEST_F(TWebBrowserTest, DefinitionsInTheTextHoldAfterThemAndAreNotShown)
+{
+    const struct {
+        const char* before;
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        { "", "\\newcommand{\\norm}[1]{N#1}\nSee $\\norm{x}$.", "m t Nx t" },
+        { "", "$\\a$ \\def\\a#1{A#1} $\\a b$", "!\\a t m t Ab" },
+        { "", "\\DeclareMathOperator{\\Tr}{Tr}\n\\DeclareMathOperator*\\am{am}\n\\providecommand\\x{X}\n$\\Tr\\am\\x$",
+            "m m m TramX" },
+        // A command the typesetter has and LaTeX lacks may be defined anew.
+        { "", "\\newcommand{\\R}{S}\n\\newcommand{\\R}{T}\n$\\R$", "m !\\newcommand{\\R}{T} S" },
+        { "", "\\newcommand{a}{b}\n$c$", "!\\newcommand{a}{b} c" },
+        // Without any delimiter the whole text is one formula, as before.
+        { "", "\\def\\a{b} \\a", "b" },
+        { "$\\a$\n\\def\\a{p}\n$\\a$ $q$", "$\\a$\n\\def\\a{s}\n$\\a$ $q$", "!\\a= t= m s t= q" },
+        { "$\\a$\n\\def\\a{p}\n$\\a$ $q$", "$\\a$\n\\def\\a{p}\n$\\a$ $z$", "!\\a= t= m= p= t= z" },
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(show(c.before)) << c.before;
+        markPiecesKept();
+        ASSERT_TRUE(show(c.text)) << c.text;
+        EXPECT_EQ(typesetPieces().toStdString(), c.expected) << c.text;
+    }
+}
+
+// The macros file's definitions hold for every formula; the file is read
+// again when it changes, a faulty definition is reported with its line and
+// the others still hold. A file that cannot be used is reported and never
+// holds the preview up.
+TEST_F(TWebBrowserTest, MacrosFileHoldsForEveryFormulaAndReportsWhatIsWrong)
+{
+    const QString macrosPath = m_dir.filePath(QStringLiteral("preview-macros.tex"));
+    m_browser->setMacrosFile(macrosPath);
+    const auto writeMacros = [&](const QByteArray& bytes) {
+        QFile::remove(macrosPath);
+        QDir(macrosPath).removeRecursively();
+        QFile file(macrosPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const struct {
+        std::function<void()> make;
+        const char* text;
+        const char* expected;
+        const char* notice;
+    } steps[] = {
+        { [&] { writeMacros("\\newcommand{\\mm}{M}\n\\usepackage{x}\n\\def\\nn{\n  N}\n\\def\\lp{\\lp}"); }, "$\\mm\\nn$ $\\lp$ $y$",
+            "MN t !\\lp t y", "preview-macros.tex, line 2: Undefined control sequence: \\usepackage" },
+        { [&] { writeMacros("\\newcommand{\\mm}{K}"); }, "$\\mm$", "K", "" },
+        { [&] { QFile::remove(macrosPath); }, "$\\mm$", "!\\mm", "" },
+        { [&] { writeMacros(QByteArray("\\def\\mm{B}\0", 11)); }, "$x$", "x", "holds binary data" },
+        { [&] { writeMacros(QByteArray(MacrosFile::MaxBytes + 1, '%')); }, "$x$", "x", "larger than 1024 KiB" },
+        { [&] { QFile::remove(macrosPath); QDir().mkdir(macrosPath); }, "$x$", "x", "is a folder" },
+        { [&] { QDir(macrosPath).removeRecursively(); ASSERT_EQ(mkfifo(QFile::encodeName(macrosPath).constData(), 0600), 0); },
+            "$x$", "x", "not a regular file" },
+    };
+    for (const auto& step : steps) {
+        step.make();
+        ASSERT_TRUE(show(step.text)) << step.text;
+        EXPECT_EQ(typesetPieces().toStdString(), step.expected) << step.text;
+        EXPECT_TRUE(notice().contains(QLatin1String(step.notice)) && notice().isEmpty() == (*step.notice == 0))
+            << notice().toStdString();
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFont>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QProcess>
@@ -357,4 +358,36 @@ TEST_F(TMemoTest, SelectionIsHiddenWhileTheEditorLacksTheFocus)
     EXPECT_FALSE(highlighted());
     memo.SetHideSelection(false);
     EXPECT_TRUE(highlighted());
+}
+
+// A long line keeps its shaped glyphs between edits; what the user sees and
+// gets must not differ from a short line, wrapped or not, and after the font grows.
+TEST_F(TMemoTest, LongLineBehavesLikeAShortOne)
+{
+    for (const int length : { 8, 30000 }) {
+        const QString half(length / 2, u'x');
+        memo.SetText(half + half);
+        memo.show();
+        QTextCursor cursor = memo.textCursor();
+        cursor.setPosition(length / 2);
+        memo.setTextCursor(cursor);
+        QTest::keyClicks(&memo, QStringLiteral("ab"));
+        for (const auto scrollBars : { TMemo::ssNone, TMemo::ssBoth }) {
+            memo.SetScrollBars(scrollBars);
+            memo.setFont(QFont(memo.font().family(), memo.font().pointSize() + 4));
+            EXPECT_EQ(memo.cursorForPosition(memo.cursorRect().center()).position(), length / 2 + 2) << length;
+        }
+        QTest::keyClick(&memo, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(&memo, Qt::Key_Left, Qt::ShiftModifier);
+        memo.CopyToClipboard();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "ab") << length;
+        EXPECT_EQ(memo.Lines()->Strings(0), (half + "ab" + half).left(TMemoStrings::MaxLineLength)) << length;
+        QTest::keyClick(&memo, Qt::Key_End);
+        EXPECT_EQ(memo.textCursor().position(), length + 2) << length;
+        QTest::keyClick(&memo, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(memo.Text(), half + half) << length;
+        memo.SelectAll();
+        memo.CopyToClipboard();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), half + half) << length;
+    }
 }

@@ -493,7 +493,7 @@ TEST(TInstanceChannel, ListensAgainAfterItsServerClosed)
     server->close();
     ASSERT_FALSE(owner.isListening());
 
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return owner.isListening(); }, 5000));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return owner.isListening(); }, 15000));
     QLocalSocket asker;
     asker.connectToServer(owner.socketPath());
     ASSERT_TRUE(asker.waitForConnected(5000));
