@@ -1,5 +1,6 @@
 #include "app/ErrorMarks.h"
 
+#include "app/EditorText.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QHelpEvent>
@@ -10,22 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-// The editor's text with each line break as one character, as the page has
-// it (the preview file's CR LF and lone CR become LF when it is read).
-QString editorText(const QTextDocument& document)
-{
-    QString text = document.toRawText();
-    std::replace_if(text.begin(), text.end(),
-        [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }, QLatin1Char('\n'));
-    return text;
-}
-
-qsizetype sharedPrefix(const QString& a, const QString& b)
-{
-    const qsizetype shorter = std::min(a.size(), b.size());
-    return std::mismatch(a.cbegin(), a.cbegin() + shorter, b.cbegin()).first - a.cbegin();
-}
 
 QTextEdit::ExtraSelection selection(QTextDocument* document, qsizetype from, qsizetype to, const QTextCharFormat& format)
 {
@@ -65,8 +50,8 @@ ErrorMarks::ErrorMarks(QPlainTextEdit* editor)
 
 void ErrorMarks::show(const QString& shownText, const QList<FormulaError>& errors)
 {
-    const QString text = editorText(*m_editor->document());
-    const qsizetype unchanged = sharedPrefix(text, shownText);
+    const QString text = EditorText::of(*m_editor->document());
+    const qsizetype unchanged = EditorText::sharedPrefix(text, shownText);
     m_errors.clear();
     for (const FormulaError& error : errors) {
         if (error.reach <= unchanged && error.end <= text.size())

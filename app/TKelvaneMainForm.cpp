@@ -1,6 +1,7 @@
 #include "app/TKelvaneMainForm.h"
 
 #include "app/AboutText.h"
+#include "app/EditorPreviewLink.h"
 #include "app/ErrorMarks.h"
 #include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
@@ -116,6 +117,7 @@ void TKelvaneMainForm::createComponents()
         [this](const QString& shownText, const QList<FormulaError>& errors) {
             guarded(this, [&] { m_errorMarks->show(shownText, errors); });
         });
+    m_previewLink = new EditorPreviewLink(Memo1, WebBrowser1);
 
     // The editor keeps its height, the bar lies below it and the panel takes
     // the rest; dragging the bar changes the editor's height.
@@ -317,6 +319,7 @@ void TKelvaneMainForm::Now1Click(TObject*)
         Memo1->Lines()->SaveToFile(m_previewFileName);
         m_isPreviewFileBehind = false;
         WebBrowser1->Navigate(m_previewFileName);
+        m_previewLink->refreshed();
     } catch (...) {
     }
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class EditorPreviewLink;
 class ErrorMarks;
 class LastTextRecord;
 class TAppEvents;
@@ -98,6 +99,8 @@ private:
     std::unique_ptr<LastTextRecord> m_lastText;
     // The editor's marks of the formulas the preview could not typeset.
     ErrorMarks* m_errorMarks = nullptr;
+    // The preview following the editor's caret, and the editor the preview.
+    EditorPreviewLink* m_previewLink = nullptr;
 };
 
 // The main window, set when the application object creates it.

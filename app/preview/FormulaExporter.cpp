@@ -92,6 +92,7 @@ void FormulaExporter::describeAt(const QPoint& point, std::function<void(const E
         target.tex = map.value(QStringLiteral("tex")).toString();
         target.hasImage = map.value(QStringLiteral("hasImage")).toBool();
         target.hasMathml = map.value(QStringLiteral("hasMathml")).toBool();
+        target.selection = map.value(QStringLiteral("selection")).toString();
         guarded(self.data(), [&] { done(target); });
     });
 }
@@ -108,6 +109,16 @@ bool FormulaExporter::canCopy(Format format, const ExportTarget& target)
         return target.hasImage;
     }
     return false;
+}
+
+void FormulaExporter::copySelection()
+{
+    const QPointer<FormulaExporter> self(this);
+    m_page->runJavaScript(QStringLiteral("previewExport.selectionSource()"), [self](const QVariant& result) {
+        const QString source = result.toString();
+        if (self && !source.isEmpty())
+            guarded(self.data(), [&] { QGuiApplication::clipboard()->setText(source); });
+    });
 }
 
 void FormulaExporter::copy(Format format, const ExportTarget& target, std::function<void(bool)> done)

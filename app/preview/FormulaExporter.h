@@ -20,6 +20,8 @@ struct ExportTarget {
     // A formula shown as an error has neither.
     bool hasImage = false;
     bool hasMathml = false;
+    // What is selected in the preview, as its source; empty when nothing is.
+    QString selection;
 };
 
 // Puts a formula of the preview on the clipboard in the forms other programs
@@ -42,6 +44,10 @@ public:
     // Asks the page what lies at the point of the view.
     void describeAt(const QPoint& point, std::function<void(const ExportTarget&)> done);
     static bool canCopy(Format format, const ExportTarget& target);
+    // Puts what is selected in the preview on the clipboard as its source:
+    // the formulas it touches as their TeX with delimiters, the text between
+    // them as it reads. With nothing selected the clipboard stays as it was.
+    void copySelection();
     // Makes the form and puts it on the clipboard; done tells whether it did.
     void copy(Format format, const ExportTarget& target, std::function<void(bool)> done = {});
     // The form as clipboard data, made the same way; null when it cannot be.

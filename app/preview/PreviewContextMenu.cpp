@@ -3,6 +3,9 @@
 #include "core/ExceptionBoundary.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QWebEngineView>
@@ -13,6 +16,10 @@ PreviewContextMenu::PreviewContextMenu(QWebEngineView* view)
     , m_exporter(new FormulaExporter(view->page(), this))
     , m_menu(new QMenu(view))
 {
+    m_copySelection = m_menu->addAction(tr("&Copy"));
+    connect(m_copySelection, &QAction::triggered, this,
+        [this] { guarded(this, [this] { QGuiApplication::clipboard()->setText(m_target.selection); }); });
+    m_selectionEnd = m_menu->addSeparator();
     addEntry(tr("Copy &TeX"), FormulaExporter::Tex);
     addEntry(tr("Copy as &MathML"), FormulaExporter::MathML);
     addEntry(tr("Copy as &Image"), FormulaExporter::Image);
@@ -38,7 +45,21 @@ void PreviewContextMenu::addEntry(const QString& text, FormulaExporter::Format f
 
 void PreviewContextMenu::popup(const QPoint& point)
 {
-    const QPoint globalPoint = m_view->mapToGlobal(point);
+    popup(point, m_view->mapToGlobal(point));
+}
+
+void PreviewContextMenu::popupFromKeyboard()
+{
+    const QPoint pointer = m_view->mapFromGlobal(QCursor::pos());
+    if (m_view->rect().contains(pointer))
+        return popup(pointer);
+    // No formula lies outside the page, so the menu is that of the whole preview.
+    constexpr int Inset = 8;
+    popup(QPoint(-1, -1), m_view->mapToGlobal(QPoint(Inset, Inset)));
+}
+
+void PreviewContextMenu::popup(const QPoint& point, const QPoint& globalPoint)
+{
     const QPointer<PreviewContextMenu> self(this);
     m_exporter->describeAt(point, [self, globalPoint](const ExportTarget& target) {
         if (self)
@@ -49,7 +70,11 @@ void PreviewContextMenu::popup(const QPoint& point)
 void PreviewContextMenu::show(const ExportTarget& target, const QPoint& globalPoint)
 {
     m_target = target;
-    for (QAction* action : m_menu->actions())
-        action->setEnabled(FormulaExporter::canCopy(FormulaExporter::Format(action->data().toInt()), target));
+    for (QAction* action : m_menu->actions()) {
+        if (action->data().isValid())
+            action->setEnabled(FormulaExporter::canCopy(FormulaExporter::Format(action->data().toInt()), target));
+    }
+    m_copySelection->setVisible(!target.selection.isEmpty());
+    m_selectionEnd->setVisible(!target.selection.isEmpty());
     m_menu->popup(globalPoint);
 }

@@ -9,3 +9,8 @@ void PreviewPageHost::errorsShown(int serial, const QVariantList& errors)
 {
     emit pageErrorsShown(serial, errors);
 }
+
+void PreviewPageHost::formulaActivated(int place)
+{
+    emit pageFormulaActivated(place);
+}

@@ -3,6 +3,7 @@
 #include "app/preview/ImmediateFrames.h"
 #include "app/preview/FormulaDrag.h"
 #include "app/preview/PreviewContextMenu.h"
+#include "app/preview/PreviewKeyboard.h"
 #include "app/preview/PreviewPage.h"
 #include "app/preview/PreviewPageHost.h"
 #include "app/preview/PreviewRequestGuard.h"
@@ -11,7 +12,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QChildEvent>
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -95,9 +95,7 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 
     m_view = new QWebEngineView(this);
-    m_view->setFocusPolicy(Qt::NoFocus);
     m_view->setAcceptDrops(false);
-    m_view->installEventFilter(this);
     new ImmediateFrames(m_view, this);
 
     // An off-the-record profile of the pane's own: nothing is written to disk,
@@ -121,6 +119,8 @@ TWebBrowser::TWebBrowser(QWidget* parent)
     m_view->setPage(m_page);
     m_contextMenu = new PreviewContextMenu(m_view);
     m_formulaDrag = new FormulaDrag(m_view, m_contextMenu->exporter());
+    m_keyboard = new PreviewKeyboard(m_view, m_contextMenu, this);
+    connect(m_keyboard, &PreviewKeyboard::typed, this, &TWebBrowser::typed);
 
     // Each place where the engine calls back into the pane hands whatever it
     // throws to the application object.
@@ -133,14 +133,13 @@ TWebBrowser::TWebBrowser(QWidget* parent)
         });
     connect(m_host, &PreviewPageHost::pageShown, this,
         [this](int serial, double ms) { guarded(this, [&] { onPageShown(serial, ms); }); });
+    connect(m_host, &PreviewPageHost::pageFormulaActivated, this,
+        [this](int place) { guarded(this, [&] { emit formulaActivated(place); }); });
     connect(m_host, &PreviewPageHost::pageErrorsShown, this, [this](int serial, const QVariantList& errors) {
         guarded(this, [&] {
             m_errors = FormulaError::listFrom(errors);
             m_errorsSerial = serial;
         });
-    });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        guarded(this, [&] { giveFocusBack(old, now); });
     });
     m_reloadTimer = new QTimer(this);
     m_reloadTimer->setSingleShot(true);
@@ -165,7 +164,7 @@ TWebBrowser::~TWebBrowser()
     // with nothing more heard from the page, or of the focus, meanwhile.
     m_page->disconnect(this);
     m_host->disconnect(this);
-    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(qApp, nullptr, m_keyboard, nullptr);
     delete m_view;
 }
 
@@ -198,6 +197,8 @@ void TWebBrowser::Navigate(const QString& URL)
     if (m_macros.refresh())
         m_areMacrosPending = true;
     m_hasSource = true;
+    // A caret's place belongs to the text it was given for.
+    m_caretPlace = -1;
     m_isPending = true;
     sendPending();
 }
@@ -224,6 +225,22 @@ void TWebBrowser::sendPending()
         if (self)
             guarded(self.data(), [&] { self->onTaken(result); });
     });
+    sendCaret();
+}
+
+void TWebBrowser::FollowCaret(qsizetype place)
+{
+    m_caretPlace = std::min(place, m_source.text.size());
+    // A text waiting to go takes the place along; the page applies a place
+    // to the text it was given last.
+    if (!m_isPending)
+        sendCaret();
+}
+
+void TWebBrowser::sendCaret()
+{
+    if (m_isPageReady && m_caretPlace >= 0)
+        m_page->runJavaScript(QStringLiteral("preview.follow(%1)").arg(m_caretPlace));
 }
 
 void TWebBrowser::onTaken(const QVariant& result)
@@ -302,35 +319,6 @@ void TWebBrowser::changeEvent(QEvent* event)
         guarded(this, [this] { pushPalette(); });
 }
 
-bool TWebBrowser::eventFilter(QObject* watched, QEvent* event)
-{
-    // The view creates the widget that shows the page (and becomes its focus
-    // proxy) only once a page is loaded, and may replace it later.
-    if (watched == m_view && event->type() == QEvent::ChildAdded) {
-        auto* child = static_cast<QChildEvent*>(event)->child();
-        if (child->isWidgetType())
-            keepFocusAway(static_cast<QWidget*>(child));
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-// The page never keeps the keyboard focus. When the engine replaces the
-// widget that shows the page (its render process ended), the focus can land
-// in the view; the control that had it gets it back.
-void TWebBrowser::giveFocusBack(QWidget* old, QWidget* now)
-{
-    const auto isInView = [this](QWidget* widget) { return widget == m_view || m_view->isAncestorOf(widget); };
-    if (now && isInView(now) && old && !isInView(old))
-        old->setFocus(Qt::OtherFocusReason);
-}
-
-void TWebBrowser::keepFocusAway(QWidget* widget)
-{
-    widget->setFocusPolicy(Qt::NoFocus);
-    if (QWidget* proxy = m_view->focusProxy())
-        proxy->setFocusPolicy(Qt::NoFocus);
-}
-
 void TWebBrowser::loadPage()
 {
     forgetPage();
@@ -364,8 +352,7 @@ void TWebBrowser::onLoadFinished(bool ok)
     m_isLoadingPage = false;
     m_isPageReady = true;
     m_isInFlight = false;
-    for (QWidget* child : m_view->findChildren<QWidget*>())
-        keepFocusAway(child);
+    m_keyboard->watchAll();
     pushPalette();
     // The text of a Navigate made while the page loaded, or the last one shown
     // if the page was loaded anew.

@@ -15,9 +15,11 @@
 
 class FormulaDrag;
 class PreviewContextMenu;
+class PreviewKeyboard;
 class PreviewPage;
 class PreviewPageHost;
 class PreviewRequestGuard;
+class QKeyEvent;
 class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -57,6 +59,13 @@ public:
     // each Navigate checks whether it changed. None when empty.
     void setMacrosFile(const QString& path);
 
+    // Keeps the piece at this place of the text in view: the place of the
+    // editor's caret in the text of the Navigate before (or, when one is on
+    // its way, the next), followed once that text is shown.
+    void FollowCaret(qsizetype place);
+    // The text the page was given last; empty before the first.
+    QString shownText() const { return m_pageText.value_or(QString()); }
+
     int Width() const;
     void setWidth(int value);
     int Height() const;
@@ -80,11 +89,15 @@ signals:
     // Just before rendered(): the text shown and its formulas that could not
     // be typeset (none when all were).
     void formulaErrors(const QString& shownText, const QList<FormulaError>& errors);
+    // A formula was double-clicked; the place where its source starts in
+    // the shown text.
+    void formulaActivated(qsizetype place);
+    // A key that types or edits was pressed while the preview had the focus.
+    void typed(const QKeyEvent& key);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void loadPage();
@@ -97,8 +110,7 @@ private:
     void onPageShown(int serial, double ms);
     void reportShown();
     void pushPalette();
-    void giveFocusBack(QWidget* old, QWidget* now);
-    void keepFocusAway(QWidget* widget);
+    void sendCaret();
 
     QWebEngineView* m_view = nullptr;
     QWebEngineProfile* m_profile = nullptr;
@@ -107,10 +119,13 @@ private:
     PreviewPageHost* m_host = nullptr;
     PreviewContextMenu* m_contextMenu = nullptr;
     FormulaDrag* m_formulaDrag = nullptr;
+    PreviewKeyboard* m_keyboard = nullptr;
 
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
     bool m_hasSource = false;
+    // The place of the editor's caret in that text, or -1.
+    qsizetype m_caretPlace = -1;
     MacrosFile m_macros;
     // The page has not got the macros file as it is now.
     bool m_areMacrosPending = false;

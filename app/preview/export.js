@@ -63,10 +63,13 @@
     }
 
     // The text of a stretch of the preview as its source: formulas as their
-    // TeX with delimiters, the plain text between them as it reads.
-    function sourceOf(nodes) {
+    // TeX with delimiters, the plain text between them as it reads. Given a
+    // range, only what it touches counts, a formula it touches in part whole.
+    function sourceOf(nodes, range) {
         let text = "";
         for (const node of nodes) {
+            if (range !== undefined && !range.intersectsNode(node))
+                continue;
             const isDisplay = node.previewFormula !== undefined && node.previewFormula.display;
             // The line breaks around a display formula are not shown, but were there.
             if (isDisplay && text !== "" && !text.endsWith("\n"))
@@ -74,13 +77,31 @@
             if (node.previewFormula !== undefined)
                 text += node.previewFormula.tex;
             else if (node.nodeType === Node.TEXT_NODE)
-                text += node.data;
+                text += range === undefined ? node.data : selectedPart(node, range);
             else
-                text += sourceOf(node.childNodes);
+                text += sourceOf(node.childNodes, range);
             if (isDisplay)
                 text += "\n";
         }
         return text;
+    }
+
+    function selectedPart(node, range) {
+        const from = node === range.startContainer ? range.startOffset : 0;
+        const to = node === range.endContainer ? range.endOffset : node.data.length;
+        return node.data.slice(from, to);
+    }
+
+    // The source of what is selected in the preview; empty when nothing is.
+    // A selection outside the typeset text (the notice) is taken as it reads.
+    function selectionSource() {
+        const selection = window.getSelection();
+        if (selection.rangeCount === 0 || selection.isCollapsed)
+            return "";
+        const range = selection.getRangeAt(0);
+        if (!range.intersectsNode(content))
+            return selection.toString();
+        return sourceOf(content.childNodes, range).replace(/\n$/, "");
     }
 
     function describe(x, y) {
@@ -93,11 +114,12 @@
         if (node !== null) {
             current = { node: node };
             const error = isError(node);
-            return { isFormula: true, tex: node.previewFormula.tex, hasImage: !error, hasMathml: !error };
+            return { isFormula: true, tex: node.previewFormula.tex, hasImage: !error, hasMathml: !error,
+                selection: selectionSource() };
         }
         current = { node: null };
         const tex = sourceOf(content.childNodes).replace(/\n$/, "");
-        return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false };
+        return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false, selection: selectionSource() };
     }
 
     // The definitions that hold before a formula, made again from what made
@@ -160,7 +182,8 @@
     });
 
     Object.defineProperty(window, "previewExport", {
-        value: Object.freeze({ describe: describe, mathml: mathml, prepareImage: prepareImage, finishImage: finishImage }),
+        value: Object.freeze({ describe: describe, selectionSource: selectionSource, mathml: mathml, prepareImage: prepareImage,
+            finishImage: finishImage }),
         writable: false,
         configurable: false,
     });

@@ -4,13 +4,15 @@
 // or preview.change(...) with only what changed since the text it gave last;
 // both answer at once with the text's serial number, and the page tells the
 // host through its channel (shown) when that text is shown with every formula
-// typeset. The host calls preview.setPalette(...) when the desktop colours
-// change. Before a text, the host may call preview.useMacros(source, name,
-// notice) with the user's macros file, whose definitions then hold before
-// every formula. The text is the user's and is only ever inserted as text
-// nodes or handed to the typesetter; it never becomes markup or code. The
-// cutting into pieces (cutting.js), the in-place update (update.js) and the
-// typesetting (workers.js, drawing.js, copies.js, typesetting.js,
+// typeset. After each text the host calls preview.follow(place) with the
+// place of the editor's caret in it, which the page keeps in view once the
+// text is shown (following.js), and preview.setPalette(...) when the desktop
+// colours change. Before a text, the host may call preview.useMacros(source,
+// name, notice) with the user's macros file, whose definitions then hold
+// before every formula. The text is the user's and is only ever inserted as
+// text nodes or handed to the typesetter; it never becomes markup or code.
+// The cutting into pieces (cutting.js), the in-place update (update.js) and
+// the typesetting (workers.js, drawing.js, copies.js, typesetting.js,
 // definitions.js) are scripts of their own; this one takes the host's texts
 // and answers it.
 (function () {
@@ -32,6 +34,9 @@
     let isUpdating = false;
     // Formulas whose definitions came after the refresh went on.
     const lateFormulas = [];
+    // The place of the editor's caret in the text given last, followed once
+    // that text is shown.
+    let caretPlace = -1;
     // The macros file the host gave last, the one in use, and what the page
     // has to say about it.
     let givenMacros = null;
@@ -149,7 +154,21 @@
         } finally {
             isUpdating = false;
         }
+        followCaret();
         reportWhenShown();
+    }
+
+    // The host says where the editor's caret is in the text it gave last.
+    function follow(place) {
+        caretPlace = place;
+        if (!isUpdating)
+            followCaret();
+    }
+
+    function followCaret() {
+        if (caretPlace < 0 || givenText !== pageUpdate.shownText())
+            return;
+        caretFollow.follow(caretPlace);
     }
 
     // How long the two texts agree at the start and, after that, at the end.
@@ -190,6 +209,7 @@
     if (typeof QWebChannel !== "undefined" && window.qt && qt.webChannelTransport) {
         new QWebChannel(qt.webChannelTransport, (channel) => {
             host = channel.objects.pane;
+            caretFollow.whenActivated((place) => host.formulaActivated(place));
             reportWhenShown();
         });
     }
@@ -204,7 +224,7 @@
     typesetting.whenSettled(reportWhenShown);
 
     Object.defineProperty(window, "preview", {
-        value: Object.freeze({ show: show, change: change, useMacros: useMacros, setPalette: setPalette }),
+        value: Object.freeze({ show: show, change: change, follow: follow, useMacros: useMacros, setPalette: setPalette }),
         writable: false,
         configurable: false,
     });

@@ -301,6 +301,7 @@
         made = [];
         shown = next;
         shownText = text;
+        equationNumbers.renumber(shown);
     }
 
     // Where the shown entries take over after a formula just cut: the index
@@ -436,11 +437,32 @@
         return found;
     }
 
+    // The shown piece at a place of the shown text: the formula whose source
+    // holds the place or ends just before it (the line break a display
+    // formula takes along does not count), else the piece that holds it;
+    // with where the piece starts. Null on an empty page.
+    function pieceAt(place) {
+        const startOfIndex = (index) => index > 0 ? shown[index - 1].end : 0;
+        const before = place > 0 ? firstEndingAfter(place - 1) : shown.length;
+        const isAtFormula = before < shown.length && shown[before].length !== undefined
+            && place <= startOfIndex(before) + shown[before].length;
+        const index = isAtFormula ? before : Math.min(firstEndingAfter(place), shown.length - 1);
+        return index < 0 ? null : { node: shown[index].node, start: startOfIndex(index) };
+    }
+
+    // Where the piece shown in the node starts in the shown text, or -1.
+    function startOf(node) {
+        const index = shown.findIndex((entry) => entry.node === node);
+        return index < 0 ? -1 : index > 0 ? shown[index - 1].end : 0;
+    }
+
     Object.defineProperty(window, "pageUpdate", {
         value: Object.freeze({
             update: update,
             useFile: useFile,
             errors: errors,
+            pieceAt: pieceAt,
+            startOf: startOf,
             shownText: () => shownText,
             whenLate: (callback) => {
                 onLate = callback;

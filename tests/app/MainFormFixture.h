@@ -6,6 +6,7 @@
 
 #include "widgets/TSplitter.h"
 #include "app/preview/TWebBrowser.h"
+#include "controls/TMemo.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -37,6 +38,8 @@ protected:
         Application->SetExeName({});
     }
 
+    // Puts the text in the editor, refreshes and waits, bounded, for the preview.
+    bool refreshWith(const QString& text);
     // Runs a script in the preview page and waits, bounded, for its value.
     QVariant runInPage(const QString& script);
     // A mouse event on the splitter bar, at a point of the bar.
@@ -49,6 +52,17 @@ protected:
     TKelvaneMainForm* form = nullptr;
     TestSupport::MessageBoxRecorder boxes;
 };
+
+inline bool MainFormFixture::refreshWith(const QString& text)
+{
+    form->Memo1->SetText(text);
+    int renders = 0;
+    const auto connection = QObject::connect(form->WebBrowser1, &TWebBrowser::rendered, form, [&] { ++renders; });
+    form->Now1Click(nullptr);
+    const bool isShown = TestSupport::waitUntil([&] { return renders > 0; }, 20000);
+    QObject::disconnect(connection);
+    return isShown;
+}
 
 inline QVariant MainFormFixture::runInPage(const QString& script)
 {

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QXmlStreamReader>
+#include <QAction>
+#include <QMenu>
 
 #include <memory>
 
@@ -192,6 +194,45 @@ TEST_F(FormulaExportTest, APointOnNoFormulaStandsForTheWholePreview)
     EXPECT_EQ(target.tex, QStringLiteral("see $a$ and\n$$b$$\nend"));
     EXPECT_FALSE(FormulaExporter::canCopy(FormulaExporter::MathML, target));
     EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Image, target));
+}
+
+// A selection across the preview is copied as its source: the formulas it
+// touches, even in part, as their TeX with delimiters, the text between them
+// as it reads; the menu offers it at its top.
+TEST_F(FormulaExportTest, ASelectionIsCopiedAsItsSource)
+{
+    // Selects from the first shown text holding `from` to the end of the
+    // first one after it holding `to` (typeset glyphs included).
+    const QString select = QStringLiteral(
+        "(() => { const w = document.createTreeWalker(document.getElementById('content'), NodeFilter.SHOW_TEXT,"
+        "  { acceptNode: (n) => n.parentElement.closest('.katex-mathml') ? 2 : 1 }); const r = document.createRange();"
+        " let n, isStarted = false; while ((n = w.nextNode())) {"
+        "  if (!isStarted && n.data.includes('%1')) { r.setStart(n, n.data.indexOf('%1')); isStarted = true; }"
+        "  if (isStarted && n.data.includes('%2')) { r.setEnd(n, n.data.indexOf('%2') + %3); break; } }"
+        " getSelection().removeAllRanges(); getSelection().addRange(r); return getSelection().toString(); })()");
+    const char* const text = "Let $x^2$ be, and\n$$\\frac{a}{b}$$\nthen \\(y\\) ends.";
+    const struct { const char* from; const char* to; const char* expected; } cases[] = {
+        { "be,", "then", "be, and\n$$\\frac{a}{b}$$\nthen" },
+        { "Let", "x", "Let $x^2$" },
+        { "and", "and", "and" },
+        { "then", "ends", "then \\(y\\) ends" },
+    };
+    ASSERT_TRUE(show(QString::fromUtf8(text)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const QString to = QString::fromUtf8(c.to);
+        evaluate(m_browser->page(), select.arg(QString::fromUtf8(c.from), to).arg(to.size()));
+        const ExportTarget target = describe(QPoint(630, 470));
+        EXPECT_EQ(target.selection, QString::fromUtf8(c.expected));
+        QMenu* menu = m_browser->contextMenu()->menu();
+        m_browser->contextMenu()->popup(QPoint(630, 470));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return menu->isVisible() && menu->actions()[0]->isVisible(); }, TimeoutMs));
+        menu->actions()[0]->trigger();
+        menu->hide();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(c.expected));
+    }
+    evaluate(m_browser->page(), QStringLiteral("getSelection().removeAllRanges()"));
+    EXPECT_EQ(describe(QPoint(630, 470)).selection, QString());
 }
 
 TEST_F(FormulaExportTest, ADragCarriesEveryFormAndThePicturesAsPrivateFiles)

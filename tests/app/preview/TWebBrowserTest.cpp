@@ -101,6 +101,14 @@ protected:
                   "    : n.className.replace(' preview-new', '') + ':' + n.textContent).join('|')");
     }
 
+    // Waits for a few frames to be drawn, and for the page to stop following the caret.
+    bool settle()
+    {
+        js("window.isSettled = false; (function wait(n) { requestAnimationFrame(() => n > 0 ? wait(n - 1) : window.isSettled = true); })(8); ''");
+        return TestSupport::waitUntil([&] { return js("String(window.isSettled && !caretFollow.isSettling())") == "true"; },
+            RenderTimeoutMs);
+    }
+
     // Each piece as a word: a text run (t), a definition (m), a formula by
     // what it shows, one that failed as ! and its source; marked = when it
     // kept its node from the text before.
@@ -692,6 +700,65 @@ TEST_F(TWebBrowserTest, ScrollPositionSurvivesARefresh)
     EXPECT_EQ(js(QStringLiteral("window.scrollY")).toInt(), 500);
 }
 
+// After a refresh the preview brings the formula at the caret into view with
+// the least scroll, and leaves a formula in view, or a view the user scrolled
+// with the caret unmoved, as it is.
+TEST_F(TWebBrowserTest, PreviewKeepsTheFormulaAtTheCaretInView)
+{
+    QByteArray text;
+    QList<qsizetype> starts;
+    for (int i = 0; i < 80; ++i) {
+        text += "Line " + QByteArray::number(i) + " and ";
+        starts.append(text.size());
+        text += "$$x_{" + QByteArray::number(i) + "} = \\frac{1}{2}$$\n";
+    }
+    ASSERT_TRUE(show(text));
+    // A hand scroll first (or -1), the caret's formula and where it is then.
+    const struct { int handScroll; int formula; const char* expected; } steps[] = {
+        { -1, 60, "bottom" }, { -1, 58, "unmoved" }, { -1, 5, "top" }, { 0, 5, "unmoved" }, { -1, 70, "bottom" },
+    };
+    for (const auto& step : steps) {
+        if (step.handScroll >= 0)
+            js(QStringLiteral("window.scrollTo(0, %1)").arg(step.handScroll));
+        ASSERT_TRUE(settle());
+        const QString before = js("String(scrollY)");
+        m_browser->FollowCaret(starts[step.formula] + 3);
+        ASSERT_TRUE(refresh(m_path) && settle());
+        const QString edge = js(QStringLiteral("(() => { const b = document.querySelectorAll('.preview-display')[%1]"
+            ".getBoundingClientRect(); return b.top < 0 || b.bottom > innerHeight ? 'out' : b.top < 30 ? 'top'"
+            " : b.bottom > innerHeight - 30 ? 'bottom' : 'in'; })()").arg(step.formula)).toString();
+        if (QLatin1String(step.expected) == QLatin1String("unmoved"))
+            EXPECT_EQ(js("String(scrollY)"), before) << "formula " << step.formula;
+        else
+            EXPECT_EQ(edge, QLatin1String(step.expected)) << "formula " << step.formula;
+    }
+}
+
+// Numbered display formulas count on through a long text, and one wider
+// than the preview scrolls on its own with its number in reach.
+TEST_F(TWebBrowserTest, NumberedFormulasCountOnAndAWideOneScrollsAlone)
+{
+    QByteArray text;
+    for (int i = 0; i < 30; ++i)
+        text += "Text " + QByteArray::number(i) + "\n\\begin{equation} y_{" + QByteArray::number(i) + "} \\end{equation}\n";
+    text += "\\begin{align} a &= b \\\\ c &= d \\end{align}\n";
+    text += "\\begin{equation} " + QByteArray("x + ").repeated(200) + "x \\end{equation}";
+    ASSERT_TRUE(show(text));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(js("Array.from(document.querySelectorAll('.katex-display')).map((d) => d.style.counterReset.replace('katexEqnNo ', ''))"
+                 ".join(' ')"),
+        QStringLiteral("0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 32"));
+    EXPECT_EQ(js("(() => { const d = document.querySelector('.katex-display'); return d.scrollWidth <= d.clientWidth; })()"),
+        QStringLiteral("true")) << "a numbered formula that fits has no scroll bar";
+    const QString wide = js(QStringLiteral(
+        "(() => { const d = Array.from(document.querySelectorAll('.katex-display')).pop(); d.scrollIntoView();"
+        " d.scrollLeft = d.scrollWidth; const t = d.querySelector('.tag').getBoundingClientRect();"
+        " const b = d.getBoundingClientRect(); const page = document.documentElement;"
+        " return [d.scrollWidth > d.clientWidth, page.scrollWidth <= page.clientWidth, t.left >= b.left && t.right <= b.right,"
+        "   d.querySelector('.base').getBoundingClientRect().right <= t.left + 1].join(' '); })()")).toString();
+    EXPECT_EQ(wide, QStringLiteral("true true true true")) << "scrolls, page does not, number in view, after the formula";
+}
+
 TEST_F(TWebBrowserTest, EditorKeepsTheKeyboardFocus)
 {
     // The window's own focus child is checked: a bare X server without a
@@ -701,12 +768,13 @@ TEST_F(TWebBrowserTest, EditorKeepsTheKeyboardFocus)
     ASSERT_TRUE(show("x^2"));
     EXPECT_EQ(m_window->focusWidget(), m_editor);
 
+    // Only a click gives the page the focus, and a refresh leaves it there.
     QWidget* surface = m_browser->view()->focusProxy();
     ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(surface->focusPolicy(), Qt::ClickFocus);
     QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
     ASSERT_TRUE(show("y^2"));
-    EXPECT_EQ(m_window->focusWidget(), m_editor);
+    EXPECT_EQ(m_window->focusWidget(), surface);
 }
 
 TEST_F(TWebBrowserTest, WidthAndHeightSizeTheViewInPlace)

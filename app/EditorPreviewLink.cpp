@@ -1,0 +1,53 @@
+#include "app/EditorPreviewLink.h"
+
+#include "app/EditorText.h"
+#include "app/preview/TWebBrowser.h"
+#include "core/ExceptionBoundary.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+
+EditorPreviewLink::EditorPreviewLink(QPlainTextEdit* editor, TWebBrowser* preview)
+    : QObject(editor)
+    , m_editor(editor)
+    , m_preview(preview)
+{
+    connect(editor->document(), &QTextDocument::contentsChange, this, [this] { m_isEdited = true; });
+    connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this] { guarded(this, [this] { onCaretMoved(); }); });
+    connect(preview, &TWebBrowser::formulaActivated, this,
+        [this](qsizetype place) { guarded(this, [&] { onFormulaActivated(place); }); });
+    connect(preview, &TWebBrowser::typed, this, [this](const QKeyEvent& key) { guarded(this, [&] { onTyped(key); }); });
+}
+
+void EditorPreviewLink::refreshed()
+{
+    m_isEdited = false;
+    m_preview->FollowCaret(m_editor->textCursor().position());
+}
+
+// While the text is edited, the caret follows the next refresh instead.
+void EditorPreviewLink::onCaretMoved()
+{
+    if (!m_isEdited)
+        m_preview->FollowCaret(m_editor->textCursor().position());
+}
+
+void EditorPreviewLink::onFormulaActivated(qsizetype place)
+{
+    const QString text = EditorText::of(*m_editor->document());
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(int(EditorText::carry(place, m_preview->shownText(), text)));
+    m_editor->setTextCursor(cursor);
+    m_editor->centerCursor();
+    m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorPreviewLink::onTyped(const QKeyEvent& key)
+{
+    m_editor->setFocus(Qt::OtherFocusReason);
+    QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.nativeScanCode(), key.nativeVirtualKey(),
+        key.nativeModifiers(), key.text(), key.isAutoRepeat(), ushort(key.count()));
+    QCoreApplication::sendEvent(m_editor, &copy);
+}
