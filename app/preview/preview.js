@@ -11,10 +11,10 @@
 // name, notice) with the user's macros file, whose definitions then hold
 // before every formula. The text is the user's and is only ever inserted as
 // text nodes or handed to the typesetter; it never becomes markup or code.
-// The cutting into pieces (cutting.js), the in-place update (update.js) and
-// the typesetting (workers.js, drawing.js, copies.js, typesetting.js,
-// definitions.js) are scripts of their own; this one takes the host's texts
-// and answers it.
+// The cutting into pieces (cutting.js), the in-place update (update.js, with
+// the page's blocks in blocks.js) and the typesetting (workers.js,
+// drawing.js, copies.js, typesetting.js, definitions.js) are scripts of their
+// own; this one takes the host's texts and answers it.
 (function () {
     const notice = document.getElementById("notice");
 
