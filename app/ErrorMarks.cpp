@@ -22,6 +22,9 @@ QTextEdit::ExtraSelection selection(QTextDocument* document, qsizetype from, qsi
     return mark;
 }
 
+// Marks are drawn this far at least before and after what the editor shows.
+constexpr qsizetype MinimumMarkedMargin = 20000;
+
 QTextCharFormat formulaFormat()
 {
     QTextCharFormat format;
@@ -46,6 +49,12 @@ ErrorMarks::ErrorMarks(QPlainTextEdit* editor)
     connect(editor->document(), &QTextDocument::contentsChange, this,
         [this](int position, int removed, int added) { guarded(this, [&] { onContentsChange(position, removed, added); }); });
     editor->viewport()->installEventFilter(this);
+    // The editor scrolls its lines without a signal of its scroll bar (when
+    // it keeps the caret in view); an update request with a shift says so.
+    connect(editor, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
+        if (dy != 0)
+            guarded(this, [this] { drawIfScrolledAway(); });
+    });
 }
 
 void ErrorMarks::show(const QString& shownText, const QList<FormulaError>& errors)
@@ -80,22 +89,50 @@ void ErrorMarks::onContentsChange(int position, int, int)
     draw();
 }
 
+// The part of the text the editor shows, as positions.
+std::pair<qsizetype, qsizetype> ErrorMarks::visibleRange() const
+{
+    const QRect area = m_editor->viewport()->rect();
+    const qsizetype first = m_editor->cursorForPosition(area.topLeft()).position();
+    const qsizetype last = m_editor->cursorForPosition(area.bottomRight()).position();
+    return { first, std::max(first, last) };
+}
+
+void ErrorMarks::drawIfScrolledAway()
+{
+    const auto [first, last] = visibleRange();
+    if (!m_errors.isEmpty() && (first < m_markedFrom || last > m_markedTo))
+        draw();
+}
+
+// Only the errors in and around what the editor shows are drawn: the editor
+// looks at every mark for every line it paints, so the marks of thousands of
+// failing formulas would make each paint slow. A scroll past the marked
+// stretch draws them again.
 void ErrorMarks::draw()
 {
+    const auto [first, last] = visibleRange();
+    const qsizetype margin = std::max<qsizetype>(last - first, MinimumMarkedMargin);
+    m_markedFrom = std::max<qsizetype>(0, first - margin);
+    m_markedTo = last + margin;
+    const auto begin = std::lower_bound(m_errors.cbegin(), m_errors.cend(), m_markedFrom,
+        [](const FormulaError& error, qsizetype from) { return error.end < from; });
+
     QTextDocument* document = m_editor->document();
     const QTextCharFormat formula = formulaFormat();
     const QTextCharFormat error = errorFormat();
     QList<QTextEdit::ExtraSelection> marks;
-    marks.reserve(2 * m_errors.size());
-    for (const FormulaError& e : m_errors) {
-        marks.append(selection(document, e.start, e.end, formula));
-        marks.append(selection(document, e.errorAt, e.errorEnd, error));
+    for (auto e = begin; e != m_errors.cend() && e->start <= m_markedTo; ++e) {
+        marks.append(selection(document, e->start, e->end, formula));
+        marks.append(selection(document, e->errorAt, e->errorEnd, error));
     }
     m_editor->setExtraSelections(marks);
 }
 
 bool ErrorMarks::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize && watched == m_editor->viewport())
+        guarded(this, [this] { drawIfScrolledAway(); });
     if (event->type() != QEvent::ToolTip || watched != m_editor->viewport() || m_errors.isEmpty())
         return false;
     bool isShown = false;

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPlainTextEdit>
 
+#include <utility>
+
 // The marks of the formulas that could not be typeset, drawn over the
 // editor's text as extra selections: a red wavy line under the place where
 // the typesetter stopped, with the reason as its tool tip, and the rest of
@@ -36,7 +38,11 @@ protected:
 private:
     void onContentsChange(int position, int removed, int added);
     void draw();
+    void drawIfScrolledAway();
+    std::pair<qsizetype, qsizetype> visibleRange() const;
 
     QPlainTextEdit* m_editor;
-    QList<FormulaError> m_errors;
+    QList<FormulaError> m_errors; // in the order of the text
+    qsizetype m_markedFrom = 0;
+    qsizetype m_markedTo = 0;
 };

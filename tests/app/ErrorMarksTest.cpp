@@ -77,3 +77,37 @@ TEST_F(ErrorMarksInEditor, MarkWhereTheTypesetterStopped)
         EXPECT_TRUE(form->Memo1->extraSelections().isEmpty());
     }
 }
+
+// In a long text of failing formulas the editor draws the marks around what
+// it shows, and the marks of the part scrolled to once it gets there.
+TEST(ErrorMarks, MarksFollowTheEditorThroughALongText)
+{
+    QPlainTextEdit editor;
+    editor.resize(400, 300);
+    editor.show();
+    ErrorMarks marks(&editor);
+    QString text;
+    QList<FormulaError> errors;
+    for (int i = 0; i < 6000; ++i) {
+        const qsizetype start = text.size();
+        text += QStringLiteral("$\\nope{%1}$ text\n").arg(i);
+        errors.append({ start, start + 10, start + 1, start + 6, start + 10, QStringLiteral("no %1").arg(i) });
+    }
+    editor.setPlainText(text);
+    marks.show(text, errors);
+
+    const auto isMarked = [&](const FormulaError& error) {
+        const auto selections = editor.extraSelections();
+        return std::any_of(selections.cbegin(), selections.cend(), [&](const QTextEdit::ExtraSelection& mark) {
+            return mark.cursor.selectionStart() == error.errorAt && mark.cursor.selectionEnd() == error.errorEnd;
+        });
+    };
+    EXPECT_TRUE(isMarked(errors.first()));
+    EXPECT_FALSE(isMarked(errors.last()));
+    EXPECT_LT(editor.extraSelections().size(), errors.size());
+
+    editor.moveCursor(QTextCursor::End);
+    editor.ensureCursorVisible();
+    EXPECT_TRUE(isMarked(errors.last()));
+    EXPECT_EQ(marks.messageAt(errors[3000].errorAt), QStringLiteral("no 3000"));
+}
