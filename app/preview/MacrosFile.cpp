@@ -90,8 +90,7 @@ void MacrosFile::read(const Status& status)
     }
     QStringDecoder decoder(QStringDecoder::Utf8);
     m_text = decoder.decode(*bytes);
-    m_text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    PreviewSource::toLineFeeds(m_text);
 }
 
 QString MacrosFile::script() const

@@ -105,10 +105,8 @@ PreviewSource PreviewSource::read(const QString& path, qsizetype maxChars)
             --cut;
         text.truncate(cut);
     }
-    if (bytes.contains('\r')) {
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    }
+    if (bytes.contains('\r'))
+        toLineFeeds(text);
     if (source.isTruncated) {
         const qint64 shownBytes = text.toUtf8().size();
         const QLocale locale;
@@ -141,6 +139,12 @@ bool needsEscape(QStringView text, qsizetype i)
 }
 
 } // namespace
+
+void PreviewSource::toLineFeeds(QString& text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
 
 // Quotes, backslashes, control characters, line and paragraph separators and
 // unpaired surrogates are escaped. Runs of plain characters are copied whole.

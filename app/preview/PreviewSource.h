@@ -31,6 +31,8 @@ public:
     // Appends the text as a string literal of the page's script (and of
     // JSON), so any text stays data.
     static void appendLiteral(QString& script, QStringView text);
+    // Each CR LF and lone CR becomes one LF, as the page counts line breaks.
+    static void toLineFeeds(QString& text);
 
     QString text;
     QString notice;
