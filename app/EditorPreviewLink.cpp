@@ -2,20 +2,21 @@
 
 #include "app/EditorText.h"
 #include "app/preview/TWebBrowser.h"
+#include "controls/MemoText.h"
+#include "controls/TMemo.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 
-EditorPreviewLink::EditorPreviewLink(QPlainTextEdit* editor, TWebBrowser* preview)
+EditorPreviewLink::EditorPreviewLink(TMemo* editor, TWebBrowser* preview)
     : QObject(editor)
     , m_editor(editor)
     , m_preview(preview)
 {
     connect(editor->document(), &QTextDocument::contentsChange, this, [this] { m_isEdited = true; });
-    connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this] { guarded(this, [this] { onCaretMoved(); }); });
+    connect(editor, &TMemo::cursorPositionChanged, this, [this] { guarded(this, [this] { onCaretMoved(); }); });
     connect(preview, &TWebBrowser::formulaActivated, this,
         [this](qsizetype place) { guarded(this, [&] { onFormulaActivated(place); }); });
     connect(preview, &TWebBrowser::typed, this, [this](const QKeyEvent& key) { guarded(this, [&] { onTyped(key); }); });
@@ -37,9 +38,8 @@ void EditorPreviewLink::onCaretMoved()
 void EditorPreviewLink::onFormulaActivated(qsizetype place)
 {
     const QString text = EditorText::of(*m_editor->document());
-    QTextCursor cursor(m_editor->document());
-    cursor.setPosition(int(EditorText::carry(place, m_preview->shownText(), text)));
-    m_editor->setTextCursor(cursor);
+    const int position = int(EditorText::carry(place, m_preview->shownText(), text));
+    m_editor->setTextCursor(MemoText::cursor(m_editor->document(), position, position));
     m_editor->centerCursor();
     m_editor->setFocus(Qt::OtherFocusReason);
 }

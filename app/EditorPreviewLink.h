@@ -3,7 +3,7 @@
 #include <QObject>
 
 class QKeyEvent;
-class QPlainTextEdit;
+class TMemo;
 class TWebBrowser;
 
 // Keeps the editor and the preview in step. After each refresh, and when the
@@ -16,7 +16,7 @@ class EditorPreviewLink : public QObject {
     Q_OBJECT
 
 public:
-    EditorPreviewLink(QPlainTextEdit* editor, TWebBrowser* preview);
+    EditorPreviewLink(TMemo* editor, TWebBrowser* preview);
 
     // The editor's text was just handed to the preview.
     void refreshed();
@@ -26,7 +26,7 @@ private:
     void onFormulaActivated(qsizetype place);
     void onTyped(const QKeyEvent& key);
 
-    QPlainTextEdit* m_editor;
+    TMemo* m_editor;
     TWebBrowser* m_preview;
     // Whether the text was edited since the preview was given it, so the
     // caret's place is not yet a place of the preview's text.

@@ -1,6 +1,7 @@
 #include "app/ErrorMarks.h"
 
 #include "app/EditorText.h"
+#include "controls/MemoText.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QHelpEvent>
@@ -15,9 +16,7 @@ namespace {
 QTextEdit::ExtraSelection selection(QTextDocument* document, qsizetype from, qsizetype to, const QTextCharFormat& format)
 {
     QTextEdit::ExtraSelection mark;
-    mark.cursor = QTextCursor(document);
-    mark.cursor.setPosition(int(from));
-    mark.cursor.setPosition(int(to), QTextCursor::KeepAnchor);
+    mark.cursor = MemoText::cursor(document, int(from), int(to));
     mark.format = format;
     return mark;
 }
@@ -42,18 +41,16 @@ QTextCharFormat errorFormat()
 
 } // namespace
 
-ErrorMarks::ErrorMarks(QPlainTextEdit* editor)
+ErrorMarks::ErrorMarks(TMemo* editor)
     : QObject(editor)
     , m_editor(editor)
 {
     connect(editor->document(), &QTextDocument::contentsChange, this,
         [this](int position, int removed, int added) { guarded(this, [&] { onContentsChange(position, removed, added); }); });
     editor->viewport()->installEventFilter(this);
-    // The editor scrolls its lines without a signal of its scroll bar (when
-    // it keeps the caret in view); an update request with a shift says so.
-    connect(editor, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
-        if (dy != 0)
-            guarded(this, [this] { drawIfScrolledAway(); });
+    // The editor says when it scrolled, up, down or sideways in a long line.
+    connect(editor, &TMemo::updateRequest, this, [this](const QRect&, int) {
+        guarded(this, [this] { drawIfScrolledAway(); });
     });
 }
 

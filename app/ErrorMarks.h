@@ -4,7 +4,7 @@
 
 #include <QList>
 #include <QObject>
-#include <QPlainTextEdit>
+#include "controls/TMemo.h"
 
 #include <utility>
 
@@ -19,7 +19,7 @@ class ErrorMarks : public QObject {
     Q_OBJECT
 
 public:
-    explicit ErrorMarks(QPlainTextEdit* editor);
+    explicit ErrorMarks(TMemo* editor);
 
     // Marks the errors the preview found in the text it showed. The
     // editor's line breaks are single characters, as in the shown text, so
@@ -41,7 +41,7 @@ private:
     void drawIfScrolledAway();
     std::pair<qsizetype, qsizetype> visibleRange() const;
 
-    QPlainTextEdit* m_editor;
+    TMemo* m_editor;
     QList<FormulaError> m_errors; // in the order of the text
     qsizetype m_markedFrom = 0;
     qsizetype m_markedTo = 0;

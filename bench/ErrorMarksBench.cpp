@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
+#include "controls/TMemo.h"
 #include <QTextBlock>
 #include <QVariantMap>
 
@@ -68,7 +68,7 @@ void print(const char* name, const QList<double>& samples)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QPlainTextEdit editor;
+    TMemo editor(nullptr);
     editor.resize(800, 400);
     editor.show();
     ErrorMarks marks(&editor);

@@ -58,7 +58,7 @@ qint64 residentMiB(const char* field)
 // time the key's handling takes before anything is painted.
 struct Subject {
     const char* name;
-    QPlainTextEdit* editor;
+    QAbstractScrollArea* editor;
     PaintProbe* probe;
     std::vector<double> latencies;
     std::vector<double> handling;

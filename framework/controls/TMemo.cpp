@@ -1,40 +1,27 @@
 #include "controls/TMemo.h"
 
-#include "platform/ClipboardReader.h"
-#include "core/ExceptionBoundary.h"
+#include "controls/MemoText.h"
+#include "controls/MemoUndo.h"
 #include "controls/TMemoStrings.h"
+#include "core/ExceptionBoundary.h"
+#include "platform/ClipboardReader.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
-// The toolkit lays out and draws a line as a whole, and a blinking caret
-// redraws its line twice a second: in a line of a few megabytes that keeps a
-// core busy for as long as the window is shown. In a line this long the caret
-// stays lit instead.
-constexpr int SteadyCaretLineLength = 20000;
-
-// The toolkit throws a line's shaped glyphs away as soon as it has laid the
-// line out, and shapes the whole line again for every caret position it
-// measures and every time it draws the line or the caret: a key in a long
-// line shapes it half a dozen times. The layouts of long lines keep their
-// glyphs, so a key shapes the line once.
-void keepGlyphsOfLongLines(const QTextDocument* document, int from, int charsAdded)
-{
-    const QTextBlock last = document->findBlock(from + charsAdded);
-    for (QTextBlock block = document->findBlock(from); block.isValid(); block = block.next()) {
-        if (block.length() > SteadyCaretLineLength)
-            block.layout()->setCacheEnabled(true);
-        if (block == last)
-            break;
-    }
-}
+// The space between the frame and the text, as the toolkit's editors leave it.
+constexpr int Margin = 4;
 
 // Every kind of line break that may come in (CR LF, lone CR, the Unicode line
 // and paragraph separators) becomes one LF, which the document turns into a
@@ -52,55 +39,51 @@ QString withLineFeeds(QString text)
 } // namespace
 
 TMemo::TMemo(QWidget* parent)
-    : QPlainTextEdit(parent)
-    , m_lines(std::make_unique<TMemoStrings>(document()))
+    : QAbstractScrollArea(parent)
+    , m_document(new QTextDocument(this))
+    , m_layout(new MemoLayout(m_document))
+    , m_undo(std::make_unique<MemoUndo>())
+    , m_lines(std::make_unique<TMemoStrings>(m_document))
 {
+    m_document->setUndoRedoEnabled(false);
+    m_document->setDocumentLayout(m_layout);
+    m_cursor = QTextCursor(m_document);
     resize(185, 89);
-    setTabChangesFocus(true);
-    updateSelectionPalette();
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_isAssigningText)
-            change();
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_layout->setFont(font());
+    // Every end of an edit block reports the contents changed, even one
+    // that only placed a cursor; a change of the text reports where.
+    connect(m_document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+        if (removed != 0 || added != 0)
+            onContentsChanged();
     });
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMemo::updateCaretBlinking);
-    connect(document(), &QTextDocument::contentsChange, this,
-        [this](int from, int, int charsAdded) { keepGlyphsOfLongLines(document(), from, charsAdded); });
+    connect(m_layout, &MemoLayout::extentChanged, this, &TMemo::updateExtent, Qt::QueuedConnection);
+    updateSelectionPalette();
     updateWrapping();
 }
 
+TMemo::~TMemo() = default;
+
 bool TMemo::IsCaretBlinking() const
 {
-    return !m_isCaretSteady;
+    return QApplication::cursorFlashTime() > 0;
 }
 
-// The blink follows the application's flash time; the editor takes a change
-// of it into account when its text interaction is set again.
-void TMemo::updateCaretBlinking()
+void TMemo::onContentsChanged()
 {
-    const bool steady = textCursor().block().length() > SteadyCaretLineLength;
-    if (steady == m_isCaretSteady)
-        return;
-    m_isCaretSteady = steady;
-    if (steady) {
-        m_flashTime = QApplication::cursorFlashTime();
-        QApplication::setCursorFlashTime(0);
-    } else {
-        QApplication::setCursorFlashTime(m_flashTime);
-    }
-    const Qt::TextInteractionFlags flags = textInteractionFlags();
-    setTextInteractionFlags(Qt::NoTextInteraction);
-    setTextInteractionFlags(flags);
-}
-
-TMemo::~TMemo()
-{
-    if (m_isCaretSteady)
-        QApplication::setCursorFlashTime(m_flashTime);
-}
-
-void TMemo::change()
-{
-    guarded(this, [this] { OnChange(this); });
+    if (!m_isEditing)
+        m_undo->clear();
+    updateExtent();
+    viewport()->update();
+    emit textChanged();
+    if (!m_isAssigningText)
+        guarded(this, [this] { OnChange(this); });
 }
 
 QString TMemo::Text() const
@@ -116,7 +99,114 @@ void TMemo::SetText(const QString& text)
     m_isAssigningText = true;
     setPlainText(lines);
     m_isAssigningText = false;
-    change();
+    guarded(this, [this] { OnChange(this); });
+}
+
+QString TMemo::toPlainText() const
+{
+    return m_document->toPlainText();
+}
+
+// An assignment starts a new history, with the caret at the start.
+void TMemo::setPlainText(const QString& text)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    m_document->setPlainText(text);
+    m_undo->clear();
+    m_cursor = QTextCursor(m_document);
+    emit undoAvailable(false);
+    emit redoAvailable(false);
+    onCaretMoved(oldPosition, oldAnchor);
+}
+
+void TMemo::insertPlainText(const QString& text)
+{
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+}
+
+void TMemo::replace(int from, int to, const QString& text, EditKind kind)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
+        from + int(text.size()), kind != EditKind::Other };
+    QTextCursor range = MemoText::cursor(m_document, from, to);
+    m_isEditing = true;
+    range.beginEditBlock();
+    if (text.isEmpty())
+        range.removeSelectedText();
+    else
+        range.insertText(text);
+    range.endEditBlock();
+    m_isEditing = false;
+    const bool couldUndo = m_undo->canUndo();
+    m_undo->record(step);
+    if (!couldUndo)
+        emit undoAvailable(true);
+    emit redoAvailable(false);
+    MemoText::move(m_cursor, step.caretAfter);
+    m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+void TMemo::removeSelection(EditKind kind)
+{
+    if (m_cursor.hasSelection())
+        replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), QString(), kind);
+}
+
+void TMemo::undo()
+{
+    if (!m_undo->canUndo())
+        return;
+    const MemoUndo::Step step = m_undo->takeUndo();
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.inserted.size()));
+    m_isEditing = true;
+    range.beginEditBlock();
+    range.removeSelectedText();
+    range.insertText(step.removed);
+    range.endEditBlock();
+    m_isEditing = false;
+    MemoText::move(m_cursor, step.anchorBefore);
+    MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
+    emit undoAvailable(m_undo->canUndo());
+    emit redoAvailable(true);
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+void TMemo::redo()
+{
+    if (!m_undo->canRedo())
+        return;
+    const MemoUndo::Step step = m_undo->takeRedo();
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.removed.size()));
+    m_isEditing = true;
+    range.beginEditBlock();
+    range.removeSelectedText();
+    range.insertText(step.inserted);
+    range.endEditBlock();
+    m_isEditing = false;
+    MemoText::move(m_cursor, step.caretAfter);
+    emit undoAvailable(true);
+    emit redoAvailable(m_undo->canRedo());
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+QString TMemo::selectedText() const
+{
+    // The clipboard of this platform carries LF line breaks.
+    QString text = m_cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
 }
 
 void TMemo::SelectAll()
@@ -124,16 +214,32 @@ void TMemo::SelectAll()
     selectAll();
 }
 
+void TMemo::selectAll()
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoText::move(m_cursor, 0);
+    MemoText::move(m_cursor, m_document->characterCount() - 1, QTextCursor::KeepAnchor);
+    onCaretMoved(oldPosition, oldAnchor);
+}
+
 void TMemo::CopyToClipboard()
 {
-    const QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection())
+    if (m_cursor.hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void TMemo::copy()
+{
+    CopyToClipboard();
+}
+
+void TMemo::cut()
+{
+    if (m_readOnly || !m_cursor.hasSelection())
         return;
-    // The clipboard of this platform carries LF line breaks.
-    QString text = cursor.selectedText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
-    QGuiApplication::clipboard()->setText(text);
+    CopyToClipboard();
+    removeSelection(EditKind::Other);
 }
 
 QString TMemo::ClipboardText()
@@ -150,26 +256,273 @@ void TMemo::PasteFromClipboard()
         insertPastedText(text);
 }
 
-// The editor's own paste (Ctrl+V, the context menu) and drops come here.
-void TMemo::insertFromMimeData(const QMimeData* source)
+void TMemo::paste()
 {
-    if (source && source->hasText() && !source->text().isEmpty())
-        insertPastedText(source->text());
-    else if (source && TextOfOtherData && !TextOfOtherData(source).isEmpty())
-        insertPastedText(TextOfOtherData(source));
+    if (!m_readOnly)
+        PasteFromClipboard();
 }
 
-bool TMemo::canInsertFromMimeData(const QMimeData* source) const
+// What a drop or a paste of mime data inserts: its text, or what the owner
+// of the editor makes of other data.
+QString TMemo::textOf(const QMimeData* data) const
 {
-    return QPlainTextEdit::canInsertFromMimeData(source) || (source && TextOfOtherData && !TextOfOtherData(source).isEmpty());
+    if (!data)
+        return {};
+    if (data->hasText() && !data->text().isEmpty())
+        return data->text();
+    return TextOfOtherData ? TextOfOtherData(data) : QString();
 }
 
 void TMemo::insertPastedText(const QString& text)
 {
-    QTextCursor cursor = textCursor();
-    cursor.insertText(withLineFeeds(text));
-    setTextCursor(cursor);
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+}
+
+void TMemo::setTextCursor(const QTextCursor& cursor)
+{
+    if (cursor.document() != m_document)
+        return;
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    m_cursor = MemoText::cursor(m_document, cursor.anchor(), cursor.position());
+    m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
+}
+
+void TMemo::setCaret(int position, QTextCursor::MoveMode mode, bool keepColumn)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoText::move(m_cursor, position, mode);
+    if (!keepColumn)
+        m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
+}
+
+void TMemo::moveCursor(QTextCursor::MoveOperation operation, QTextCursor::MoveMode mode)
+{
+    const int position = m_cursor.position();
+    const QTextBlock line = m_document->findBlock(position);
+    int target = position;
+    switch (operation) {
+    case QTextCursor::Start: target = 0; break;
+    case QTextCursor::End: target = m_document->characterCount() - 1; break;
+    case QTextCursor::StartOfLine:
+    case QTextCursor::StartOfBlock: target = line.position(); break;
+    case QTextCursor::EndOfLine:
+    case QTextCursor::EndOfBlock: target = line.position() + line.length() - 1; break;
+    case QTextCursor::Left:
+    case QTextCursor::PreviousCharacter: target = MemoText::previousCharacter(m_document, position); break;
+    case QTextCursor::Right:
+    case QTextCursor::NextCharacter: target = MemoText::nextCharacter(m_document, position); break;
+    case QTextCursor::WordLeft:
+    case QTextCursor::PreviousWord: target = MemoText::previousWordStart(m_document, position); break;
+    case QTextCursor::WordRight:
+    case QTextCursor::NextWord: target = MemoText::nextWordStart(m_document, position); break;
+    case QTextCursor::Up: target = rowStep(-1); break;
+    case QTextCursor::Down: target = rowStep(1); break;
+    default: {
+        QTextCursor moved = m_cursor;
+        moved.movePosition(operation, mode);
+        target = moved.position();
+    }
+    }
+    setCaret(target, mode, operation == QTextCursor::Up || operation == QTextCursor::Down);
+    ensureCursorVisible();
+}
+
+// The position a row up or down from the caret, in the column it came from.
+int TMemo::rowStep(int rows) const
+{
+    const MemoLayout::Place place = m_layout->placeOf(m_cursor.position());
+    const qreal x = m_goalX >= 0 ? m_goalX : place.x;
+    const_cast<TMemo*>(this)->m_goalX = x;
+    const int row = place.row + rows;
+    if (row < 0)
+        return 0;
+    if (row >= m_layout->rowCount())
+        return m_document->characterCount() - 1;
+    return m_layout->positionAt(row, x);
+}
+
+void TMemo::onCaretMoved(int oldPosition, int oldAnchor)
+{
+    const bool moved = m_cursor.position() != oldPosition;
+    const bool selectionChangedToo = moved || m_cursor.anchor() != oldAnchor;
+    if (!moved && !selectionChangedToo)
+        return;
+    m_undo->seal();
+    m_caretShown = true;
+    if (m_blink.isActive())
+        m_blink.start(QApplication::cursorFlashTime() / 2, this);
+    viewport()->update();
+    if (moved)
+        emit cursorPositionChanged();
+    if (selectionChangedToo && (m_cursor.hasSelection() || oldPosition != oldAnchor)) {
+        emit selectionChanged();
+        emit copyAvailable(m_cursor.hasSelection());
+    }
+}
+
+QPointF TMemo::origin() const
+{
+    return { qreal(Margin - horizontalScrollBar()->value()),
+        qreal(Margin - verticalScrollBar()->value() * m_layout->rowHeight()) };
+}
+
+int TMemo::visibleRows() const
+{
+    return std::max(1, (viewport()->height() - Margin) / m_layout->rowHeight());
+}
+
+int TMemo::positionAt(const QPoint& point) const
+{
+    const QPointF at = QPointF(point) - origin();
+    const int row = int(std::floor(at.y() / m_layout->rowHeight()));
+    if (row < 0)
+        return m_layout->positionAt(0, at.x());
+    return m_layout->positionAt(row, at.x());
+}
+
+QTextCursor TMemo::cursorForPosition(const QPoint& point) const
+{
+    const int position = positionAt(point);
+    return MemoText::cursor(m_document, position, position);
+}
+
+QRect TMemo::cursorRect(const QTextCursor& cursor) const
+{
+    const MemoLayout::Place place = m_layout->placeOf(cursor.position());
+    const QPointF at = origin() + QPointF(place.x, qreal(place.row * m_layout->rowHeight()));
+    return QRect(int(std::floor(at.x())), int(at.y()), 1, m_layout->rowHeight());
+}
+
+void TMemo::setExtraSelections(const QList<QTextEdit::ExtraSelection>& selections)
+{
+    m_extraSelections = selections;
+    viewport()->update();
+}
+
+void TMemo::updateExtent()
+{
+    QScrollBar* vertical = verticalScrollBar();
+    const int rows = visibleRows();
+    vertical->setRange(0, std::max(0, m_layout->rowCount() - rows));
+    vertical->setPageStep(rows);
+    vertical->setSingleStep(1);
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int width = viewport()->width();
+    const int widest = m_layout->wrapWidth() > 0 ? 0 : int(std::ceil(m_layout->widestLine())) + 2 * Margin;
+    horizontal->setRange(0, std::max(0, widest - width));
+    horizontal->setPageStep(width);
+    horizontal->setSingleStep(std::max(1, QFontMetrics(font()).averageCharWidth() * 2));
+}
+
+void TMemo::ensureCursorVisible()
+{
+    const MemoLayout::Place place = m_layout->placeOf(m_cursor.position());
+    updateExtent();
+    QScrollBar* vertical = verticalScrollBar();
+    const int rows = visibleRows();
+    if (place.row < vertical->value())
+        vertical->setValue(place.row);
+    else if (place.row >= vertical->value() + rows)
+        vertical->setValue(place.row - rows + 1);
+    // Sideways the view jumps by a part of its width, so the text the caret
+    // runs into shows before it gets there.
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int width = viewport()->width();
+    const int x = int(place.x) + Margin;
+    if (x < horizontal->value() + Margin)
+        horizontal->setValue(x - width / 3);
+    else if (x > horizontal->value() + width - Margin)
+        horizontal->setValue(x - width * 2 / 3);
+}
+
+void TMemo::centerCursor()
+{
+    const MemoLayout::Place place = m_layout->placeOf(m_cursor.position());
+    updateExtent();
+    verticalScrollBar()->setValue(place.row - visibleRows() / 2);
+    ensureCursorVisible();
+}
+
+void TMemo::scrollContentsBy(int dx, int dy)
+{
+    viewport()->update();
+    emit updateRequest(viewport()->rect(), dy * m_layout->rowHeight());
+    if (dx != 0 && dy == 0)
+        emit updateRequest(viewport()->rect(), 0);
+}
+
+void TMemo::paintEvent(QPaintEvent* event)
+{
+    guarded(this, [&] {
+        QPainter painter(viewport());
+        const bool isActive = hasFocus();
+        const QPalette::ColorGroup group = isActive ? QPalette::Active : QPalette::Inactive;
+        QList<MemoLayout::Highlight> highlights;
+        for (const QTextEdit::ExtraSelection& extra : std::as_const(m_extraSelections))
+            highlights.append({ extra.cursor.selectionStart(), extra.cursor.selectionEnd(), extra.format });
+        if (m_cursor.hasSelection()) {
+            QTextCharFormat selected;
+            selected.setBackground(palette().brush(group, QPalette::Highlight));
+            selected.setForeground(palette().brush(group, QPalette::HighlightedText));
+            highlights.append({ m_cursor.selectionStart(), m_cursor.selectionEnd(), selected });
+        }
+        int caret = -1;
+        if (m_dropCaret >= 0)
+            caret = m_dropCaret;
+        else if (isActive && m_caretShown && !m_readOnly)
+            caret = m_cursor.position();
+        MemoLayout::Composition composition = m_composition;
+        composition.position = m_composition.text.isEmpty() ? -1 : m_cursor.position();
+        painter.setPen(palette().color(group, QPalette::Text));
+        m_layout->draw(&painter, origin(), event->rect(), highlights, caret, composition);
+    });
+}
+
+void TMemo::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateWrapping();
+}
+
+void TMemo::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    m_caretShown = true;
+    if (QApplication::cursorFlashTime() > 0)
+        m_blink.start(QApplication::cursorFlashTime() / 2, this);
+    viewport()->update();
+}
+
+void TMemo::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blink.stop();
+    viewport()->update();
+}
+
+void TMemo::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_blink.timerId()) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(cursorRect().adjusted(-2, 0, 2, 0));
+    } else if (event->timerId() == m_scrollTimer.timerId()) {
+        guarded(this, [this] { autoScroll(); });
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+void TMemo::setReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    viewport()->setCursor(readOnly ? Qt::ArrowCursor : Qt::IBeamCursor);
+    setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
+    viewport()->update();
 }
 
 void TMemo::SetHideSelection(bool hideSelection)
@@ -198,9 +551,14 @@ void TMemo::updateSelectionPalette()
 
 void TMemo::changeEvent(QEvent* event)
 {
-    QPlainTextEdit::changeEvent(event);
+    QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !m_isUpdatingPalette)
         updateSelectionPalette();
+    if (event->type() == QEvent::FontChange) {
+        m_layout->setFont(font());
+        updateExtent();
+        viewport()->update();
+    }
 }
 
 void TMemo::SetScrollBars(TScrollStyle scrollBars)
@@ -226,25 +584,10 @@ void TMemo::updateWrapping()
     const bool vertical = m_scrollBars == ssVertical || m_scrollBars == ssBoth;
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(m_wordWrap && !horizontal ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-}
-
-void TMemo::keyPressEvent(QKeyEvent* event)
-{
-    // The paste key goes through the bounded read of the clipboard too.
-    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
-        PasteFromClipboard();
-        event->accept();
-        return;
-    }
-    // Shift+Enter would insert a soft line separator; every break here is a
-    // plain line break.
-    const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (isEnter && event->modifiers().testFlag(Qt::ShiftModifier)) {
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-            event->text(), event->isAutoRepeat(), ushort(event->count()));
-        QPlainTextEdit::keyPressEvent(&plain);
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
+    const bool wraps = m_wordWrap && !horizontal;
+    m_layout->setWrapWidth(wraps ? std::max(1, viewport()->width() - 2 * Margin) : 0);
+    if (!wraps)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value());
+    updateExtent();
+    viewport()->update();
 }

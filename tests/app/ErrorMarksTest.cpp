@@ -82,7 +82,7 @@ TEST_F(ErrorMarksInEditor, MarkWhereTheTypesetterStopped)
 // it shows, and the marks of the part scrolled to once it gets there.
 TEST(ErrorMarks, MarksFollowTheEditorThroughALongText)
 {
-    QPlainTextEdit editor;
+    TMemo editor(nullptr);
     editor.resize(400, 300);
     editor.show();
     ErrorMarks marks(&editor);
