@@ -44,6 +44,9 @@ MemoLayout::MemoLayout(QTextDocument* document)
     , m_layouts(KeptCharacters)
 {
     setFont(document->defaultFont());
+    // First of the document's listeners, so the others run with it set.
+    connect(document, &QTextDocument::contentsChange, this,
+        [document] { document->setProperty(MemoText::ChangingProperty, true); });
 }
 
 MemoLayout::~MemoLayout() = default;
@@ -89,6 +92,7 @@ int MemoLayout::rowCount() const
 
 void MemoLayout::documentChanged(int from, int removed, int added)
 {
+    document()->setProperty(MemoText::ChangingProperty, false);
     const QTextBlock first = document()->findBlock(from);
     if (MemoPieces::followEdit(first, from, removed, added))
         return;

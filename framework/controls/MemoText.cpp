@@ -74,12 +74,19 @@ QTextCursor cursor(QTextDocument* document, int anchor, int position)
 }
 
 // Inside an edit block the toolkit leaves the cursor's horizontal place to
-// be worked out later instead of laying out the line at once.
+// be worked out later instead of laying out the line at once; so it does
+// while it reports a change. An edit block ended then would hand the change
+// to the layout a second time, in the middle of whatever asked for the cursor.
 void move(QTextCursor& cursor, int position, QTextCursor::MoveMode mode)
 {
-    const int last = cursor.document()->characterCount() - 1;
+    const QTextDocument* document = cursor.document();
+    const int target = std::clamp(position, 0, document->characterCount() - 1);
+    if (document->property(ChangingProperty).toBool()) {
+        cursor.setPosition(target, mode);
+        return;
+    }
     cursor.beginEditBlock();
-    cursor.setPosition(std::clamp(position, 0, last), mode);
+    cursor.setPosition(target, mode);
     cursor.endEditBlock();
 }
 

@@ -14,6 +14,10 @@ class QTextDocument;
 // cost that depends only on the stretch.
 namespace MemoText {
 
+// While the document reports a change, before its layout hears of it, this
+// property of the document is true (see MemoLayout).
+inline constexpr char ChangingProperty[] = "memoTextChanging";
+
 // A cursor with the given anchor and position.
 QTextCursor cursor(QTextDocument* document, int anchor, int position);
 // Moves a cursor (keeping its anchor when asked) without laying its line out.

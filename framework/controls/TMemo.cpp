@@ -220,6 +220,7 @@ void TMemo::selectAll()
     const int oldAnchor = m_cursor.anchor();
     MemoText::move(m_cursor, 0);
     MemoText::move(m_cursor, m_document->characterCount() - 1, QTextCursor::KeepAnchor);
+    m_undo->seal();
     onCaretMoved(oldPosition, oldAnchor);
 }
 
@@ -285,6 +286,7 @@ void TMemo::setTextCursor(const QTextCursor& cursor)
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     m_cursor = MemoText::cursor(m_document, cursor.anchor(), cursor.position());
+    m_undo->seal();
     m_goalX = -1;
     onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
@@ -295,6 +297,7 @@ void TMemo::setCaret(int position, QTextCursor::MoveMode mode, bool keepColumn)
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     MemoText::move(m_cursor, position, mode);
+    m_undo->seal();
     if (!keepColumn)
         m_goalX = -1;
     onCaretMoved(oldPosition, oldAnchor);
@@ -352,7 +355,6 @@ void TMemo::onCaretMoved(int oldPosition, int oldAnchor)
     const bool selectionChangedToo = moved || m_cursor.anchor() != oldAnchor;
     if (!moved && !selectionChangedToo)
         return;
-    m_undo->seal();
     m_caretShown = true;
     if (m_blink.isActive())
         m_blink.start(QApplication::cursorFlashTime() / 2, this);
