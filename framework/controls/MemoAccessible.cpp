@@ -9,6 +9,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -69,15 +70,16 @@ QAccessibleInterface* create(const QString&, QObject* object)
     return nullptr;
 }
 
-// A change of the text as the document reports it. An assignment of the
-// whole text counts the final line end among both the removed and the added
-// characters, though it stays; the removed text is gone by now, so it is
-// reported by its length alone, as spaces.
-void reportChange(TMemo* memo, int from, int removed, int added)
+// A change of the text as the document reports it, in the lengths of the
+// text before and after. An assignment of the whole text counts the final
+// line end among the removed and the added characters, though it stays; the
+// removed text is gone by now, so it is reported by its length alone, as
+// spaces.
+void reportChange(TMemo* memo, int from, int removed, int added, int lengthBefore)
 {
-    const int excess = std::max(0, from + added - (memo->document()->characterCount() - 1));
-    added -= excess;
-    removed = std::max(0, removed - excess);
+    const int length = memo->document()->characterCount() - 1;
+    removed = std::clamp(removed, 0, std::max(0, lengthBefore - from));
+    added = std::clamp(added, 0, std::max(0, length - from));
     const QString inserted = plainText(memo->document(), from, from + added);
     const QString gone(removed, u' ');
     if (removed == 0 && added > 0) {
@@ -121,10 +123,14 @@ void MemoAccessible::attach(TMemo* memo)
         return true;
     }();
     Q_UNUSED(installed);
-    QObject::connect(memo->document(), &QTextDocument::contentsChange, memo, [memo](int from, int removed, int added) {
-        if (QAccessible::isActive() && (removed != 0 || added != 0))
-            guarded(memo, [&] { reportChange(memo, from, removed, added); });
-    });
+    // The length of the text is followed even while no tool listens, so
+    // that a tool that comes later hears the right lengths.
+    QObject::connect(memo->document(), &QTextDocument::contentsChange, memo,
+        [memo, length = 0](int from, int removed, int added) mutable {
+            const int lengthBefore = std::exchange(length, memo->document()->characterCount() - 1);
+            if (QAccessible::isActive() && (removed != 0 || added != 0))
+                guarded(memo, [&] { reportChange(memo, from, removed, added, lengthBefore); });
+        });
     QObject::connect(memo, &TMemo::cursorPositionChanged, memo, [memo] {
         if (QAccessible::isActive())
             guarded(memo, [memo] { reportCaret(memo); });
