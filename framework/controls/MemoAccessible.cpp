@@ -111,33 +111,41 @@ void reportSelection(TMemo* memo)
 
 MemoAccessible::MemoAccessible(TMemo* memo)
     : QAccessibleWidget(memo, QAccessible::EditableText)
+    , m_follower(std::make_unique<QObject>())
 {
+    followEditor();
 }
 
-// The events are only made while a tool listens, so an editor nobody reads
-// this way pays one test per change.
-void MemoAccessible::attach(TMemo* memo)
+MemoAccessible::~MemoAccessible() = default;
+
+void MemoAccessible::install()
 {
     static const bool installed = [] {
         QAccessible::installFactory(&create);
         return true;
     }();
     Q_UNUSED(installed);
-    // The length of the text is followed even while no tool listens, so
-    // that a tool that comes later hears the right lengths.
-    QObject::connect(memo->document(), &QTextDocument::contentsChange, memo,
-        [memo, length = 0](int from, int removed, int added) mutable {
-            const int lengthBefore = std::exchange(length, memo->document()->characterCount() - 1);
+}
+
+// The events are only made while a tool listens. The length of the text is
+// followed even when none does, so that a tool that comes back hears the
+// right lengths.
+void MemoAccessible::followEditor()
+{
+    TMemo* editor = memo();
+    QObject::connect(editor->document(), &QTextDocument::contentsChange, m_follower.get(),
+        [editor, length = characterCount()](int from, int removed, int added) mutable {
+            const int lengthBefore = std::exchange(length, editor->document()->characterCount() - 1);
             if (QAccessible::isActive() && (removed != 0 || added != 0))
-                guarded(memo, [&] { reportChange(memo, from, removed, added, lengthBefore); });
+                guarded(editor, [&] { reportChange(editor, from, removed, added, lengthBefore); });
         });
-    QObject::connect(memo, &TMemo::cursorPositionChanged, memo, [memo] {
+    QObject::connect(editor, &TMemo::cursorPositionChanged, m_follower.get(), [editor] {
         if (QAccessible::isActive())
-            guarded(memo, [memo] { reportCaret(memo); });
+            guarded(editor, [editor] { reportCaret(editor); });
     });
-    QObject::connect(memo, &TMemo::selectionChanged, memo, [memo] {
+    QObject::connect(editor, &TMemo::selectionChanged, m_follower.get(), [editor] {
         if (QAccessible::isActive())
-            guarded(memo, [memo] { reportSelection(memo); });
+            guarded(editor, [editor] { reportSelection(editor); });
     });
 }
 

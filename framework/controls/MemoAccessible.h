@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+#include <memory>
+
 class QTextDocument;
 class TMemo;
 
@@ -16,11 +18,11 @@ class MemoAccessible : public QAccessibleWidget,
                        public QAccessibleEditableTextInterface {
 public:
     explicit MemoAccessible(TMemo* memo);
+    ~MemoAccessible() override;
 
-    // Makes the editor known to assistive tools and tells them of its
-    // changes, caret moves and selections. Costs nothing while no tool
-    // listens.
-    static void attach(TMemo* memo);
+    // Makes every editor known to assistive tools; once is enough. Nothing
+    // is made for an editor until a tool asks about it.
+    static void install();
 
     void* interface_cast(QAccessible::InterfaceType type) override;
     QAccessible::State state() const override;
@@ -57,6 +59,8 @@ public:
     void replaceText(int startOffset, int endOffset, const QString& text) override;
 
 private:
+    // Tells the tools of the editor's changes, caret moves and selections.
+    void followEditor();
     TMemo* memo() const;
     QTextDocument* document() const;
     void select(int anchor, int position);
@@ -71,4 +75,7 @@ private:
         int* endOffset) const;
     QString around(int kind, int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
         int* endOffset) const;
+
+    // The connections to the editor live as long as this interface.
+    std::unique_ptr<QObject> m_follower;
 };

@@ -1,6 +1,5 @@
 #include "controls/TMemo.h"
 
-#include "controls/MemoAccessible.h"
 #include "controls/MemoText.h"
 #include "controls/MemoUndo.h"
 #include "controls/TMemoStrings.h"
@@ -58,8 +57,6 @@ TMemo::TMemo(QWidget* parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_layout->setFont(font());
-    // Assistive tools hear of a change before OnChange may change the text again.
-    MemoAccessible::attach(this);
     // Every end of an edit block reports the contents changed, even one
     // that only placed a cursor; a change of the text reports where.
     connect(m_document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
