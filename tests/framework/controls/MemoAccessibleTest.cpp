@@ -102,6 +102,15 @@ TEST(MemoAccessibleTest, ToolSeesAndEditsWhatTheEditorHolds)
                 return memo.Text();
             },
             "alpha beta\r\ngamma delta" },
+        { "read-only: a tool cannot edit either",
+            [&] {
+                memo.setReadOnly(true);
+                tool->editableTextInterface()->deleteText(0, 5);
+                const QAccessible::State state = tool->state();
+                memo.setReadOnly(false);
+                return QStringLiteral("%1%2 %3").arg(state.readOnly).arg(state.editable).arg(memo.Text().left(5));
+            },
+            "10 alpha" },
         { "wrapped row: after the row before, short of the line's end",
             [&] {
                 memo.SetText(QStringLiteral("word ").repeated(40));
