@@ -4,7 +4,6 @@
 #include "controls/TMemo.h"
 #include "core/ExceptionBoundary.h"
 
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
