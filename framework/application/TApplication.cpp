@@ -1,5 +1,6 @@
 #include "application/TApplication.h"
 
+#include "controls/MemoAccessible.h"
 #include "core/DestructionScope.h"
 #include "platform/FileNames.h"
 #include "application/TScreen.h"
@@ -41,6 +42,7 @@ TApplication::TApplication(int& argc, char** argv)
     setQuitOnLastWindowClosed(false);
     m_title = DefaultTitle(ExeName());
     new TScreen(this);
+    MemoAccessible::install();
     // Activation is posted, as the desktop reports it; idle is when the loop
     // is about to wait.
     connect(this, &QGuiApplication::applicationStateChanged, this, &TApplication::followApplicationState,
