@@ -1,0 +1,249 @@
+// The editor's text: assignment, edits and their undo history, the
+// selection and the clipboard.
+#include "controls/TMemo.h"
+
+#include "controls/MemoText.h"
+#include "controls/MemoUndo.h"
+#include "controls/TMemoStrings.h"
+#include "core/ExceptionBoundary.h"
+#include "platform/ClipboardReader.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+// Every kind of line break that may come in (CR LF, lone CR, the Unicode line
+// and paragraph separators) becomes one LF, which the document turns into a
+// line of its own; a separator left inside a line would make the line store
+// and the text disagree about the lines.
+QString withLineFeeds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+} // namespace
+
+QString TMemo::Text() const
+{
+    return m_lines->Text();
+}
+
+void TMemo::SetText(const QString& text)
+{
+    const QString lines = withLineFeeds(text);
+    if (QString(lines).replace(u'\n', QStringLiteral("\r\n")) == Text())
+        return;
+    m_isAssigningText = true;
+    setPlainText(lines);
+    m_isAssigningText = false;
+    guarded(this, [this] { OnChange(this); });
+}
+
+QString TMemo::toPlainText() const
+{
+    return m_document->toPlainText();
+}
+
+// An assignment starts a new history, with the caret at the start.
+void TMemo::setPlainText(const QString& text)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    m_document->setPlainText(text);
+    m_undo->clear();
+    m_cursor = QTextCursor(m_document);
+    emit undoAvailable(false);
+    emit redoAvailable(false);
+    onCaretMoved(oldPosition, oldAnchor);
+}
+
+void TMemo::insertPlainText(const QString& text)
+{
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+}
+
+void TMemo::replace(int from, int to, const QString& text, EditKind kind)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
+        from + int(text.size()), kind != EditKind::Other };
+    QTextCursor range = MemoText::cursor(m_document, from, to);
+    m_isEditing = true;
+    range.beginEditBlock();
+    if (text.isEmpty())
+        range.removeSelectedText();
+    else
+        range.insertText(text);
+    range.endEditBlock();
+    m_isEditing = false;
+    const bool couldUndo = m_undo->canUndo();
+    m_undo->record(step);
+    if (!couldUndo)
+        emit undoAvailable(true);
+    emit redoAvailable(false);
+    MemoText::move(m_cursor, step.caretAfter);
+    m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+void TMemo::removeSelection(EditKind kind)
+{
+    if (m_cursor.hasSelection())
+        replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), QString(), kind);
+}
+
+void TMemo::undo()
+{
+    if (!m_undo->canUndo())
+        return;
+    const MemoUndo::Step step = m_undo->takeUndo();
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.inserted.size()));
+    m_isEditing = true;
+    range.beginEditBlock();
+    range.removeSelectedText();
+    range.insertText(step.removed);
+    range.endEditBlock();
+    m_isEditing = false;
+    MemoText::move(m_cursor, step.anchorBefore);
+    MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
+    emit undoAvailable(m_undo->canUndo());
+    emit redoAvailable(true);
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+void TMemo::redo()
+{
+    if (!m_undo->canRedo())
+        return;
+    const MemoUndo::Step step = m_undo->takeRedo();
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.removed.size()));
+    m_isEditing = true;
+    range.beginEditBlock();
+    range.removeSelectedText();
+    range.insertText(step.inserted);
+    range.endEditBlock();
+    m_isEditing = false;
+    MemoText::move(m_cursor, step.caretAfter);
+    emit undoAvailable(true);
+    emit redoAvailable(m_undo->canRedo());
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+QString TMemo::selectedText() const
+{
+    // The clipboard of this platform carries LF line breaks.
+    QString text = m_cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+void TMemo::SelectAll()
+{
+    selectAll();
+}
+
+void TMemo::selectAll()
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoText::move(m_cursor, 0);
+    MemoText::move(m_cursor, m_document->characterCount() - 1, QTextCursor::KeepAnchor);
+    m_undo->seal();
+    onCaretMoved(oldPosition, oldAnchor);
+}
+
+void TMemo::CopyToClipboard()
+{
+    if (m_cursor.hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void TMemo::copy()
+{
+    CopyToClipboard();
+}
+
+void TMemo::cut()
+{
+    if (m_readOnly || !m_cursor.hasSelection())
+        return;
+    CopyToClipboard();
+    removeSelection(EditKind::Other);
+}
+
+QString TMemo::ClipboardText()
+{
+    return ClipboardReader::text().value_or(QString());
+}
+
+void TMemo::PasteFromClipboard()
+{
+    QString text = ClipboardText();
+    if (text.isEmpty() && TextOfOtherData)
+        text = TextOfOtherData(QGuiApplication::clipboard()->mimeData());
+    if (!text.isEmpty())
+        insertPastedText(text);
+}
+
+void TMemo::paste()
+{
+    if (!m_readOnly)
+        PasteFromClipboard();
+}
+
+// What a drop or a paste of mime data inserts: its text, or what the owner
+// of the editor makes of other data.
+QString TMemo::textOf(const QMimeData* data) const
+{
+    if (!data)
+        return {};
+    if (data->hasText() && !data->text().isEmpty())
+        return data->text();
+    return TextOfOtherData ? TextOfOtherData(data) : QString();
+}
+
+void TMemo::insertPastedText(const QString& text)
+{
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+}
+
+void TMemo::setTextCursor(const QTextCursor& cursor)
+{
+    if (cursor.document() != m_document)
+        return;
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    m_cursor = MemoText::cursor(m_document, cursor.anchor(), cursor.position());
+    m_undo->seal();
+    m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
+    ensureCursorVisible();
+}
+
+void TMemo::setCaret(int position, QTextCursor::MoveMode mode, bool keepColumn)
+{
+    const int oldPosition = m_cursor.position();
+    const int oldAnchor = m_cursor.anchor();
+    MemoText::move(m_cursor, position, mode);
+    m_undo->seal();
+    if (!keepColumn)
+        m_goalX = -1;
+    onCaretMoved(oldPosition, oldAnchor);
+}
