@@ -88,6 +88,7 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
     QMenu* createStandardContextMenu();
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // The text composed by the input method and not yet committed.
     QString composition() const { return m_composition.text; }
 
@@ -121,7 +122,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
