@@ -71,16 +71,16 @@ QAccessibleInterface* create(const QString&, QObject* object)
 
 // A change of the text as the document reports it, in the lengths of the
 // text before and after. An assignment of the whole text counts the final
-// line end among the removed and the added characters, though it stays; the
-// removed text is gone by now, so it is reported by its length alone, as
-// spaces.
+// line end among the removed and the added characters, though it stays. The
+// removed text is gone by now: an edit of the editor's own says what it was,
+// any other is reported by its length alone, as spaces.
 void reportChange(TMemo* memo, int from, int removed, int added, int lengthBefore)
 {
     const int length = memo->document()->characterCount() - 1;
     removed = std::clamp(removed, 0, std::max(0, lengthBefore - from));
     added = std::clamp(added, 0, std::max(0, length - from));
     const QString inserted = plainText(memo->document(), from, from + added);
-    const QString gone(removed, u' ');
+    const QString gone = memo->removedText(from, removed).value_or(QString(removed, u' '));
     if (removed == 0 && added > 0) {
         QAccessibleTextInsertEvent event(memo, from, inserted);
         QAccessible::updateAccessibility(&event);

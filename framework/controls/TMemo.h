@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MemoUndo;
 class QMenu;
@@ -89,6 +90,9 @@ public:
     void setReadOnly(bool readOnly);
     QMenu* createStandardContextMenu();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    // While the document reports an edit made by the editor: the text it
+    // removed, when that was the given stretch; otherwise nothing.
+    std::optional<QString> removedText(int position, int length) const;
     // The text composed by the input method and not yet committed.
     QString composition() const { return m_composition.text; }
 
@@ -164,6 +168,13 @@ private:
     void onCaretMoved(int oldPosition, int oldAnchor);
     void autoScroll();
 
+    // The text an edit of the editor's own removes, while the document
+    // reports the edit (the document no longer has it then).
+    struct Removal {
+        int position = -1;
+        QString text;
+    };
+    Removal m_removal;
     QTextDocument* m_document;
     MemoLayout* m_layout;
     QTextCursor m_cursor;

@@ -78,12 +78,14 @@ void TMemo::replace(int from, int to, const QString& text, EditKind kind)
         from + int(text.size()), kind != EditKind::Other };
     QTextCursor range = MemoText::cursor(m_document, from, to);
     m_isEditing = true;
+    m_removal = { from, step.removed };
     range.beginEditBlock();
     if (text.isEmpty())
         range.removeSelectedText();
     else
         range.insertText(text);
     range.endEditBlock();
+    m_removal = {};
     m_isEditing = false;
     const bool couldUndo = m_undo->canUndo();
     m_undo->record(step);
@@ -94,6 +96,13 @@ void TMemo::replace(int from, int to, const QString& text, EditKind kind)
     m_goalX = -1;
     onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
+}
+
+std::optional<QString> TMemo::removedText(int position, int length) const
+{
+    if (m_removal.position != position || m_removal.text.size() != length)
+        return std::nullopt;
+    return QString(m_removal.text).replace(QChar::ParagraphSeparator, u'\n');
 }
 
 void TMemo::removeSelection(EditKind kind)
@@ -111,10 +120,12 @@ void TMemo::undo()
     const int oldAnchor = m_cursor.anchor();
     QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.inserted.size()));
     m_isEditing = true;
+    m_removal = { step.position, step.inserted };
     range.beginEditBlock();
     range.removeSelectedText();
     range.insertText(step.removed);
     range.endEditBlock();
+    m_removal = {};
     m_isEditing = false;
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
@@ -133,10 +144,12 @@ void TMemo::redo()
     const int oldAnchor = m_cursor.anchor();
     QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.removed.size()));
     m_isEditing = true;
+    m_removal = { step.position, step.removed };
     range.beginEditBlock();
     range.removeSelectedText();
     range.insertText(step.inserted);
     range.endEditBlock();
+    m_removal = {};
     m_isEditing = false;
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
