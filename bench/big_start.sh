@@ -53,7 +53,8 @@ start() {
   (cd "$work/app" && exec ./tamsel >/dev/null 2>&1) &
   pid=$!
   pids+=("$pid")
-  xdotool search --sync --onlyvisible --name '^Tamsel$' >/dev/null
+  # Asked every 20 ms: xdotool's own wait asks every half second.
+  until xdotool search --onlyvisible --name '^Tamsel$' >/dev/null 2>&1; do sleep 0.02; done
   ended=$(date +%s.%N)
   sleep 3
   local rss hwm
