@@ -73,15 +73,21 @@ QTextCursor cursor(QTextDocument* document, int anchor, int position)
     return result;
 }
 
-// Inside an edit block the toolkit leaves the cursor's horizontal place to
-// be worked out later instead of laying out the line at once; so it does
-// while it reports a change. An edit block ended then would hand the change
-// to the layout a second time, in the middle of whatever asked for the cursor.
+// Placing a cursor makes the toolkit analyse the whole line it lands in,
+// except inside an edit block or while the document reports a change. In a
+// long line that analysis is what costs, so the cursor is placed inside an
+// edit block there; elsewhere it is placed plainly, since ending an edit
+// block looks at every cursor the document has, and the editor's marks may
+// be thousands of cursors. An edit block ended while the document reports a
+// change would also hand the change to the layout a second time, in the
+// middle of whatever asked for the cursor.
 void move(QTextCursor& cursor, int position, QTextCursor::MoveMode mode)
 {
+    constexpr int LongLine = 2000;
     const QTextDocument* document = cursor.document();
     const int target = std::clamp(position, 0, document->characterCount() - 1);
-    if (document->property(ChangingProperty).toBool()) {
+    const bool isQuick = document->findBlock(target).length() < LongLine;
+    if (isQuick || document->property(ChangingProperty).toBool()) {
         cursor.setPosition(target, mode);
         return;
     }
