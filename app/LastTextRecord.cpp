@@ -1,5 +1,6 @@
 #include "app/LastTextRecord.h"
 
+#include "app/EditorText.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QFile>
@@ -84,9 +85,13 @@ void LastTextRecord::follow(QTextDocument* document)
     m_delay->setInterval(RecordDelayMs);
     connect(m_delay, &QTimer::timeout, this, [this] { guarded(this, [this] { record(); }); });
     // The delay is not restarted by later edits, so steady typing is still
-    // recorded every second.
-    connect(document, &QTextDocument::contentsChanged, m_delay, [this] {
-        if (!m_delay->isActive())
+    // recorded every second. Only a change of the text counts: the document
+    // also says its contents changed when a cursor was merely placed.
+    connect(document, &QTextDocument::contentsChanged, m_delay, [this, revision = document->revision()]() mutable {
+        const int now = m_document->revision();
+        const bool isEdited = now != revision;
+        revision = now;
+        if (isEdited && !m_delay->isActive())
             m_delay->start();
     });
     record();
@@ -97,5 +102,5 @@ void LastTextRecord::record()
     if (m_delay)
         m_delay->stop();
     if (m_document)
-        writeRecord(m_runningPath, m_document->toPlainText());
+        writeRecord(m_runningPath, EditorText::of(*m_document));
 }

@@ -1,10 +1,13 @@
 #include "controls/TMemoStrings.h"
 
+#include "controls/MemoText.h"
 #include "core/Exception.h"
 #include "platform/FileReplacement.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,7 +30,7 @@ TMemoStrings::TMemoStrings(const QTextDocument* document)
 int TMemoStrings::Count() const
 {
     const int blocks = m_document->blockCount();
-    return m_document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+    return m_document->lastBlock().length() <= 1 ? blocks - 1 : blocks;
 }
 
 QString TMemoStrings::Strings(int index) const
@@ -35,8 +38,10 @@ QString TMemoStrings::Strings(int index) const
     const QTextBlock block = m_document->findBlockByNumber(index);
     if (!block.isValid())
         return {};
-    QString line = block.text();
-    if (line.size() > MaxLineLength) {
+    // A line of many megabytes is read no further than the cut.
+    const int end = block.position() + std::min(block.length() - 1, MaxLineLength);
+    QString line = MemoText::read(m_document, block.position(), end);
+    if (line.size() == MaxLineLength) {
         // A cut between the halves of a surrogate pair would leave half a character.
         const bool splitsPair = line.at(MaxLineLength - 1).isHighSurrogate();
         line.truncate(splitsPair ? MaxLineLength - 1 : MaxLineLength);
