@@ -143,6 +143,7 @@ private:
     // Editing: every change of the text made here goes through replace.
     enum class EditKind { Typing, Deleting, Other };
     void replace(int from, int to, const QString& text, EditKind kind = EditKind::Other);
+    void changeText(int from, const QString& removed, const QString& text);
     void removeSelection(EditKind kind);
     QString selectedText() const;
     void setCaret(int position, QTextCursor::MoveMode mode = QTextCursor::MoveAnchor, bool keepColumn = false);

@@ -70,23 +70,28 @@ void TMemo::insertPlainText(const QString& text)
     replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
 }
 
+// Puts text in place of a stretch of the document; the stretch's old text
+// is known to the editor's listeners while the document reports the change.
+void TMemo::changeText(int from, const QString& removed, const QString& text)
+{
+    QTextCursor range = MemoText::cursor(m_document, from, from + int(removed.size()));
+    m_isEditing = true;
+    m_removal = { from, removed };
+    range.beginEditBlock();
+    range.removeSelectedText();
+    range.insertText(text);
+    range.endEditBlock();
+    m_removal = {};
+    m_isEditing = false;
+}
+
 void TMemo::replace(int from, int to, const QString& text, EditKind kind)
 {
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
-    MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
+    const MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
         from + int(text.size()), kind != EditKind::Other };
-    QTextCursor range = MemoText::cursor(m_document, from, to);
-    m_isEditing = true;
-    m_removal = { from, step.removed };
-    range.beginEditBlock();
-    if (text.isEmpty())
-        range.removeSelectedText();
-    else
-        range.insertText(text);
-    range.endEditBlock();
-    m_removal = {};
-    m_isEditing = false;
+    changeText(from, step.removed, text);
     const bool couldUndo = m_undo->canUndo();
     m_undo->record(step);
     if (!couldUndo)
@@ -118,15 +123,7 @@ void TMemo::undo()
     const MemoUndo::Step step = m_undo->takeUndo();
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
-    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.inserted.size()));
-    m_isEditing = true;
-    m_removal = { step.position, step.inserted };
-    range.beginEditBlock();
-    range.removeSelectedText();
-    range.insertText(step.removed);
-    range.endEditBlock();
-    m_removal = {};
-    m_isEditing = false;
+    changeText(step.position, step.inserted, step.removed);
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
     emit undoAvailable(m_undo->canUndo());
@@ -142,15 +139,7 @@ void TMemo::redo()
     const MemoUndo::Step step = m_undo->takeRedo();
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
-    QTextCursor range = MemoText::cursor(m_document, step.position, step.position + int(step.removed.size()));
-    m_isEditing = true;
-    m_removal = { step.position, step.removed };
-    range.beginEditBlock();
-    range.removeSelectedText();
-    range.insertText(step.inserted);
-    range.endEditBlock();
-    m_removal = {};
-    m_isEditing = false;
+    changeText(step.position, step.removed, step.inserted);
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
     emit redoAvailable(m_undo->canRedo());
