@@ -13,22 +13,7 @@ seconds="${2:-30}"
 work="$(mktemp -d)"
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
-export QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="qt.webenginecontext=false"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# The server picks a free display number and tells it.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+. "$(dirname "$0")/virtual-display.sh"
 
 tree() {
   local pid="$1"

@@ -16,7 +16,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=ON >/dev/null
 fi
-targets=(preview_bench typing_bench splitter_bench long_line_bench error_marks_bench export_bench)
+targets=(preview_bench typing_bench splitter_bench long_line_bench error_marks_bench export_bench tamsel tamsel-clipboard)
 if grep -q '^benchmark_DIR:PATH=/' "$build/CMakeCache.txt"; then
   targets+=(preview_source_bench framework_bench settings_bench)
 else
@@ -44,6 +44,9 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/splitt
 
 echo "== the editor with one line of 10 MiB: idle CPU and key latency =="
 dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/long_line_bench" 2>/dev/null
+
+echo "== starting with a 50 MB line on the clipboard, against one formula =="
+"$root/bench/big_start.sh" "$build" 50 3 2>/dev/null
 
 echo "== the error marks of 5000 failing formulas =="
 dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/error_marks_bench" 2>/dev/null
