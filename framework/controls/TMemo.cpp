@@ -135,10 +135,13 @@ void TMemo::onCaretMoved(int oldPosition, int oldAnchor)
     }
 }
 
+// The margin above the text scrolls away with the first row, so a scrolled
+// view shows no sliver of the row above its top.
 QPointF TMemo::origin() const
 {
+    const int top = verticalScrollBar()->value();
     return { qreal(Margin - horizontalScrollBar()->value()),
-        qreal(Margin - verticalScrollBar()->value() * m_layout->rowHeight()) };
+        qreal((top == 0 ? Margin : 0) - top * m_layout->rowHeight()) };
 }
 
 int TMemo::visibleRows() const

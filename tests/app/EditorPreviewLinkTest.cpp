@@ -57,8 +57,12 @@ TEST_F(EditorPreviewLinkTest, ThePreviewTakesTheFocusOnAClickCopiesItsSelectionA
     ASSERT_TRUE(refreshWith(QStringLiteral("See $x^2$ here")));
     form->Memo1->setFocus();
     form->Memo1->moveCursor(QTextCursor::End);
+    // The page takes the click in its own time: the selection below is made
+    // once the click has landed, or the click would undo it.
+    runInPage(QStringLiteral("window.clickLanded = false; addEventListener('mouseup', () => { window.clickLanded = true; }, true)"));
     QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(TestSupport::waitUntil([&] { return form->focusWidget() == surface(); }));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return runInPage(QStringLiteral("window.clickLanded")).toBool(); }));
 
     runInPage(QStringLiteral("getSelection().selectAllChildren(document.getElementById('content'))"));
     QGuiApplication::clipboard()->clear();
