@@ -5,6 +5,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -157,6 +158,8 @@ private:
     int positionAt(const QPoint& point) const;
     int rowStep(int rows) const;
     void dragSelection();
+    bool isTripleClick();
+    void selectLineAt(int position);
 
     // The view.
     QPointF origin() const;
@@ -203,4 +206,7 @@ private:
     int m_dropCaret = -1;
     bool m_selectsWords = false;
     std::pair<int, int> m_pressedWord;
+    // A press soon after a double click at the same place selects the line.
+    QElapsedTimer m_sinceDoubleClick;
+    QPoint m_doubleClickPoint;
 };

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
 
 void TMemo::mousePressEvent(QMouseEvent* event)
@@ -27,6 +28,10 @@ void TMemo::mousePressEvent(QMouseEvent* event)
         }
         if (event->button() != Qt::LeftButton)
             return;
+        if (isTripleClick()) {
+            selectLineAt(position);
+            return;
+        }
         const bool inSelection = m_cursor.hasSelection() && position >= m_cursor.selectionStart()
             && position < m_cursor.selectionEnd();
         m_mayDragSelection = inSelection && !(event->modifiers() & Qt::ShiftModifier);
@@ -39,11 +44,31 @@ void TMemo::mousePressEvent(QMouseEvent* event)
     });
 }
 
+bool TMemo::isTripleClick()
+{
+    const bool soon = m_sinceDoubleClick.isValid() && m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval();
+    m_sinceDoubleClick.invalidate();
+    return soon && (m_pressPoint - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance();
+}
+
+// The line with its break, so that a drag or a typed key takes the whole line.
+void TMemo::selectLineAt(int position)
+{
+    const QTextBlock line = m_document->findBlock(position);
+    const QTextBlock next = line.next();
+    setCaret(line.position());
+    setCaret(next.isValid() ? next.position() : line.position() + line.length() - 1, QTextCursor::KeepAnchor);
+    m_isSelecting = false;
+    m_mayDragSelection = false;
+}
+
 void TMemo::mouseDoubleClickEvent(QMouseEvent* event)
 {
     guarded(this, [&] {
         if (event->button() != Qt::LeftButton)
             return;
+        m_sinceDoubleClick.start();
+        m_doubleClickPoint = event->position().toPoint();
         m_pressedWord = MemoText::wordAround(m_document, positionAt(event->position().toPoint()));
         setCaret(m_pressedWord.first);
         setCaret(m_pressedWord.second, QTextCursor::KeepAnchor);

@@ -126,3 +126,21 @@ TEST(TMemoEditing, InputMethodComposesThenCommits)
     memo.undo();
     EXPECT_EQ(memo.Text(), QStringLiteral("a="));
 }
+
+// A double click selects the word under the pointer, a third click soon
+// after the line with its break.
+TEST(TMemoEditing, ClicksSelectAWordThenItsLine)
+{
+    TMemo memo(nullptr);
+    memo.resize(300, 120);
+    memo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&memo));
+    memo.SetText(QStringLiteral("alpha beta\ngamma"));
+    const QPoint onBeta = memo.cursorRect(memo.cursorForPosition(QPoint(0, 0))).center() + QPoint(memo.fontMetrics().horizontalAdvance(QStringLiteral("alpha be")), 0);
+    QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, onBeta);
+    memo.CopyToClipboard();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("beta"));
+    QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, onBeta);
+    memo.CopyToClipboard();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("alpha beta\n"));
+}
