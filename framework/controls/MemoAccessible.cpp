@@ -21,9 +21,7 @@ constexpr int Reach = 4096;
 // them: a line break is a line feed.
 QString plainText(const QTextDocument* document, int from, int to)
 {
-    QString text = MemoText::read(document, from, to);
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    return text;
+    return MemoText::withLineFeeds(MemoText::read(document, from, to));
 }
 
 // A stretch of the text seen as a whole text of its own, so that the

@@ -65,6 +65,15 @@ int lineEndOf(const QTextDocument* document, int position)
 
 namespace MemoText {
 
+QString withLineFeeds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
 QTextCursor cursor(QTextDocument* document, int anchor, int position)
 {
     QTextCursor result(document);

@@ -18,6 +18,12 @@ namespace MemoText {
 // property of the document is true (see MemoLayout).
 inline constexpr char ChangingProperty[] = "memoTextChanging";
 
+// Every kind of line break (CR LF, lone CR, the Unicode line and paragraph
+// separators, the last being how the document gives its breaks) becomes one
+// LF: the text that comes in, and the text that goes out to the clipboard
+// and to assistive tools.
+QString withLineFeeds(QString text);
+
 // A cursor with the given anchor and position.
 QTextCursor cursor(QTextDocument* document, int anchor, int position);
 // Moves a cursor (keeping its anchor when asked) without laying its line out.

@@ -104,11 +104,11 @@ void TMemo::moveCursor(QTextCursor::MoveOperation operation, QTextCursor::MoveMo
 }
 
 // The position a row up or down from the caret, in the column it came from.
-int TMemo::rowStep(int rows) const
+int TMemo::rowStep(int rows)
 {
     const MemoLayout::Place place = m_layout->placeOf(m_cursor.position());
     const qreal x = m_goalX >= 0 ? m_goalX : place.x;
-    const_cast<TMemo*>(this)->m_goalX = x;
+    m_goalX = x;
     const int row = place.row + rows;
     if (row < 0)
         return 0;

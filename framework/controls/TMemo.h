@@ -156,7 +156,7 @@ private:
     bool handleEdit(QKeyEvent* event);
     bool isEditorShortcut(QKeyEvent* event) const;
     int positionAt(const QPoint& point) const;
-    int rowStep(int rows) const;
+    int rowStep(int rows);
     void dragSelection();
     bool isTripleClick();
     void selectLineAt(int position);

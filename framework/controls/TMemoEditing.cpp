@@ -14,22 +14,10 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-namespace {
-
-// Every kind of line break that may come in (CR LF, lone CR, the Unicode line
-// and paragraph separators) becomes one LF, which the document turns into a
-// line of its own; a separator left inside a line would make the line store
-// and the text disagree about the lines.
-QString withLineFeeds(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    return text;
-}
-
-} // namespace
+// A separator left inside a line would make the line store and the text
+// disagree about the lines, so every break that comes in is one LF, which
+// the document turns into a line of its own.
+using MemoText::withLineFeeds;
 
 QString TMemo::Text() const
 {
@@ -107,7 +95,7 @@ std::optional<QString> TMemo::removedText(int position, int length) const
 {
     if (m_removal.position != position || m_removal.text.size() != length)
         return std::nullopt;
-    return QString(m_removal.text).replace(QChar::ParagraphSeparator, u'\n');
+    return withLineFeeds(m_removal.text);
 }
 
 void TMemo::removeSelection(EditKind kind)
@@ -150,10 +138,7 @@ void TMemo::redo()
 QString TMemo::selectedText() const
 {
     // The clipboard of this platform carries LF line breaks.
-    QString text = m_cursor.selectedText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
-    return text;
+    return withLineFeeds(m_cursor.selectedText());
 }
 
 void TMemo::SelectAll()
