@@ -105,12 +105,20 @@ void move(QTextCursor& cursor, int position, QTextCursor::MoveMode mode)
     cursor.endEditBlock();
 }
 
+// Character by character from the document's own store: no cursor is
+// placed, so no edit block is ended and no layout hears of a change again,
+// however often a layout reads while it follows one.
 QString read(const QTextDocument* document, int from, int to)
 {
+    from = std::max(from, 0);
+    to = std::min(to, document->characterCount() - 1);
     if (to <= from)
         return {};
-    const QTextCursor range = cursor(const_cast<QTextDocument*>(document), from, to);
-    return range.selectedText();
+    QString text(to - from, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (int position = from; position < to; ++position)
+        *out++ = document->characterAt(position);
+    return text;
 }
 
 int nextCharacter(const QTextDocument* document, int position)
