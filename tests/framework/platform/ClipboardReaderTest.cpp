@@ -195,9 +195,10 @@ TEST(ClipboardReader, APasteAsksAnOwnerThatDoesNotDeliverNoFurther)
     QWidget window;
     auto* memo = new TMemo(&window);
     bool isOtherDataAsked = false;
-    memo->TextOfOtherData = [&](const QMimeData*) {
+    // As the program's own: it looks for an image among the forms.
+    memo->TextOfOtherData = [&](const QMimeData* data) {
         isOtherDataAsked = true;
-        return QString();
+        return data->hasFormat(QStringLiteral("image/png")) ? QStringLiteral("image") : QString();
     };
     const struct {
         const char* what;
