@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <vector>
 
 #include <poll.h>
 
@@ -86,42 +85,27 @@ private:
         xcb_disconnect(m_connection);
     }
 
+    // Each request is answered (or not) as the way says: the list of
+    // targets as atoms, text or image as bytes, a refusal as no property.
     void answer(const xcb_selection_request_event_t& request)
     {
         ++m_requests;
-        const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
         const bool isList = request.target == m_targets;
-        switch (m_way) {
-        case Way::Silent:
+        const xcb_atom_t offered = m_way == Way::Latin1 ? xcb_atom_t(XCB_ATOM_STRING) : m_png;
+        const xcb_atom_t list[] = { m_targets, offered };
+        if (m_way == Way::Silent || (m_way == Way::OffersPngNeverDelivers && !isList))
             return;
-        case Way::OffersPngNeverDelivers:
-            if (isList)
-                return give(request, property, { m_targets, m_png });
-            return;
-        case Way::RefusesTargetsAnswersPng:
-            if (isList)
-                return notify(request, XCB_NONE);
-            return give(request, property, m_png, m_payload);
-        case Way::Latin1:
-            if (isList)
-                return give(request, property, { m_targets, xcb_atom_t(XCB_ATOM_STRING) });
-            if (request.target == XCB_ATOM_STRING)
-                return give(request, property, XCB_ATOM_STRING, m_payload);
+        if (isList && m_way != Way::RefusesTargetsAnswersPng)
+            return give(request, XCB_ATOM_ATOM, 32, 2, list);
+        if (m_way == Way::RefusesTargetsAnswersPng ? isList : request.target != offered)
             return notify(request, XCB_NONE);
-        }
+        give(request, offered, 8, uint32_t(m_payload.size()), m_payload.constData());
     }
 
-    void give(const xcb_selection_request_event_t& request, xcb_atom_t property, std::vector<xcb_atom_t> atoms)
+    void give(const xcb_selection_request_event_t& request, xcb_atom_t type, uint8_t format, uint32_t count, const void* data)
     {
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
-            uint32_t(atoms.size()), atoms.data());
-        notify(request, property);
-    }
-
-    void give(const xcb_selection_request_event_t& request, xcb_atom_t property, xcb_atom_t type, const QByteArray& bytes)
-    {
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, type, 8,
-            uint32_t(bytes.size()), bytes.constData());
+        const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, type, format, count, data);
         notify(request, property);
     }
 
