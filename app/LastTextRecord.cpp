@@ -3,45 +3,54 @@
 #include "app/EditorText.h"
 #include "core/ExceptionBoundary.h"
 
+#include "platform/RegularFile.h"
+
+#include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
 
-// The record is read only as a regular file of a sane size: it holds text the
-// editor had, and nothing else found under its name is taken for it.
+// The record is read only as a regular file of the user's own of a sane size:
+// it holds text the editor had, and nothing else found under its name is
+// taken for it.
 constexpr qint64 LongestRecord = 256 * 1024 * 1024;
 
 std::optional<QString> readRecord(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::ExistingOnly) || file.isSequential()
-        || file.size() > LongestRecord)
-        return std::nullopt;
-    return QString::fromUtf8(file.readAll());
+    const std::optional<QByteArray> bytes = ReadOwnRegularFile(path, LongestRecord);
+    return bytes ? std::optional(QString::fromUtf8(*bytes)) : std::nullopt;
 }
 
 // Replaces the record whole, so a kill or a full disk leaves the old text or
 // the new one, never a mix; the text is the user's, so only they may read it.
 bool writeRecord(const QString& path, const QString& text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    ::fchmod(file.handle(), S_IRUSR | S_IWUSR);
-    file.write(text.toUtf8());
-    return file.commit();
+    return ReplacePrivately(path, text.toUtf8());
 }
 
 // Renames over an existing file in one step.
 void moveOver(const QString& from, const QString& to)
 {
     std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
+}
+
+// A name for a kept-aside text that no file has yet: the time of the start,
+// and a number when two starts share a second.
+QString freeKeptAsideName(const QString& endedPath)
+{
+    const QString stem = endedPath + QStringLiteral(".crashed-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = stem;
+    struct stat status {};
+    for (int n = 2; ::lstat(QFile::encodeName(name).constData(), &status) == 0; ++n)
+        name = stem + u'-' + QString::number(n);
+    return name;
 }
 
 } // namespace
@@ -64,7 +73,9 @@ LastTextRecord::LastTextRecord(const QString& previewFileName, const QString& co
 
 LastTextRecord::~LastTextRecord()
 {
-    if (m_runningPath.isEmpty())
+    // A running record that still holds a crashed copy's only text stays
+    // running, so the next start finds it again.
+    if (m_runningPath.isEmpty() || m_isFrozen)
         return;
     // The text has reached the clipboard by now; a record that cannot be
     // written keeps the one of the last second.
@@ -80,6 +91,7 @@ void LastTextRecord::follow(QTextDocument* document)
     if (m_runningPath.isEmpty() || !document)
         return;
     m_document = document;
+    keepAsideUnlessTaken();
     m_delay = new QTimer(this);
     m_delay->setSingleShot(true);
     m_delay->setInterval(RecordDelayMs);
@@ -97,10 +109,24 @@ void LastTextRecord::follow(QTextDocument* document)
     record();
 }
 
+// The text of a copy that did not end normally goes aside before this copy's
+// text is recorded over it, unless the editor holds that very text.
+void LastTextRecord::keepAsideUnlessTaken()
+{
+    if (!m_previousEndedAbnormally || !m_previousText || m_previousText->isEmpty()
+        || EditorText::of(*m_document) == *m_previousText)
+        return;
+    const QString path = freeKeptAsideName(m_endedPath);
+    if (writeRecord(path, *m_previousText))
+        m_keptAsidePath = path;
+    else
+        m_isFrozen = true;
+}
+
 void LastTextRecord::record()
 {
     if (m_delay)
         m_delay->stop();
-    if (m_document)
+    if (m_document && !m_isFrozen)
         writeRecord(m_runningPath, EditorText::of(*m_document));
 }

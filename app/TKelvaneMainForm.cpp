@@ -277,6 +277,21 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     recoverTextLeftByACrash(clipboard.reading());
     AppEvents1Restore(sender);
     m_lastText->follow(Memo1->document());
+    tellWhereACrashedCopysTextIs();
+}
+
+// The text of a copy that did not end normally, when the editor took the
+// clipboard's text instead, is in a file of its own; the preview says where
+// until the window is next minimised.
+void TKelvaneMainForm::tellWhereACrashedCopysTextIs()
+{
+    if (!m_lastText->keptAsidePath().isEmpty())
+        WebBrowser1->setStandingNotice(tr("The text you had when %1 last ended without closing is kept in %2.")
+                                           .arg(Application->Title(), m_lastText->keptAsidePath()));
+    else if (m_lastText->isKeepingAsideFailed())
+        WebBrowser1->setStandingNotice(
+            tr("The text you had when %1 last ended without closing could not be copied aside; it stays in %2.")
+                .arg(Application->Title(), m_lastText->runningPath()));
 }
 
 // A copy that crashed took its clipboard with it where no clipboard manager
@@ -406,6 +421,7 @@ void TKelvaneMainForm::Memo1Change(TObject*)
 
 void TKelvaneMainForm::AppEvents1Minimize(TObject*)
 {
+    WebBrowser1->setStandingNotice(QString());
     Memo1->SelectAll();
     Memo1->CopyToClipboard();
 }

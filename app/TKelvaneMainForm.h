@@ -93,6 +93,7 @@ private:
     void fitBrowserToPanel();
     void recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard);
     void savePreviewFileIfBehind();
+    void tellWhereACrashedCopysTextIs();
 
     QString m_previewFileName;
     bool m_isPreviewFileBehind = false;

@@ -2,10 +2,12 @@
 
 #include "core/DestructionScope.h"
 #include "platform/FileReplacement.h"
+#include "platform/LockHolder.h"
 #include "platform/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QThread>
@@ -20,10 +22,16 @@
 namespace {
 
 // Another copy of the program holds the lock only for one save, a few
-// milliseconds even for a file of megabytes. A holder that keeps it longer is
-// stuck or hostile; the save (and the close that waits for it) stays short
-// enough not to be seen as a hang.
-constexpr int LockTimeoutMs = 500;
+// milliseconds even for a file of megabytes, but on a loaded machine that
+// save may wait seconds for the processor. So the wait goes on while the
+// holder is alive and making progress (running, waiting to run or for the
+// disk, or using processor time since the last look); a holder that has made
+// none for two seconds is stopped, stuck or hostile, and the save fails. Past
+// half a minute it fails in any case: the close that waits for it must end.
+// Below a quarter second nothing is asked about the holder at all.
+constexpr int StalledHolderMs = 2000;
+constexpr int LongestLockWaitMs = 30000;
+constexpr int UnaskedWaitMs = 250;
 
 // Far beyond any settings file (this program's own section is under a
 // kilobyte), yet read and indexed in well under a second; a larger file, or a
@@ -54,12 +62,17 @@ public:
     ProfileLock(const ProfileLock&) = delete;
     ProfileLock& operator=(const ProfileLock&) = delete;
 
-    bool tryLock(int timeoutMs)
+    bool tryLock()
     {
-        QDeadlineTimer deadline(timeoutMs);
+        QDeadlineTimer deadline(LongestLockWaitMs);
+        QElapsedTimer waited;
+        waited.start();
+        LockHolder holder;
         do {
             if (tryOnce())
                 return true;
+            if (waited.elapsed() >= UnaskedWaitMs && holder.hasStalled(m_heldFile, StalledHolderMs))
+                return false;
             waitAWhile();
         } while (!deadline.hasExpired());
         return false;
@@ -96,6 +109,9 @@ private:
             m_fd = fd;
             return true;
         }
+        struct stat held {};
+        if (::fstat(fd, &held) == 0)
+            m_heldFile = held;
         ::close(fd);
         return false;
     }
@@ -113,6 +129,8 @@ private:
     QByteArray m_settingsFile;
     int m_fd = -1;
     bool m_ownsFile = true;
+    // The file another holder has locked, as last found.
+    struct stat m_heldFile {};
 };
 
 namespace {
@@ -155,7 +173,7 @@ bool ProfileFile::beginChange()
     if (!target)
         return false;
     auto lock = std::make_unique<ProfileLock>(m_fileName + QStringLiteral(".lock"), target->path);
-    if (!lock->tryLock(LockTimeoutMs))
+    if (!lock->tryLock())
         return false;
     // Read anew under the lock, so that what another copy saved since stays;
     // a file that cannot be read whole is not written, as that would lose

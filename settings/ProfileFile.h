@@ -28,8 +28,9 @@ public:
 
     QString readString(const QString& section, const QString& key, const QString& defaultValue);
     // False when the file cannot be written (it or its folder is read-only,
-    // the path is a folder or a device, the lock cannot be had within half a
-    // second, the file cannot be read) or the text cannot be stored as one
+    // the path is a folder or a device, another process holds the lock and
+    // has made no progress for two seconds, or has held it for half a minute,
+    // the file cannot be read) or the text cannot be stored as one
     // line.
     bool writeString(const QString& section, const QString& key, const QString& value);
     // Deletes the section with all its keys.

@@ -214,7 +214,10 @@ void TWebBrowser::sendPending()
     m_isPending = false;
     m_isInFlight = true;
     m_sentText = m_source.text;
-    QString script = m_pageText ? m_source.changeScript(*m_pageText) : m_source.script();
+    PreviewSource source = m_source;
+    if (!m_standingNotice.isEmpty())
+        source.notice = source.notice.isEmpty() ? m_standingNotice : source.notice + u'\n' + m_standingNotice;
+    QString script = m_pageText ? source.changeScript(*m_pageText) : source.script();
     // The page takes the macros file's definitions before the text, and
     // answers the text's serial number.
     if (m_areMacrosPending)
@@ -226,6 +229,17 @@ void TWebBrowser::sendPending()
             guarded(self.data(), [&] { self->onTaken(result); });
     });
     sendCaret();
+}
+
+void TWebBrowser::setStandingNotice(const QString& notice)
+{
+    if (notice == m_standingNotice)
+        return;
+    m_standingNotice = notice;
+    if (!m_hasSource)
+        return;
+    m_isPending = true;
+    sendPending();
 }
 
 void TWebBrowser::FollowCaret(qsizetype place)

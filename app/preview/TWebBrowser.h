@@ -59,6 +59,10 @@ public:
     // each Navigate checks whether it changed. None when empty.
     void setMacrosFile(const QString& path);
 
+    // A notice shown under every text from now on, beside what the text's own
+    // reading has to say; none when empty. The text shown gets it at once.
+    void setStandingNotice(const QString& notice);
+
     // Keeps the piece at this place of the text in view: the place of the
     // editor's caret in the text of the Navigate before (or, when one is on
     // its way, the next), followed once that text is shown.
@@ -124,6 +128,7 @@ private:
     // The latest text; it is shown again if the page has to be reloaded.
     PreviewSource m_source;
     bool m_hasSource = false;
+    QString m_standingNotice;
     // The place of the editor's caret in that text, or -1.
     qsizetype m_caretPlace = -1;
     MacrosFile m_macros;

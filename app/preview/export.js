@@ -131,6 +131,13 @@
         return macros;
     }
 
+    // What XML can hold of a text: the serialiser writes a control character
+    // (from a comment of the TeX, in the annotation) as it is, and no XML
+    // reader takes that; such characters, and lone surrogates, are dropped.
+    function xmlText(text) {
+        return text.replace(/[^\t\n\r\u0020-\uD7FF\uE000-\uFFFD\u{10000}-\u{10FFFF}]/gu, "");
+    }
+
     // The formula as MathML, serialised as XML, with its TeX source as the
     // annotation; made afresh with the definitions that held before it. Null
     // while the typesetter is still loading: the host asks again.
@@ -145,7 +152,7 @@
         katex.render(formula.source, scratch,
             texDefinitions.options(formula.display, "mathml", macrosBefore(formula.chain)));
         const math = scratch.querySelector("math");
-        return math === null ? "" : new XMLSerializer().serializeToString(math);
+        return math === null ? "" : xmlText(new XMLSerializer().serializeToString(math));
     }
 
     // Lays a copy of the formula (or of the whole preview) out alone, where

@@ -170,11 +170,14 @@ QString MemoView::ClipboardText()
     return ClipboardReader::text().value_or(QString());
 }
 
+// One read of the clipboard, its text or else its other forms, within one
+// time bound: an owner that does not answer costs that bound once.
 void MemoView::PasteFromClipboard()
 {
-    QString text = ClipboardText();
-    if (text.isEmpty() && TextOfOtherData)
-        text = TextOfOtherData(QGuiApplication::clipboard()->mimeData());
+    const ClipboardReader::Reading reading = ClipboardReader::read(QDeadlineTimer(ClipboardReader::DefaultTimeoutMs));
+    QString text = reading.status == ClipboardReader::Status::Text ? reading.text : QString();
+    if (text.isEmpty() && TextOfOtherData && !reading.otherData.isEmpty())
+        text = TextOfOtherData(ClipboardReader::otherMimeData(reading).get());
     if (!text.isEmpty())
         insertPastedText(text);
 }
@@ -185,15 +188,19 @@ void MemoView::paste()
         PasteFromClipboard();
 }
 
-// What a drop or a paste of mime data inserts: its text, or what the owner
-// of the editor makes of other data.
+// What a drop inserts: what the owner of the editor makes of the data (the
+// TeX of an image of ours, also of its file, which a file manager offers
+// with its name as text), or else its text.
 QString MemoView::textOf(const QMimeData* data) const
 {
     if (!data)
         return {};
-    if (data->hasText() && !data->text().isEmpty())
-        return data->text();
-    return TextOfOtherData ? TextOfOtherData(data) : QString();
+    if (TextOfOtherData) {
+        const QString other = TextOfOtherData(data);
+        if (!other.isEmpty())
+            return other;
+    }
+    return data->hasText() ? data->text() : QString();
 }
 
 void MemoView::insertPastedText(const QString& text)

@@ -4,6 +4,7 @@
 #include "editor/MemoText.h"
 #include "editor/MemoUndo.h"
 #include "core/ExceptionBoundary.h"
+#include "platform/ClipboardReader.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,7 +24,7 @@ void MemoView::mousePressEvent(QMouseEvent* event)
         m_mousePoint = m_pressPoint;
         if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() && !m_readOnly) {
             setCaret(position);
-            insertPastedText(QGuiApplication::clipboard()->text(QClipboard::Selection));
+            insertPastedText(ClipboardReader::selectionText());
             return;
         }
         if (event->button() != Qt::LeftButton)

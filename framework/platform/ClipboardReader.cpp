@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QMimeData>
 
 #include <xcb/xcb.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include <poll.h>
@@ -35,7 +37,7 @@ using ClipboardReader::Status;
 // nowhere else, so a late answer after a timeout disturbs nothing.
 class SelectionRequester {
 public:
-    SelectionRequester()
+    explicit SelectionRequester(QClipboard::Mode mode)
         : m_connection(xcb_connect(nullptr, &m_screenNumber))
     {
         if (xcb_connection_has_error(m_connection))
@@ -50,12 +52,14 @@ public:
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1, 0,
             XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-        m_clipboard = atom("CLIPBOARD");
+        m_clipboard = mode == QClipboard::Selection ? xcb_atom_t(XCB_ATOM_PRIMARY) : atom("CLIPBOARD");
         m_property = atom("TAMSEL_CLIPBOARD_TEXT");
         m_incr = atom("INCR");
         m_utf8 = atom("UTF8_STRING");
         m_utf8Plain = atom("text/plain;charset=utf-8");
         m_targets = atom("TARGETS");
+        for (size_t i = 0; i < std::size(ClipboardReader::OtherFormats); ++i)
+            m_others[i] = atom(ClipboardReader::OtherFormats[i]);
     }
 
     ~SelectionRequester()
@@ -81,22 +85,54 @@ public:
     // that lists no targets is asked for UTF-8 and then Latin-1 text; either
     // way only a reply typed as the text asked for is taken, since some
     // owners answer every request with whatever they hold (an image).
-    Reading text(QDeadlineTimer deadline)
+    // Without text, the other forms are asked for, as long as time is left.
+    Reading read(QDeadlineTimer deadline)
     {
         QByteArray targets;
+        Reading reading;
         switch (convert(m_targets, targets, deadline)) {
         case Outcome::TimedOut:
-            return { Status::NoAnswer, {} };
+            return { Status::NoAnswer, {}, {} };
         case Outcome::Done:
-            return textAs(bestTextTarget(targets), deadline);
+            reading = textAs(bestTextTarget(targets), deadline);
+            break;
         case Outcome::Refused:
+            reading = textAs(m_utf8, deadline);
+            if (reading.status == Status::NoText)
+                reading = textAs(XCB_ATOM_STRING, deadline);
+            targets.clear();
+            for (const xcb_atom_t other : m_others)
+                targets.append(reinterpret_cast<const char*>(&other), sizeof other);
             break;
         }
-        const Reading utf8 = textAs(m_utf8, deadline);
-        return utf8.status == Status::NoText ? textAs(XCB_ATOM_STRING, deadline) : utf8;
+        if (reading.status == Status::NoText)
+            readOthers(targets, reading, deadline);
+        return reading;
     }
 
 private:
+    // Each other form among the targets, while the owner answers in time.
+    void readOthers(const QByteArray& targetList, Reading& reading, QDeadlineTimer deadline)
+    {
+        for (size_t i = 0; i < std::size(ClipboardReader::OtherFormats); ++i) {
+            if (!isOffered(targetList, m_others[i]))
+                continue;
+            QByteArray bytes;
+            const Outcome outcome = convert(m_others[i], bytes, deadline);
+            if (outcome == Outcome::TimedOut)
+                return;
+            if (outcome == Outcome::Done)
+                reading.otherData.insert(QString::fromLatin1(ClipboardReader::OtherFormats[i]), bytes);
+        }
+    }
+
+    static bool isOffered(const QByteArray& targetList, xcb_atom_t target)
+    {
+        const qsizetype count = targetList.size() / qsizetype(sizeof(xcb_atom_t));
+        const auto* offered = reinterpret_cast<const xcb_atom_t*>(targetList.constData());
+        return target != XCB_NONE && std::find(offered, offered + count, target) != offered + count;
+    }
+
     xcb_atom_t atom(const char* name)
     {
         XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
@@ -107,27 +143,25 @@ private:
     Reading textAs(xcb_atom_t target, QDeadlineTimer deadline)
     {
         if (target == XCB_NONE)
-            return { Status::NoText, {} };
+            return { Status::NoText, {}, {} };
         QByteArray bytes;
         switch (convert(target, bytes, deadline)) {
         case Outcome::TimedOut:
-            return { Status::NoAnswer, {} };
+            return { Status::NoAnswer, {}, {} };
         case Outcome::Refused:
-            return { Status::NoText, {} };
+            return { Status::NoText, {}, {} };
         case Outcome::Done:
             break;
         }
         const QString text = target == XCB_ATOM_STRING ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
-        return { text.isEmpty() ? Status::NoText : Status::Text, text };
+        return { text.isEmpty() ? Status::NoText : Status::Text, text, {} };
     }
 
     // The first text form of ours among the owner's targets, or none.
     xcb_atom_t bestTextTarget(const QByteArray& targetList) const
     {
-        const qsizetype count = targetList.size() / qsizetype(sizeof(xcb_atom_t));
-        const auto* offered = reinterpret_cast<const xcb_atom_t*>(targetList.constData());
         for (const xcb_atom_t wanted : { m_utf8, m_utf8Plain, xcb_atom_t(XCB_ATOM_STRING) }) {
-            if (wanted != XCB_NONE && std::find(offered, offered + count, wanted) != offered + count)
+            if (isOffered(targetList, wanted))
                 return wanted;
         }
         return XCB_NONE;
@@ -240,30 +274,43 @@ private:
     xcb_atom_t m_utf8 = XCB_NONE;
     xcb_atom_t m_utf8Plain = XCB_NONE;
     xcb_atom_t m_targets = XCB_NONE;
+    xcb_atom_t m_others[std::size(ClipboardReader::OtherFormats)] = {};
 };
 
-ClipboardReader::Reading textOf(const QString& text)
+// What the toolkit holds, from memory.
+ClipboardReader::Reading readingOf(const QMimeData* data)
 {
-    return { text.isEmpty() ? ClipboardReader::Status::NoText : ClipboardReader::Status::Text, text };
+    ClipboardReader::Reading reading;
+    reading.text = data ? data->text() : QString();
+    if (!reading.text.isEmpty()) {
+        reading.status = ClipboardReader::Status::Text;
+        return reading;
+    }
+    for (const char* format : ClipboardReader::OtherFormats) {
+        if (data && data->hasFormat(QLatin1String(format)))
+            reading.otherData.insert(QLatin1String(format), data->data(QLatin1String(format)));
+    }
+    return reading;
 }
 
 // The snapshot that answers this thread's reads while it lives.
 thread_local ClipboardReader::Snapshot* currentSnapshot = nullptr;
 
-ClipboardReader::Reading readNow(QDeadlineTimer deadline)
+ClipboardReader::Reading readNow(QDeadlineTimer deadline, QClipboard::Mode mode = QClipboard::Clipboard)
 {
     // The toolkit answers from memory while this program owns the clipboard;
     // on other platforms it is the only way in.
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (QGuiApplication::platformName() != u"xcb" || clipboard->ownsClipboard())
-        return textOf(clipboard->text());
+    const bool isOwned = mode == QClipboard::Selection ? clipboard->ownsSelection() : clipboard->ownsClipboard();
+    if (QGuiApplication::platformName() != u"xcb" || isOwned)
+        return readingOf(clipboard->mimeData(mode));
 
-    SelectionRequester requester;
+    SelectionRequester requester(mode);
     if (!requester.isReady())
-        return textOf(clipboard->text());
+        return readingOf(clipboard->mimeData(mode));
     if (!requester.hasOwner())
         return {};
-    return requester.text(deadline);
+    return requester.read(deadline);
 }
 
 } // namespace
@@ -273,6 +320,20 @@ namespace ClipboardReader {
 Reading read(QDeadlineTimer deadline)
 {
     return currentSnapshot ? currentSnapshot->reading() : readNow(deadline);
+}
+
+std::unique_ptr<QMimeData> otherMimeData(const Reading& reading)
+{
+    auto data = std::make_unique<QMimeData>();
+    for (auto form = reading.otherData.cbegin(); form != reading.otherData.cend(); ++form)
+        data->setData(form.key(), form.value());
+    return data;
+}
+
+QString selectionText(int timeoutMs)
+{
+    Reading reading = readNow(QDeadlineTimer(timeoutMs), QClipboard::Selection);
+    return reading.status == Status::Text ? std::move(reading.text) : QString();
 }
 
 std::optional<QString> text(int timeoutMs)

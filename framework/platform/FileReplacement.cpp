@@ -172,6 +172,8 @@ Result Replace(const QString& fileName, const QByteArray& bytes, NewFile newFile
         return Result::Refused;
     switch (replaceWhole(*resolved, bytes, newFile)) {
     case Outcome::Done:
+        if (ReplacedObserver)
+            ReplacedObserver(resolved->target.path);
         return Result::Replaced;
     case Outcome::WriteFailed:
         return Result::WriteFailed;

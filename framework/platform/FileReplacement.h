@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Replaces a file's whole content so that a reader always finds the old text
@@ -52,5 +53,10 @@ enum class Result {
     WriteFailed,
 };
 Result Replace(const QString& fileName, const QByteArray& bytes, NewFile newFile);
+
+// Called with the path of the file just after each replacement, on the
+// replacing thread: a test sees there what holds while a writer is between
+// its replacement and what follows it.
+inline std::function<void(const QByteArray& path)> ReplacedObserver;
 
 } // namespace FileReplacement

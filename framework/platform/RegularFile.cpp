@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +47,39 @@ std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxSiz
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     return bytes;
+}
+
+std::optional<QByteArray> ReadOwnRegularFile(const QString& fileName, qint64 maxSize)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status {};
+    QFile file;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()
+        || status.st_size > maxSize || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() > maxSize)
+        return std::nullopt;
+    return bytes;
+}
+
+bool ReplacePrivately(const QString& fileName, const QByteArray& bytes)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    QByteArray temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool isWritten = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, bytes);
+    if (::close(fd) != 0 || !isWritten || ::rename(temporary.constData(), path.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
 }
 
 bool WriteAll(int fd, const QByteArray& bytes)

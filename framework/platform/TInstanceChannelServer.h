@@ -40,6 +40,8 @@ public:
     bool isListening() const;
     // Closes the socket.
     void stopListening();
+    // The connections open now.
+    int connectionCount() const { return int(m_connections.size()); }
 
 private:
     void acceptConnections();

@@ -384,3 +384,35 @@ TEST_F(SecondStart, AStartAfterACrashKeepsThePreviewFileWhenTheClipboardHasNoTex
         ASSERT_TRUE(running.waitForFinished(10000));
     }
 }
+
+// A start after a crash of a copy that had text, with other text on the
+// clipboard: the editor (and so the preview file) has the clipboard's text
+// alone, and the crashed copy's text is kept aside, the user's alone.
+TEST_F(SecondStart, AStartAfterACrashWithTextOnTheClipboardKeepsTheCrashedTextAside)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.isReady());
+    QGuiApplication::clipboard()->setText(QStringLiteral("typed before the crash"));
+    QProcess& crashed = copy.start();
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    const QDir folder(copy.filePath(QString()));
+    const auto records = [&](const QString& pattern) { return folder.entryList({ pattern }, QDir::Files); };
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        const QStringList running = records(QStringLiteral("tamsel.tex.*.running"));
+        return running.size() == 1 && TestSupport::readFile(folder.filePath(running.first())) == "typed before the crash";
+    }));
+    crashed.kill();
+    ASSERT_TRUE(crashed.waitForFinished(10000));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("x^2"));
+    QProcess& next = copy.start();
+    ASSERT_TRUE(isProgramServing(StartTimeoutMs));
+    EXPECT_EQ(TestSupport::readFile(copy.filePath(QStringLiteral("tamsel.tex"))), "x^2");
+    const QStringList aside = records(QStringLiteral("tamsel.tex.*.crashed-*"));
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(TestSupport::readFile(folder.filePath(aside.first())), "typed before the crash");
+    EXPECT_EQ(QFile::permissions(folder.filePath(aside.first())),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    next.kill();
+    ASSERT_TRUE(next.waitForFinished(10000));
+}

@@ -27,4 +27,35 @@ bash "$source_dir/scripts/uninstall.sh" >/dev/null
 for name in "${user_files[@]}"; do [ "$(cat "$HOME/.local/opt/tamsel/$name")" = kept ] || fail "$name went"; done
 bash "$source_dir/scripts/uninstall.sh" --purge >/dev/null
 [ "$(tree)" = "$before" ] || fail "the home folder differs: $(diff <(echo "$before") <(tree))"
-echo "1 passed, 0 failed"
+
+# A changed record: what it names outside the install (a file, through "..",
+# through a link in the program folder, an empty folder) stays, and is named.
+for _ in 1 2; do bash "$source_dir/scripts/install.sh" "$build" >/dev/null; done
+opt="$HOME/.local/opt/tamsel"
+mkdir -p "$HOME/victim/empty"
+echo thesis >"$HOME/victim/thesis.tex"
+echo kept >"$HOME/victim/linked.tex"
+ln -s "$HOME/victim" "$opt/out"
+printf '%s\n' "file $HOME/victim/thesis.tex" "file $opt/../../../victim/thesis.tex" \
+  "file $opt/out/linked.tex" "dir $HOME/victim/empty" >>"$opt/.install-record"
+refusals=$(bash "$source_dir/scripts/uninstall.sh" 2>&1 >/dev/null)
+[ "$(cat "$HOME/victim/thesis.tex")" = thesis ] || fail "a file outside the install went"
+[ "$(cat "$HOME/victim/linked.tex")" = kept ] || fail "a file behind a link went"
+[ -d "$HOME/victim/empty" ] || fail "a folder outside the install went"
+[ "$(grep -c "^  /" <<<"$refusals")" -eq 4 ] || fail "the refusals are not all named: $refusals"
+rm -rf "$HOME/victim" "$opt/out"
+bash "$source_dir/scripts/uninstall.sh" --purge >/dev/null
+[ "$(tree)" = "$before" ] || fail "after a changed record, the home folder differs: $(diff <(echo "$before") <(tree))"
+
+# --purge takes every file the program makes, records and temporary copies
+# included, and the folder; a second run finds nothing and says so.
+for _ in 1 2; do bash "$source_dir/scripts/install.sh" "$build" >/dev/null; done
+for name in tamsel.ini tamsel.ini.lock tamsel.ini.Ab3dE9 tamsel.tex "tamsel.tex.root@:0" "tamsel.tex.root@:0.running" \
+  "tamsel.tex.root@:0.crashed-20260101-120000" "tamsel.tex.root@:0.running.x1Y2z3" tamsel-macros.tex; do
+  echo x >"$opt/$name"
+done
+bash "$source_dir/scripts/uninstall.sh" >/dev/null
+bash "$source_dir/scripts/uninstall.sh" --purge >/dev/null
+bash "$source_dir/scripts/uninstall.sh" --purge >/dev/null
+[ "$(tree)" = "$before" ] || fail "purged twice, the home folder differs: $(diff <(echo "$before") <(tree))"
+echo "3 passed, 0 failed"

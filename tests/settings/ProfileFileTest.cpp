@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
 #include "core/DestructionScope.h"
+#include "platform/FileReplacement.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -15,6 +16,14 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+#include <csignal>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -208,4 +217,85 @@ TEST(ProfileFile, AWaitForTheLockKeepsTheEventLoopGoingOutsideADestruction)
         holder.waitForFinished();
         TestSupport::pump(20);
     }
+}
+
+namespace {
+
+// A process that takes the settings file's lock and then busies itself (or
+// stops), as another copy whose save a loaded machine makes slow.
+pid_t lockHolder(const QString& lockPath, int busyMs, bool stops)
+{
+    const QByteArray path = QFile::encodeName(lockPath);
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT, 0644);
+        ::flock(fd, LOCK_EX);
+        ::write(ready[1], "r", 1);
+        if (stops)
+            ::raise(SIGSTOP);
+        timespec start {}, now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &start);
+        do
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+        while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 < busyMs);
+        ::_exit(0);
+    }
+    char byte = 0;
+    ::close(ready[1]);
+    const bool isReady = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    return isReady ? pid : -1;
+}
+
+} // namespace
+
+// A save waits for another copy's save as long as that copy is busy, however
+// long a loaded machine makes it; a holder that makes no progress (stopped
+// here) costs a bounded wait, and the save then fails.
+TEST(ProfileFile, ASaveWaitsForABusyHolderButNotForAStoppedOne)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ini"));
+    const struct {
+        const char* what;
+        bool stops;
+        bool isSaved;
+    } cases[] = {
+        { "busy for three times the old half second", false, true },
+        { "stopped while holding the lock", true, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const pid_t holder = lockHolder(path + QStringLiteral(".lock"), 1500, c.stops);
+        ASSERT_GT(holder, 0);
+        EXPECT_EQ(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("k"), QString::fromLatin1(c.what)), c.isSaved);
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+        EXPECT_EQ(ProfileFile::ReadString(path, QStringLiteral("S"), QStringLiteral("k"), {}) == QLatin1String(c.what), c.isSaved);
+    }
+}
+
+// The lock is held until the file is replaced: a writer between its
+// replacement and its release still keeps every other writer out.
+TEST(ProfileFile, TheLockOutlastsTheReplacement)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ini"));
+    int replacements = 0;
+    FileReplacement::ReplacedObserver = [&](const QByteArray&) {
+        ++replacements;
+        const int fd = ::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(), O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(fd, 0) << "the lock file is gone";
+        if (fd >= 0) {
+            EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0) << "another writer could take the lock";
+            ::close(fd);
+        }
+        EXPECT_EQ(ProfileFile(path).readString(QStringLiteral("S"), QStringLiteral("k"), {}), "v");
+    };
+    EXPECT_TRUE(ProfileFile::WriteString(path, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+    FileReplacement::ReplacedObserver = nullptr;
+    EXPECT_EQ(replacements, 1);
 }

@@ -13,6 +13,9 @@
 #include <QGuiApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QImage>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -23,6 +26,8 @@
 #include <QMenu>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -299,29 +304,116 @@ TEST(FormulaImageTest, OnlyAnImageOfOursGivesTexBack)
     EXPECT_EQ(FormulaImage::texOf(&data), std::nullopt);
 }
 
+namespace {
+
+// Drops the data on the editor as a drag from another program does.
+void drop(TMemo* memo, QMimeData* data)
+{
+    const QPoint at = memo->viewport()->rect().bottomRight() - QPoint(2, 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(memo->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(memo->viewport(), &move);
+    QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(memo->viewport(), &dropped);
+}
+
+} // namespace
+
+// Our image, pasted or dropped, as data or as a file, gives its TeX back;
+// someone else's image gives nothing, and a FIFO named like an image holds
+// nothing up.
 TEST(FormulaImageTest, PastingOrDroppingOurImageIntoTheEditorBringsItsTexBack)
 {
     QWidget window;
     auto* memo = new TMemo(&window);
     memo->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
+    window.resize(300, 200);
+    memo->resize(300, 200);
     window.show();
     QImage picture(8, 8, QImage::Format_ARGB32);
     picture.fill(Qt::black);
     QByteArray foreign;
     QBuffer buffer(&foreign);
     picture.save(&buffer, "png");
+    const QByteArray ours = FormulaImage::png(picture, QStringLiteral("$a^2$"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("f.png"));
+    const QString fifo = dir.filePath(QStringLiteral("x.png"));
+    {
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly) && written.write(ours) == ours.size());
+    }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const auto png = [](const QByteArray& bytes) {
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), bytes);
+        return data;
+    };
+    const auto files = [](const QString& path) {
+        auto* data = new QMimeData;
+        data->setUrls({ QUrl::fromLocalFile(path) });
+        return data;
+    };
     const struct {
-        QByteArray png;
+        const char* what;
+        bool isDropped;
+        QMimeData* data;
         QString expected;
-    } cases[] = { { FormulaImage::png(picture, QStringLiteral("$a^2$")), QStringLiteral("x $a^2$") }, { foreign, QStringLiteral("x ") } };
+    } cases[] = {
+        { "our image pasted", false, png(ours), QStringLiteral("x $a^2$") },
+        { "another image pasted", false, png(foreign), QStringLiteral("x ") },
+        { "our image dropped", true, png(ours), QStringLiteral("x $a^2$") },
+        { "our image's file dropped", true, files(file), QStringLiteral("x $a^2$") },
+        // As any file that is no image of ours: its name, and no wait.
+        { "a FIFO named x.png dropped", true, files(fifo), QStringLiteral("x ") + QUrl::fromLocalFile(fifo).toString() },
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         memo->SetText(QStringLiteral("x "));
         memo->moveCursor(QTextCursor::End);
-        auto* data = new QMimeData;
-        data->setData(QStringLiteral("image/png"), c.png);
-        QGuiApplication::clipboard()->setMimeData(data);
-        ASSERT_TRUE(TestSupport::waitUntil([] { return QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/png")); }));
-        memo->PasteFromClipboard();
+        if (c.isDropped) {
+            drop(memo, c.data);
+            delete c.data;
+        } else {
+            const QString format = c.data->formats().constFirst();
+            QGuiApplication::clipboard()->setMimeData(c.data);
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return QGuiApplication::clipboard()->mimeData()->hasFormat(format); }));
+            memo->PasteFromClipboard();
+        }
         EXPECT_EQ(memo->Text(), c.expected);
     }
+    // A list of files alone, as another program offers it on the clipboard.
+    QMimeData onlyFiles;
+    onlyFiles.setData(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(fifo).toEncoded() + "\r\n");
+    EXPECT_EQ(FormulaImage::texOf(&onlyFiles), std::nullopt);
+    onlyFiles.setData(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(file).toEncoded() + "\r\n");
+    EXPECT_EQ(FormulaImage::texOf(&onlyFiles), QStringLiteral("$a^2$"));
+}
+
+// A TeX with control characters (in a comment) leaves as well-formed XML: the
+// MathML without them, the SVG and the PNG with the very TeX, which a paste
+// gets back.
+TEST_F(FormulaExportTest, ControlCharactersLeaveAsWellFormedXmlAndComeBack)
+{
+    ASSERT_TRUE(show(QStringLiteral("$$x^2 %\x01\x02\x1b\u00e9\n+y$$")));
+    const QVariantMap box = js(QStringLiteral("(() => { const r = document.querySelector('#content .katex-html')"
+                                              ".getBoundingClientRect(); return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()"));
+    const ExportTarget target = describe(QPoint(box["x"].toInt(), box["y"].toInt()));
+    ASSERT_TRUE(target.isFormula);
+    ASSERT_TRUE(target.tex.contains(QStringLiteral("%\x01\x02\x1b\u00e9\n")));
+    const auto mathml = make(FormulaExporter::MathML, target);
+    const auto svg = make(FormulaExporter::Svg, target);
+    const auto image = make(FormulaExporter::Image, target);
+    ASSERT_TRUE(mathml && svg && image);
+    const auto [root, annotation] = readMathml(mathml->data(QStringLiteral("application/mathml+xml")));
+    EXPECT_EQ(root, QStringLiteral("math"));
+    EXPECT_EQ(annotation, QStringLiteral("x^2 %\u00e9\n+y"));
+    const QByteArray svgData = svg->data(QStringLiteral("image/svg+xml"));
+    QXmlStreamReader reader(svgData);
+    while (!reader.atEnd())
+        reader.readNext();
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_EQ(FormulaImage::texOfSvg(svgData), target.tex);
+    EXPECT_EQ(FormulaImage::texOfPng(image->data(QStringLiteral("image/png"))), target.tex);
 }

@@ -448,6 +448,29 @@ TEST(TInstanceChannel, FloodsOfConnectionsDoNotSilenceTheOwner)
     EXPECT_LT(clock.elapsed(), 6000);
 }
 
+// Connections held and never used fill the channel only up to its cap: each
+// one over it pushes out the idlest, while a new asker is still answered.
+TEST(TInstanceChannel, HeldConnectionsStayWithinTheCap)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s"));
+    TInstanceChannelServer server;
+    ASSERT_TRUE(server.listen(path, [](const QByteArray&) { return std::optional(QByteArray("pong")); }));
+    std::vector<int> held;
+    for (int i = 0; i < 3 * TInstanceChannel::MaxConnections; ++i)
+        held.push_back(connectTo(QFile::encodeName(path)));
+    // Connections are taken in order: once the asker's answer is back, every
+    // held one has been taken too.
+    QLocalSocket asker;
+    asker.connectToServer(path);
+    asker.write("ping\n");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return asker.canReadLine(); }));
+    EXPECT_EQ(asker.readLine(), "pong\n");
+    EXPECT_EQ(server.connectionCount(), TInstanceChannel::MaxConnections);
+    for (int fd : held)
+        ::close(fd);
+}
+
 // A socket of the channel's name that another user listens on is no copy of
 // this user's program: the asker does not talk to it.
 TEST(TInstanceChannel, ASocketOfAnotherUserIsNoRunningCopy)
