@@ -18,10 +18,10 @@
     // again with RetryFactor times the time once the page is otherwise idle,
     // up to LastBudgetMs, so only a formula that never ends stays an error.
     // A page may be given a shorter first budget (tests do) as
-    // window.typesetBudgetMs before this script runs.
+    // window.typesetBudgetMs before this script runs; the last stays.
     const BudgetMs = window.typesetBudgetMs > 0 ? window.typesetBudgetMs : 5000;
     const RetryFactor = 4;
-    const LastBudgetMs = BudgetMs * RetryFactor * RetryFactor;
+    const LastBudgetMs = 80000;
     // A formula typesetting this long is left to its worker alone: the
     // formulas after it go to another one.
     const SlowMs = 100;
@@ -324,7 +324,7 @@
         finish(job, { error: { isTimeout: true, budgetMs: budget, isTriedAgain: isTriedAgain } });
         if (isTriedAgain) {
             waitingRetries.push(Object.assign({}, job, { id: nextJobId++, worker: null, isDone: false, isRetry: true,
-                budgetMs: budget * RetryFactor, slow: undefined }));
+                budgetMs: Math.min(budget * RetryFactor, LastBudgetMs), slow: undefined }));
         }
         end(worker);
         pump();
