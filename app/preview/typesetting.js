@@ -1,7 +1,8 @@
 "use strict";
 
 // The preview page's typesetting: typesetting.typeset() fills an element
-// with a formula, typeset by a worker (workers.js), or with its source and
+// with a formula, typeset on the page when the typesetter bounds its work
+// (onpage.js) or else by a worker (workers.js), or with its source and
 // the reason it cannot be shown; a formula that leaves the page is marked
 // isGone on its element. checkFile() makes the macros file's definitions.
 // The page's script hears through whenSettled() when every formula it asked
@@ -14,6 +15,13 @@
     // the worker's answer once the drawing is in; the promise it returns is
     // fulfilled then, or once the formula turns out slow, whichever is first.
     function typeset(holder, source, display, chain, onAnswer, isDefinition) {
+        const onPage = pageTypesetter.typeset(holder, source, display, chain, isDefinition === true);
+        if (onPage !== null) {
+            if (onPage.error !== undefined)
+                formulaDrawing.showError(holder, source, onPage.error);
+            onAnswer(onPage);
+            return Promise.resolve();
+        }
         return new Promise((resolve) => {
             typesetWorkers.submit({
                 holder: holder, source: source, display: display, output: "html", chain: chain,
