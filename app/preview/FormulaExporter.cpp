@@ -93,6 +93,11 @@ void FormulaExporter::describeAt(const QPoint& point, std::function<void(const E
         target.hasImage = map.value(QStringLiteral("hasImage")).toBool();
         target.hasMathml = map.value(QStringLiteral("hasMathml")).toBool();
         target.selection = map.value(QStringLiteral("selection")).toString();
+        const QSizeF size(map.value(QStringLiteral("width")).toDouble(), map.value(QStringLiteral("height")).toDouble());
+        if (target.hasImage && !self->fits(size)) {
+            target.hasImage = false;
+            target.isTooLarge = true;
+        }
         guarded(self.data(), [&] { done(target); });
     });
 }
@@ -109,6 +114,12 @@ bool FormulaExporter::canCopy(Format format, const ExportTarget& target)
         return target.hasImage;
     }
     return false;
+}
+
+bool FormulaExporter::fits(const QSizeF& cssPixels) const
+{
+    return cssPixels.height() <= MaxImageCssHeight
+        && cssPixels.width() * cssPixels.height() * m_density * m_density <= MaxImagePixels;
 }
 
 void FormulaExporter::copySelection()
@@ -222,7 +233,11 @@ void FormulaExporter::print(std::function<void(const QByteArray&)> done)
         return done(QByteArray());
     m_isPrinting = true;
     const QPointer<FormulaExporter> self(this);
-    m_page->runJavaScript(QStringLiteral("previewExport.prepareImage()"), [self, done](const QVariant& box) {
+    // The page lays out nothing larger than an image is made of.
+    const QString script = QStringLiteral("previewExport.prepareImage(%1, %2)")
+                               .arg(MaxImagePixels / (m_density * m_density))
+                               .arg(MaxImageCssHeight);
+    m_page->runJavaScript(script, [self, done](const QVariant& box) {
         if (!self)
             return;
         const QVariantMap map = box.toMap();

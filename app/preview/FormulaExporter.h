@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPoint>
+#include <QSizeF>
 #include <QString>
 
 #include <functional>
@@ -22,6 +23,8 @@ struct ExportTarget {
     bool hasMathml = false;
     // What is selected in the preview, as its source; empty when nothing is.
     QString selection;
+    // An image of it would be larger than an image export makes; it has none.
+    bool isTooLarge = false;
 };
 
 // Puts a formula of the preview on the clipboard in the forms other programs
@@ -37,6 +40,13 @@ public:
 
     explicit FormulaExporter(QWebEnginePage* page, QObject* parent = nullptr);
 
+    // An image export makes at most this many pixels, and a page at most this
+    // many CSS pixels high (the tallest page a PDF holds, 200 inches): about
+    // thirty screens of the preview at twice the screen's density. Past it
+    // the image would take gigabytes and minutes to make.
+    static constexpr double MaxImagePixels = 40e6;
+    static constexpr double MaxImageCssHeight = 19200;
+
     // Image pixels per CSS pixel.
     double density() const { return m_density; }
     void setDensity(double density) { m_density = density; }
@@ -44,6 +54,9 @@ public:
     // Asks the page what lies at the point of the view.
     void describeAt(const QPoint& point, std::function<void(const ExportTarget&)> done);
     static bool canCopy(Format format, const ExportTarget& target);
+    // Whether an image of that many CSS pixels is within the bounds above at
+    // the density.
+    bool fits(const QSizeF& cssPixels) const;
     // Puts what is selected in the preview on the clipboard as its source:
     // the formulas it touches as their TeX with delimiters, the text between
     // them as it reads. With nothing selected the clipboard stays as it was.

@@ -24,6 +24,8 @@ PreviewContextMenu::PreviewContextMenu(QWebEngineView* view)
     addEntry(tr("Copy as &MathML"), FormulaExporter::MathML);
     addEntry(tr("Copy as &Image"), FormulaExporter::Image);
     addEntry(tr("Copy as &SVG"), FormulaExporter::Svg);
+    m_tooLarge = m_menu->addAction(tr("The preview is too large for an image: Copy TeX takes all of it."));
+    m_tooLarge->setEnabled(false);
     // The engine's own menu never shows; this one does instead.
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this,
@@ -61,6 +63,8 @@ void PreviewContextMenu::popupFromKeyboard()
 void PreviewContextMenu::popup(const QPoint& point, const QPoint& globalPoint)
 {
     const QPointer<PreviewContextMenu> self(this);
+    // The images are twice as dense as the screen the preview is on.
+    m_exporter->setDensity(2 * m_view->devicePixelRatioF());
     m_exporter->describeAt(point, [self, globalPoint](const ExportTarget& target) {
         if (self)
             self->show(target, globalPoint);
@@ -76,5 +80,6 @@ void PreviewContextMenu::show(const ExportTarget& target, const QPoint& globalPo
     }
     m_copySelection->setVisible(!target.selection.isEmpty());
     m_selectionEnd->setVisible(!target.selection.isEmpty());
+    m_tooLarge->setVisible(target.isTooLarge);
     m_menu->popup(globalPoint);
 }

@@ -37,5 +37,6 @@ private:
     QMenu* m_menu;
     QAction* m_copySelection;
     QAction* m_selectionEnd;
+    QAction* m_tooLarge;
     ExportTarget m_target;
 };

@@ -139,6 +139,10 @@ TWebBrowser::TWebBrowser(QWidget* parent)
         guarded(this, [&] {
             m_errors = FormulaError::listFrom(errors);
             m_errorsSerial = serial;
+            // A formula of the text shown last that was typeset later: its
+            // errors are told again.
+            if (serial == m_renderedSerial && m_takenSerial == 0 && m_pageText)
+                emit formulaErrors(*m_pageText, m_errors);
         });
     });
     m_reloadTimer = new QTimer(this);
@@ -290,6 +294,7 @@ void TWebBrowser::reportShown()
         return;
     if (m_errorsSerial == m_takenSerial && m_pageText)
         emit formulaErrors(*m_pageText, m_errors);
+    m_renderedSerial = m_takenSerial;
     m_takenSerial = 0;
     emit rendered(m_shownMs);
 }
@@ -349,6 +354,7 @@ void TWebBrowser::forgetPage()
     m_pageText.reset();
     m_takenSerial = 0;
     m_shownSerial = 0;
+    m_renderedSerial = 0;
     // A new page knows no macros file.
     m_areMacrosPending = m_macros.isUsed();
 }

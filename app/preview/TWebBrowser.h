@@ -142,6 +142,8 @@ private:
     // reported shown, and of the text it said it showed last.
     int m_takenSerial = 0;
     int m_shownSerial = 0;
+    // The serial number of the text reported rendered last.
+    int m_renderedSerial = 0;
     double m_shownMs = 0;
     // The formulas that could not be typeset, as the page reported them
     // for the text with that serial number.

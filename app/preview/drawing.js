@@ -6,8 +6,11 @@
 // was to hold it (formulaDrawing.showError).
 (function () {
     function describe(error) {
-        if (error.isTimeout)
-            return "The formula takes too long to typeset (over " + typesetWorkers.budgetMs / 1000 + " seconds).";
+        if (error.isTimeout) {
+            const seconds = (error.budgetMs !== undefined ? error.budgetMs : typesetWorkers.budgetMs) / 1000;
+            return "The formula takes too long to typeset (over " + seconds + " seconds)."
+                + (error.isTriedAgain ? " It is tried again with more time when the preview is idle." : "");
+        }
         if (error.isTeX)
             return error.message;
         return "The formula cannot be typeset: " + error.message;

@@ -114,12 +114,15 @@
         if (node !== null) {
             current = { node: node };
             const error = isError(node);
+            const size = sizeOf(node);
             return { isFormula: true, tex: node.previewFormula.tex, hasImage: !error, hasMathml: !error,
-                selection: selectionSource() };
+                selection: selectionSource(), width: size.width, height: size.height };
         }
         current = { node: null };
         const tex = sourceOf(content.childNodes).replace(/\n$/, "");
-        return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false, selection: selectionSource() };
+        const size = sizeOf(null);
+        return { isFormula: false, tex: tex, hasImage: tex.trim() !== "", hasMathml: false, selection: selectionSource(),
+            width: size.width, height: size.height };
     }
 
     // The definitions that hold before a formula, made again from what made
@@ -155,11 +158,28 @@
         return math === null ? "" : xmlText(new XMLSerializer().serializeToString(math));
     }
 
+    // The size of a formula (or, for null, the whole preview) laid out
+    // alone, in CSS pixels, with the export's padding: the whole preview as
+    // wide as the page's text and as high as all of it.
+    function sizeOf(node) {
+        const padding = 16;
+        if (node === null)
+            return { width: content.clientWidth + padding, height: content.scrollHeight + padding };
+        const box = (node.querySelector(".katex") || node).getBoundingClientRect();
+        return { width: box.width + padding, height: box.height + padding };
+    }
+
     // Lays a copy of the formula (or of the whole preview) out alone, where
-    // only a print shows it, and answers its size in CSS pixels.
-    function prepareImage() {
+    // only a print shows it, and answers its size in CSS pixels; nothing for
+    // a whole preview larger than the area or the height given.
+    function prepareImage(maxArea, maxHeight) {
         exportBox.replaceChildren();
         const isWhole = current === null || current.node === null;
+        if (maxArea !== undefined) {
+            const size = sizeOf(isWhole ? null : current.node);
+            if (size.height > maxHeight || size.width * size.height > maxArea)
+                return null;
+        }
         exportBox.classList.toggle("export-whole", isWhole);
         exportBox.style.width = isWhole ? content.clientWidth + "px" : "";
         if (isWhole) {

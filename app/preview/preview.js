@@ -191,11 +191,20 @@
     // it was.
     let isShownOnce = false;
 
+    // A formula shown as an error was typeset later: the host hears the
+    // errors of the text shown again.
+    let areErrorsStale = false;
+
     function reportWhenShown() {
-        if (isUpdating || givenText !== pageUpdate.shownText() || !typesetting.isSettled() || reportedSerial === serial)
+        if (isUpdating || givenText !== pageUpdate.shownText() || !typesetting.isSettled() || host === null)
             return;
-        if (host === null)
+        if (reportedSerial === serial) {
+            if (areErrorsStale)
+                host.errorsShown(serial, pageUpdate.errors());
+            areErrorsStale = false;
             return;
+        }
+        areErrorsStale = false;
         reportedSerial = serial;
         void document.body.offsetHeight;
         host.errorsShown(serial, pageUpdate.errors());
@@ -222,6 +231,10 @@
     }
 
     typesetting.whenSettled(reportWhenShown);
+    typesetting.whenRedrawn(() => {
+        areErrorsStale = true;
+        reportWhenShown();
+    });
 
     Object.defineProperty(window, "preview", {
         value: Object.freeze({ show: show, change: change, follow: follow, useMacros: useMacros, setPalette: setPalette }),

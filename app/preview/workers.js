@@ -8,13 +8,20 @@
 // slow() } (typeset.js tells what they are). Drawings go
 // before copies; a job whose holder is marked isGone is dropped.
 (function () {
-    // A formula that takes longer than this to typeset is given up and shown
-    // as an error. The slowest formula a person plausibly writes (a matrix
-    // of a few thousand entries, tens of kilobytes of TeX) takes about a
-    // second and a half here, so this leaves room for a slower machine, and
+    // A formula that takes longer than this to typeset is set aside and
+    // shown as an error. The slowest formula a person plausibly writes (a
+    // matrix of a few thousand entries, tens of kilobytes of TeX) takes about
+    // a second and a half here, so this leaves room for a slower machine, and
     // a runaway formula (an expansion that never ends in time) shows its
-    // error within seconds. Other formulas never wait for it.
-    const BudgetMs = 5000;
+    // error within seconds. Other formulas never wait for it. The budget is
+    // wall time, which a loaded machine stretches: a formula over it is tried
+    // again with RetryFactor times the time once the page is otherwise idle,
+    // up to LastBudgetMs, so only a formula that never ends stays an error.
+    // A page may be given a shorter first budget (tests do) as
+    // window.typesetBudgetMs before this script runs; the last stays.
+    const BudgetMs = window.typesetBudgetMs > 0 ? window.typesetBudgetMs : 5000;
+    const RetryFactor = 4;
+    const LastBudgetMs = 80000;
     // A formula typesetting this long is left to its worker alone: the
     // formulas after it go to another one.
     const SlowMs = 100;
@@ -30,15 +37,25 @@
     // the order given; a formula's drawing goes before any copy for screen
     // readers. A worker whose formula is over the budget is ended and
     // replaced; one whose formula is slow gets no more jobs, and the jobs
-    // it had not started go to another.
+    // it had not started go to another. Formulas tried again wait for a
+    // page with nothing else to do.
     const waitingFormulas = [];
     const waitingCopies = [];
+    const waitingRetries = [];
     const workers = [];
     let nextJobId = 1;
     // Formulas the page waits for, those it no longer shows included until
     // their worker has let go of them.
     let unsettledFormulas = 0;
+    // The typesetter's script failed to load: every formula shows why until
+    // a refresh at least a pause later tries a new worker.
     let typesetterError = null;
+    let failedAt = 0;
+    const LoadAgainPauseMs = 1000;
+    // How long a new worker may take to load the typesetter: one not ready
+    // by then (stuck at its start, or on a loaded machine) is ended and
+    // another started with twice the time, up to the last budget.
+    let readyBudgetMs = BudgetMs;
 
     // Copies wait until the frame after the last formula drawn has been
     // painted and the page has been still for a moment after it, so they
@@ -89,6 +106,8 @@
     }
 
     function submit(job) {
+        if (typesetterError !== null && workers.length === 0 && performance.now() - failedAt >= LoadAgainPauseMs)
+            typesetterError = null;
         job.id = nextJobId++;
         job.worker = null;
         job.isDone = false;
@@ -107,7 +126,7 @@
             return;
         job.isDone = true;
         job.worker = null;
-        if (job.output === "html") {
+        if (job.output === "html" && !job.isRetry) {
             --unsettledFormulas;
             holdCopies();
         }
@@ -137,6 +156,7 @@
         if (typesetterError !== null) {
             takeWanted(waitingFormulas, Infinity);
             takeWanted(waitingCopies, Infinity);
+            takeWanted(waitingRetries, Infinity);
             return;
         }
         for (const worker of workers.slice()) {
@@ -145,9 +165,11 @@
         }
         for (;;) {
             const queue = waitingFormulas.length > 0 ? waitingFormulas : areCopiesHeld ? [] : waitingCopies;
-            if (queue.length === 0)
+            if (queue.length === 0) {
+                startRetry();
                 return;
-            const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker();
+            }
+            const worker = workers.find((w) => !w.isSlow && w.jobs.length === 0) || addWorker(false);
             if (worker === null) {
                 if (typesetterError !== null)
                     pump();
@@ -156,16 +178,43 @@
             const batch = takeWanted(queue, queue === waitingFormulas ? Infinity : CopyBatchSize);
             if (batch.length === 0)
                 continue;
-            for (const job of batch)
-                job.worker = worker;
-            worker.jobs.push(...batch);
-            if (worker.jobs.length === batch.length)
-                worker.startedAt = performance.now();
-            worker.isMakingFile = worker.isMakingFile || batch.some((job) => fileOf(job) !== undefined && fileOf(job) !== worker.fileVersion);
-            worker.thread.postMessage(batch.map((job) => ({ id: job.id, source: job.source, display: job.display,
-                output: job.output, chain: job.chain, isDefinition: job.isDefinition, isFileCheck: job.isFileCheck })));
-            watch(worker);
+            assign(worker, batch);
         }
+    }
+
+    function assign(worker, batch) {
+        for (const job of batch)
+            job.worker = worker;
+        worker.jobs.push(...batch);
+        if (worker.jobs.length === batch.length)
+            worker.startedAt = performance.now();
+        worker.isMakingFile = worker.isMakingFile || batch.some((job) => fileOf(job) !== undefined && fileOf(job) !== worker.fileVersion);
+        worker.thread.postMessage(batch.map((job) => ({ id: job.id, source: job.source, display: job.display,
+            output: job.output, chain: job.chain, isDefinition: job.isDefinition, isFileCheck: job.isFileCheck })));
+        watch(worker);
+    }
+
+    // A formula over its budget is tried again alone, in a worker of its
+    // own, once no formula or copy waits and no other one is tried.
+    function startRetry() {
+        if (waitingRetries.length === 0 || areCopiesHeld || waitingCopies.length > 0 || unsettledFormulas > 0
+            || workers.some((w) => w.isRetrying))
+            return;
+        const batch = takeWanted(waitingRetries, 1);
+        if (batch.length === 0)
+            return;
+        const worker = addWorker(true);
+        if (worker === null) {
+            waitingRetries.unshift(batch[0]);
+            return;
+        }
+        worker.isSlow = true;
+        worker.isRetrying = true;
+        assign(worker, batch);
+    }
+
+    function budgetOf(job) {
+        return job.budgetMs !== undefined ? job.budgetMs : BudgetMs;
     }
 
     // The version of the macros file a job's definitions start with, if any.
@@ -173,22 +222,25 @@
         return job.chain.length > 0 ? job.chain[0].file : undefined;
     }
 
-    function addWorker() {
-        if (workers.length >= MaxWorkers || workers.some((w) => !w.isSlow))
+    function addWorker(isForRetry) {
+        if (workers.length >= MaxWorkers || (!isForRetry && workers.some((w) => !w.isSlow)))
             return null;
         let thread = null;
         try {
             thread = new Worker("typeset.js");
         } catch (error) {
             typesetterError = { isTeX: true, message: "The typesetter could not be started." };
+            failedAt = performance.now();
             return null;
         }
-        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, startedAt: performance.now(),
+        const worker = { thread: thread, jobs: [], isReady: false, isSlow: false, isRetrying: false,
+            createdAt: performance.now(), readyBudgetMs: readyBudgetMs, startedAt: performance.now(),
             timer: 0, fileVersion: undefined, isMakingFile: false };
         worker.thread.onmessage = (event) => hear(worker, event.data);
         worker.thread.onerror = (event) => {
             event.preventDefault();
-            if (!worker.isReady)
+            // A worker ended while it loaded may still say it failed.
+            if (!worker.isReady && workers.includes(worker))
                 failTypesetter(worker);
         };
         workers.push(worker);
@@ -198,8 +250,17 @@
     // Without the typesetter every formula shows why.
     function failTypesetter(worker) {
         typesetterError = { isTeX: true, message: "The typesetter could not be loaded." };
+        failedAt = performance.now();
         end(worker);
         onSettled();
+    }
+
+    // A worker that has not loaded the typesetter in its time is ended, its
+    // jobs handed on, and another one started with more time.
+    function startAgain(worker) {
+        readyBudgetMs = Math.min(2 * worker.readyBudgetMs, LastBudgetMs);
+        end(worker);
+        pump();
     }
 
     function hear(worker, answer) {
@@ -238,26 +299,36 @@
     // worker would only have to make them too.
     function watch(worker) {
         clearTimeout(worker.timer);
-        // A worker that cannot even load the typesetter in the budget never
-        // will.
         if (!worker.isReady) {
-            worker.timer = setTimeout(() => failTypesetter(worker),
-                Math.max(BudgetMs - (performance.now() - worker.startedAt), 0));
+            worker.timer = setTimeout(() => startAgain(worker),
+                Math.max(worker.readyBudgetMs - (performance.now() - worker.createdAt), 0));
             return;
         }
         if (worker.jobs.length === 0)
             return;
         const elapsed = performance.now() - worker.startedAt;
         worker.timer = setTimeout(() => {
-            if (worker.isSlow || worker.isMakingFile) {
-                finish(worker.jobs[0], { error: { isTimeout: true } });
-                end(worker);
-                pump();
-                onSettled();
-            } else {
+            if (worker.isSlow || worker.isMakingFile)
+                giveUp(worker);
+            else
                 makeSlow(worker);
-            }
-        }, Math.max((worker.isSlow || worker.isMakingFile ? BudgetMs : SlowMs) - elapsed, 0));
+        }, Math.max((worker.isSlow || worker.isMakingFile ? budgetOf(worker.jobs[0]) : SlowMs) - elapsed, 0));
+    }
+
+    // The formula over its budget shows as an error, and is tried again
+    // with more time while that stays under the last budget.
+    function giveUp(worker) {
+        const job = worker.jobs[0];
+        const budget = budgetOf(job);
+        const isTriedAgain = budget < LastBudgetMs && job.output === "html" && !job.isFileCheck;
+        finish(job, { error: { isTimeout: true, budgetMs: budget, isTriedAgain: isTriedAgain } });
+        if (isTriedAgain) {
+            waitingRetries.push(Object.assign({}, job, { id: nextJobId++, worker: null, isDone: false, isRetry: true,
+                budgetMs: Math.min(budget * RetryFactor, LastBudgetMs), slow: undefined }));
+        }
+        end(worker);
+        pump();
+        onSettled();
     }
 
     function makeSlow(worker) {
@@ -275,7 +346,7 @@
     function requeue(jobs) {
         for (const job of jobs.reverse()) {
             job.worker = null;
-            (job.output === "html" ? waitingFormulas : waitingCopies).unshift(job);
+            (job.isRetry ? waitingRetries : job.output === "html" ? waitingFormulas : waitingCopies).unshift(job);
         }
     }
 
@@ -318,5 +389,5 @@
 
     // The first worker loads the typesetter while the page waits for its
     // first text.
-    addWorker();
+    addWorker(false);
 })();

@@ -201,6 +201,34 @@ TEST_F(FormulaExportTest, APointOnNoFormulaStandsForTheWholePreview)
     EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Image, target));
 }
 
+// An image of a preview longer than an image holds is not made: the target
+// says it is too large, offers its TeX, and making the image anyway gives
+// nothing without laying the preview out again.
+TEST_F(FormulaExportTest, AWholePreviewTooLargeForAnImageOffersItsTexInstead)
+{
+    QString text;
+    for (int i = 0; i < 600; ++i)
+        text += QStringLiteral("$$\\frac{a_{%1}}{b} = c$$\n").arg(i);
+    ASSERT_TRUE(show(text));
+    ExportTarget target = describe(QPoint(630, 470));
+    EXPECT_FALSE(target.isFormula);
+    EXPECT_TRUE(target.isTooLarge);
+    EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Tex, target));
+    EXPECT_FALSE(FormulaExporter::canCopy(FormulaExporter::Image, target));
+    EXPECT_FALSE(FormulaExporter::canCopy(FormulaExporter::Svg, target));
+
+    target.hasImage = true;
+    EXPECT_TRUE(make(FormulaExporter::Image, target) == nullptr);
+    EXPECT_EQ(js(QStringLiteral("({ n: document.getElementById('export').childElementCount })")).value(QStringLiteral("n")).toInt(), 0);
+
+    // A formula of it is still an image.
+    const QVariantMap box = js(QStringLiteral("(function () { const b = document.querySelector('.katex').getBoundingClientRect();"
+                                              " return { x: b.left + b.width / 2, y: b.top + b.height / 2 }; })()"));
+    const ExportTarget formula = describe(QPoint(box.value(QStringLiteral("x")).toInt(), box.value(QStringLiteral("y")).toInt()));
+    EXPECT_TRUE(formula.isFormula);
+    EXPECT_TRUE(FormulaExporter::canCopy(FormulaExporter::Image, formula));
+}
+
 // A selection across the preview is copied as its source: the formulas it
 // touches, even in part, as their TeX with delimiters, the text between them
 // as it reads; the menu offers it at its top.
