@@ -75,7 +75,8 @@
                 continue;
             }
             sawDelimiter = true;
-            const closing = closingOf(text, i + delimiter.open.length, delimiter.close);
+            const closing = delimiter.isGroup ? groupClosing(text, i + delimiter.open.length)
+                : closingOf(text, i + delimiter.open.length, delimiter.close);
             reach = Math.max(reach, closing.reach);
             if (closing.at < 0) {
                 i += delimiter.open.length;
@@ -252,11 +253,25 @@
             return { open: "\\(", close: "\\)", display: false };
         if (d === "[")
             return { open: "\\[", close: "\\]", display: true };
+        // \ensuremath{...} in the prose is its content as a formula.
+        if (d === "e" && text.startsWith("\\ensuremath{", i))
+            return { open: "\\ensuremath", close: "", display: false, isEnvironment: true, isGroup: true };
         EnvironmentOpening.lastIndex = i;
         const match = EnvironmentOpening.exec(text);
         if (match === null || !DisplayEnvironments.has(match[1]))
             return null;
         return { open: match[0], close: "\\end{" + match[1] + "}", display: true, isEnvironment: true };
+    }
+
+    // The end of the group opening at from, as a closing (the group ends its
+    // formula); one left open is no formula, and its search ends at the
+    // paragraph.
+    function groupClosing(text, from) {
+        BlankLine.lastIndex = from;
+        const blank = BlankLine.exec(text);
+        const limit = blank !== null ? blank.index : text.length;
+        const end = groupEnd(text, from, limit);
+        return end >= 0 ? { at: end, reach: end } : { at: -1, reach: blank !== null ? blank.index + blank[0].length : limit };
     }
 
     // Where the closing delimiter is (at, or -1) and how far the search

@@ -13,7 +13,7 @@
 (function () {
     // A run is read as LaTeX prose only when it holds one of these; a note in
     // Markdown ("5%", "--", "~/file") stays exactly as written.
-    const LaTeXProse = /\\(?:(?:sub)*section|paragraph|emph|textit|textbf|texttt|underline|begin|end|item|cite|footnote|ref|eqref|label|par|newtheorem|title|author|maketitle)(?![A-Za-z@])|\\\\|^[ \t]*%/m;
+    const LaTeXProse = /\\(?:(?:sub)*section|paragraph|emph|textit|textbf|texttt|underline|begin|end|item|cite|footnote|ref|eqref|label|par|newtheorem|title|author|maketitle|documentclass|usepackage)(?![A-Za-z@])|\\\\|^[ \t]*%/m;
     const Headings = { section: 1, subsection: 2, subsubsection: 3, paragraph: 4 };
     // An article numbers its headings down to subsubsections.
     const NumberedLevels = 3;
@@ -215,6 +215,10 @@
             }
             if (word === "begin" || word === "end")
                 return this.environment(parent, word, argument, i, end, to);
+            if (word === "documentclass" || word === "usepackage") {
+                parent.append(element("span", "preview-preamble", text.slice(i, end)));
+                return this.after(end, to);
+            }
             if (word === "newtheorem")
                 return this.newTheorem(parent, name[2] === "*", argument, i, end, to);
             return -1;

@@ -122,6 +122,7 @@ TEST_F(PaperTextTest, ReferencesReadTheNumbersOfTheirLabels)
             "1 | Label 'd' multiply defined." },
         { "\\section{One}\\label{s1}\n\\section{Two}\\label{s2} \\ref{s2} $x$", "2 |" },
         // An equation inserted at the top renumbers the page.
+        { "\\begin{equation} a \\label{e1} \\end{equation}\nBy \\eqref{e1}.", "(1) |" },
         { "\\begin{equation} n \\end{equation}\n\\begin{equation} a \\label{e1} \\end{equation}\nBy \\eqref{e1}.",
             "(2) |" },
     };
@@ -222,4 +223,23 @@ TEST_F(PaperTextTest, TextsWithoutPaperLaTeXAreUnchanged)
                       .toStdString(),
             text);
     }
+}
+
+// The macros file: a definition left open ends where the next one starts,
+// and a rewrite of the same length is read again.
+TEST_F(PaperTextTest, MacrosFileEndsAnOpenDefinitionAndNoticesARewrite)
+{
+    const QString macrosPath = m_dir.filePath(QStringLiteral("macros.tex"));
+    const auto writeMacros = [&](const QByteArray& bytes) {
+        QFile file(macrosPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    writeMacros("\\newcommand{\\aa}{A\n\\newcommand{\\bb}{B}\n");
+    m_browser->setMacrosFile(macrosPath);
+    ASSERT_TRUE(show("$\\bb$"));
+    EXPECT_EQ(js(PageSummary), QStringLiteral("$B$"));
+    writeMacros("\\newcommand{\\bb}{C}\n\\newcommand{\\aa}{A\n");
+    ASSERT_TRUE(show("$\\bb$ "));
+    EXPECT_EQ(js(PageSummary), QStringLiteral("$C$ ")) << "the same length, read again";
 }
