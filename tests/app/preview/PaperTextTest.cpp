@@ -52,7 +52,7 @@ constexpr const char* PageSummary = R"JS(
     : n.classList.contains('preview-prose') ? Array.from(n.childNodes).map(prose).join('') : n.textContent;
   const formula = (n) => n.classList.contains('preview-error') ? '!' + n.querySelector('.preview-source').textContent
     : n.classList.contains('preview-definition') ? '' : (n.classList.contains('preview-partial') ? '~' : '') + '$'
-      + Array.from(n.querySelector('.katex-html').childNodes).map((c) => c.textContent).join('') + '$';
+      + n.querySelector('.katex-html').textContent.replace(/\u200b/g, '').replace(/\u00a0/g, ' ') + '$';
   return Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))
     .map((n) => n.nodeType === 3 || n.classList.contains('preview-prose') ? prose(n) : formula(n)).join('');
 })()
@@ -147,7 +147,7 @@ TEST_F(PaperTextTest, CommandsOfPapersTypeset)
         { "\\let\\phi\\varphi\n$\\phi$", "$\xcf\x86$" },
         { "$\\begin{array}{cc}\\toprule a & b \\\\ \\midrule c & d \\\\ \\cmidrule(lr){1-2} e & f\\\\ \\bottomrule"
           "\\end{array}$",
-            "$abcdef$" },
+            "$acebdf$" },
         { "$a + \\nosuch{b} + c$ and $\\frac{1}{$", "~$a+\\nosuchb+c$ and !\\frac{1}{" },
     };
     for (const auto& c : cases) {
@@ -195,7 +195,7 @@ TEST_F(PaperTextTest, ProseShowsItsStructure)
           "\\begin{proof} Done. \\end{proof}",
             "Theorem 1 (Main).  $x$ \nLemma 1.  L \nProof.  Done. \xe2\x96\xa1" },
         { "As in \\cite{a,b}~\\cite[p.~2]{c}, 3--5 or---``quoted''.\\footnote{A note.}\n% hidden\n5% kept $x$",
-            "As in [a, b]\xc2\xa0[c, p.\xc2\xa02], 3\xe2\x80\x935 or\xe2\x80\x94\xe2\x80\x9cquoted\xe2\x80\x9d.<sup>1</>{A note.}\n5% kept $x$" },
+            "As in [a, b]\xc2\xa0[c, p.\xc2\xa0" "2], 3\xe2\x80\x93" "5 or\xe2\x80\x94\xe2\x80\x9cquoted\xe2\x80\x9d.<sup>1</>{A note.}\n5% kept $x$" },
         // Bad input: what is not closed or not known stays visible.
         { "\\item alone \\begin{itemize} \\item open \\unknown{x} \\begin{foo} \\emph{open $x$",
             "\\item alone  \xe2\x80\xa2 open \\unknown{x} \\begin{foo} \\emph{open $x$" },
