@@ -13,7 +13,9 @@
 (function () {
     // A run is read as LaTeX prose only when it holds one of these; a note in
     // Markdown ("5%", "--", "~/file") stays exactly as written.
-    const LaTeXProse = /\\(?:(?:sub)*section|paragraph|emph|textit|textbf|texttt|underline|begin|end|item|cite|footnote|ref|eqref|label|par|newtheorem|title|author|maketitle|documentclass|usepackage)(?![A-Za-z@])|\\\\|^[ \t]*%/m;
+    // The environments of formulas written outside any (their delimiters
+    // lost or never there) are not the prose's.
+    const LaTeXProse = /\\(?:(?:sub)*section|paragraph|emph|textit|textbf|texttt|underline|(?:begin|end)(?!\{(?:[pbBvV]?matrix|smallmatrix|array|[dr]?cases|aligned|alignedat|gathered|split|equation|align|alignat|gather|multline|CD|subarray)\*?\})|item|cite|footnote|ref|eqref|label|par|newtheorem|title|author|maketitle|documentclass|usepackage)(?![A-Za-z@])|\\\\|^[ \t]*%/m;
     const Headings = { section: 1, subsection: 2, subsubsection: 3, paragraph: 4 };
     // An article numbers its headings down to subsubsections.
     const NumberedLevels = 3;
