@@ -205,8 +205,13 @@
                 return end;
             }
             if (word === "label") {
+                // A label right after a heading or a block's title goes with
+                // it, line break and all.
+                const last = parent.lastChild;
+                const isAfterHeading = last !== null && last.classList !== undefined
+                    && (last.classList.contains("preview-heading") || last.classList.contains("preview-environment"));
                 this.mark(parent, "span", "preview-label", { kind: "label", key: argument.trim() });
-                return end;
+                return isAfterHeading ? this.after(end, to) : end;
             }
             if (word === "footnote") {
                 this.mark(parent, "sup", "preview-footnote-mark", { kind: "footnote" });
@@ -239,9 +244,13 @@
                     last = option;
                 }
             }
+            // Its line break goes with it: a block's title runs into the
+            // block's first line, as in LaTeX; one it does not know shows
+            // its source and the line break again.
+            const next = this.after(last, to);
             this.mark(parent, "span", "preview-environment",
-                { kind: word, name: name, title: title, source: this.text.slice(i, last) });
-            return Lists.has(name) || name === "document" ? this.after(last, to) : last;
+                { kind: word, name: name, title: title, source: this.text.slice(i, next) });
+            return next;
         }
 
         // \newtheorem{name}[shared]{Title} or \newtheorem{name}{Title}[within].
