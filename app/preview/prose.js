@@ -201,6 +201,7 @@
                 reference.referenceKey = argument.trim();
                 reference.referenceKind = word === "eqref" ? "eq" : "ref";
                 reference.sourceAt = this.offset + i;
+                reference.sourceLength = end - i;
                 parent.append(reference);
                 return end;
             }
@@ -244,6 +245,10 @@
                     last = option;
                 }
             }
+            // The end of a proof stands on its last line, as its box does.
+            const before = parent.lastChild;
+            if (word === "end" && name === "proof" && before !== null && before.nodeType === Node.TEXT_NODE)
+                before.data = before.data.replace(/\s*\n\s*$/, " ");
             // Its line break goes with it: a block's title runs into the
             // block's first line, as in LaTeX; one it does not know shows
             // its source and the line break again.

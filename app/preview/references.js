@@ -29,14 +29,17 @@
             return [];
         const marks = [];
         const source = entry.node.previewFormula !== undefined ? entry.node.previewFormula.source : "";
-        const commands = Array.from(source.matchAll(/\\(eq)?ref\s*\{/g), (match) => match.index);
+        const commands = Array.from(source.matchAll(/\\(?:eq)?ref\s*\{[^{}]*\}?/g),
+            (match) => ({ at: match.index, length: match[0].length }));
         for (const element of entry.node.querySelectorAll("[data-tamselref]")) {
             const parts = element.dataset.tamselref.split(".");
-            marks.push({ element: element, key: decodeKey(parts[2] || ""), kind: parts[1],
-                at: commands.length > marks.length ? commands[marks.length] : -1 });
+            const command = commands[marks.length] || { at: -1, length: 1 };
+            marks.push({ element: element, key: decodeKey(parts[2] || ""), kind: parts[1], at: command.at,
+                length: command.length });
         }
         for (const element of entry.node.querySelectorAll(".preview-ref"))
-            marks.push({ element: element, key: element.referenceKey, kind: element.referenceKind, at: element.sourceAt });
+            marks.push({ element: element, key: element.referenceKey, kind: element.referenceKind, at: element.sourceAt,
+                length: element.sourceLength });
         entry.referenceMarks = marks;
         return marks;
     }
@@ -52,16 +55,23 @@
         return entry.proseLabels !== undefined ? entry.proseLabels : [];
     }
 
+    // Where the (last) label of the key stands in a piece's source, or -1.
+    function placeOfLabel(entry, key) {
+        const source = entry.node.previewFormula !== undefined ? entry.node.previewFormula.source
+            : entry.node.proseSource !== undefined ? entry.node.proseSource : "";
+        return source.lastIndexOf("\\label{" + key + "}");
+    }
+
     function startOf(entries, index) {
         return index > 0 ? entries[index - 1].end : 0;
     }
 
-    function warning(entries, index, at, message) {
+    function warning(entries, index, at, length, message) {
         const entry = entries[index];
         const start = startOf(entries, index);
         const end = entry.length !== undefined ? start + entry.length : entry.end;
         const errorAt = at >= 0 ? Math.min(start + (entry.sourceOffset || 0) + at, end - 1) : start;
-        return { start: start, end: end, errorAt: errorAt, errorEnd: Math.min(errorAt + 1, end),
+        return { start: start, end: end, errorAt: errorAt, errorEnd: Math.min(errorAt + Math.max(length, 1), end),
             reach: Math.max(entry.reach, end), message: message, isWarning: true };
     }
 
@@ -74,7 +84,8 @@
                 return;
             for (const label of labelsOf(entry, count)) {
                 if (numbers.has(label.key))
-                    found.push(warning(entries, index, -1, "Label '" + label.key + "' multiply defined."));
+                    found.push(warning(entries, index, placeOfLabel(entry, label.key), ("\\label{" + label.key + "}").length,
+                        "Label '" + label.key + "' multiply defined."));
                 else
                     numbers.set(label.key, label.value);
             }
@@ -86,7 +97,7 @@
                 const number = value === undefined || value === "" ? "??" : value;
                 const shown = mark.kind === "eq" ? "(" + number + ")" : number;
                 if (value === undefined)
-                    found.push(warning(entries, index, mark.at, "Reference '" + mark.key + "' undefined."));
+                    found.push(warning(entries, index, mark.at, mark.length, "Reference '" + mark.key + "' undefined."));
                 if (mark.element.shownValue === shown)
                     continue;
                 mark.element.shownValue = shown;
