@@ -249,10 +249,11 @@
             const before = parent.lastChild;
             if (word === "end" && name === "proof" && before !== null && before.nodeType === Node.TEXT_NODE)
                 before.data = before.data.replace(/\s*\n\s*$/, " ");
-            // Its line break goes with it: a block's title runs into the
-            // block's first line, as in LaTeX; one it does not know shows
-            // its source and the line break again.
-            const next = this.after(last, to);
+            // The line break after a beginning goes with it: a block's title
+            // runs into the block's first line, as in LaTeX (one it does not
+            // know shows its source and the line break again); the end of a
+            // block ends its line.
+            const next = word === "begin" || Lists.has(name) || name === "document" ? this.after(last, to) : last;
             this.mark(parent, "span", "preview-environment",
                 { kind: word, name: name, title: title, source: this.text.slice(i, next) });
             return next;

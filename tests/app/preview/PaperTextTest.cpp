@@ -193,7 +193,7 @@ TEST_F(PaperTextTest, ProseShowsItsStructure)
             "\xe2\x80\xa2 One $x$\n\xe2\x80\xa2 Two\n1. A2. B" },
         { "\\newtheorem{lem}{Lemma}\n\\begin{theorem}[Main] $x$ \\end{theorem}\n\\begin{lem} L \\end{lem}\n"
           "\\begin{proof} Done. \\end{proof}",
-            "Theorem 1 (Main).  $x$ Lemma 1.  L Proof.  Done. \xe2\x96\xa1" },
+            "Theorem 1 (Main).  $x$ \nLemma 1.  L \nProof.  Done. \xe2\x96\xa1" },
         { "As in \\cite{a,b}~\\cite[p.~2]{c}, 3--5 or---``quoted''.\\footnote{A note.}\n% hidden\n5% kept $x$",
             "As in [a, b]\xc2\xa0[c, p.\xc2\xa0" "2], 3\xe2\x80\x93" "5 or\xe2\x80\x94\xe2\x80\x9cquoted\xe2\x80\x9d.<sup>1</>{A note.}\n5% kept $x$" },
         // Bad input: what is not closed or not known stays visible.
