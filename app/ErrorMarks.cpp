@@ -31,11 +31,11 @@ QTextCharFormat formulaFormat()
     return format;
 }
 
-QTextCharFormat errorFormat()
+QTextCharFormat errorFormat(bool isWarning)
 {
     QTextCharFormat format;
     format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    format.setUnderlineColor(Qt::red);
+    format.setUnderlineColor(isWarning ? QColor(230, 150, 0) : QColor(Qt::red));
     return format;
 }
 
@@ -117,11 +117,15 @@ void ErrorMarks::draw()
 
     QTextDocument* document = m_editor->document();
     const QTextCharFormat formula = formulaFormat();
-    const QTextCharFormat error = errorFormat();
+    const QTextCharFormat error = errorFormat(false);
+    const QTextCharFormat warning = errorFormat(true);
     QList<QTextEdit::ExtraSelection> marks;
+    // A warning (a reference without its label) marks only its place: the
+    // formula around it is shown.
     for (auto e = begin; e != m_errors.cend() && e->start <= m_markedTo; ++e) {
-        marks.append(selection(document, e->start, e->end, formula));
-        marks.append(selection(document, e->errorAt, e->errorEnd, error));
+        if (!e->isWarning)
+            marks.append(selection(document, e->start, e->end, formula));
+        marks.append(selection(document, e->errorAt, e->errorEnd, e->isWarning ? warning : error));
     }
     m_editor->setExtraSelections(marks);
 }

@@ -87,10 +87,21 @@ QStringList BenchCorpus::displayFormulas(qsizetype bytes)
     return formulas;
 }
 
-QString BenchCorpus::document(const QStringList& formulas)
+QString BenchCorpus::document(const QStringList& formulas, int labels)
 {
     QString text;
-    for (const QString& formula : formulas)
-        text += QStringLiteral("$$") + formula + QStringLiteral("$$\n");
+    for (qsizetype i = 0; i < formulas.size(); ++i) {
+        // Counted from the end, so a formula inserted at the top leaves the
+        // others' labels as they were.
+        const qsizetype j = formulas.size() - 1 - i;
+        if (j < labels) {
+            text += QStringLiteral("\\begin{equation} %1 \\label{e%2} \\end{equation}\nBy \\eqref{e%2} and \\ref{e%3}.\n")
+                        .arg(formulas[i])
+                        .arg(j)
+                        .arg((j * 7) % labels);
+        } else {
+            text += QStringLiteral("$$") + formulas[i] + QStringLiteral("$$\n");
+        }
+    }
     return text;
 }

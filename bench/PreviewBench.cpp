@@ -360,6 +360,8 @@ QString inserted(int n)
 // the same formula shown alone. The bare pages typeset the whole text again
 // on every edit, so they take part in the first show only; their clean-up
 // after seconds of typesetting would compete with the pane's next samples.
+int labelCount = 0;
+
 void measureDocument(SideBySide& run, qsizetype kilobytes, int round, int edits, bool record)
 {
     QStringList formulas = BenchCorpus::displayFormulas(kilobytes * 1024);
@@ -371,16 +373,16 @@ void measureDocument(SideBySide& run, qsizetype kilobytes, int round, int edits,
         paneOnly(run, size + QStringLiteral(" d formula alone"), inserted(n), true, record);
     }
     both(run, round, size + QStringLiteral(" (empty)"), QString(), true, false, false);
-    both(run, round, size + QStringLiteral(" a first show"), BenchCorpus::document(formulas), true, record, false);
+    both(run, round, size + QStringLiteral(" a first show"), BenchCorpus::document(formulas, labelCount), true, record, false);
     EventWait::sleep(1000);
     for (int n = 1; n <= edits; ++n) {
         formulas[1] = changed(n);
-        paneOnly(run, size + QStringLiteral(" b one changed"), BenchCorpus::document(formulas), true, record);
+        paneOnly(run, size + QStringLiteral(" b one changed"), BenchCorpus::document(formulas, labelCount), true, record);
     }
-    paneOnly(run, size + QStringLiteral(" c unchanged"), BenchCorpus::document(formulas), false, record);
+    paneOnly(run, size + QStringLiteral(" c unchanged"), BenchCorpus::document(formulas, labelCount), false, record);
     for (int n = 1; n <= edits; ++n) {
         formulas.prepend(inserted(n));
-        paneOnly(run, size + QStringLiteral(" d inserted at top"), BenchCorpus::document(formulas), true, record);
+        paneOnly(run, size + QStringLiteral(" d inserted at top"), BenchCorpus::document(formulas, labelCount), true, record);
     }
 }
 
@@ -726,6 +728,9 @@ int main(int argc, char* argv[])
         QStringLiteral("The pane's page gets the text without the refresh saving and reading the file.") });
     parser.addOption({ QStringLiteral("batches"), QStringLiteral("Latency runs of each variant."), QStringLiteral("n"),
         QStringLiteral("3") });
+    parser.addOption({ QStringLiteral("labels"),
+        QStringLiteral("Labelled equations, each referred to, at the start of each document."), QStringLiteral("n"),
+        QStringLiteral("0") });
     parser.addOption({ QStringLiteral("memory"), QStringLiteral("Child: report memory."), QStringLiteral("kind") });
     parser.addOption({ QStringLiteral("iterations"), QStringLiteral("Rounds of each latency run."), QStringLiteral("n"),
         QStringLiteral("2") });
@@ -744,12 +749,14 @@ int main(int argc, char* argv[])
         for (const QString& size : parser.value(QStringLiteral("documents")).split(QLatin1Char(','), Qt::SkipEmptyParts))
             documents.append(size.toLongLong());
         const int edits = std::max(parser.value(QStringLiteral("edits")).toInt(), 1);
+        labelCount = std::max(parser.value(QStringLiteral("labels")).toInt(), 0);
         const bool withFormulas = !parser.isSet(QStringLiteral("no-formulas"));
         if (parser.isSet(QStringLiteral("latency")))
             return runLatency(rounds, documents, edits, withFormulas, parser.isSet(QStringLiteral("page-only")));
 
         QStringList arguments = { QStringLiteral("--iterations"), QString::number(rounds), QStringLiteral("--documents"),
-            parser.value(QStringLiteral("documents")), QStringLiteral("--edits"), QString::number(edits) };
+            parser.value(QStringLiteral("documents")), QStringLiteral("--edits"), QString::number(edits),
+            QStringLiteral("--labels"), QString::number(labelCount) };
         if (!withFormulas)
             arguments.append(QStringLiteral("--no-formulas"));
         if (parser.isSet(QStringLiteral("page-only")))

@@ -15,6 +15,7 @@ QList<FormulaError> FormulaError::listFrom(const QVariantList& report)
         error.errorEnd = map.value(QStringLiteral("errorEnd")).toLongLong();
         error.reach = map.value(QStringLiteral("reach")).toLongLong();
         error.message = map.value(QStringLiteral("message")).toString();
+        error.isWarning = map.value(QStringLiteral("isWarning")).toBool();
         const bool isWellFormed = 0 <= error.start && error.start <= error.errorAt && error.errorAt <= error.errorEnd
             && error.errorEnd <= error.end && error.end <= error.reach;
         if (isWellFormed)

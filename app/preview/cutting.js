@@ -13,9 +13,10 @@
     // Definitions that stand in the text, as in a paper's preamble: what
     // comes before the definition itself, by the kind of command.
     const DefinitionCommand
-        = /\\(newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])\*?/y;
+        = /\\(newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef|let)(?![A-Za-z@])\*?/y;
     const Introductions = { newcommand: "options", renewcommand: "options", providecommand: "options",
-        DeclareMathOperator: "name", def: "parameters", gdef: "parameters", edef: "parameters", xdef: "parameters" };
+        DeclareMathOperator: "name", def: "parameters", gdef: "parameters", edef: "parameters", xdef: "parameters",
+        let: "let" };
 
     // Cuts text into plain runs and formulas between $...$, $$...$$, \(...\)
     // and \[...\] and display environments, a piece at a time, from the
@@ -47,7 +48,9 @@
                 continue;
             }
             const delimiter = c === "\\" || c === "$" ? openingAt(text, i) : null;
-            const definition = delimiter === null && c === "\\" ? definitionAt(text, i) : null;
+            const definition = delimiter === null && c === "\\" && isDefinitionCommand(text, i)
+                && (isLineStart(text, i) || (run.trim() === "" && isBlankBetween(text, runStart, i)))
+                ? definitionAt(text, i) : null;
             if (definition !== null) {
                 if (!sawDelimiter && nextOpening === null)
                     nextOpening = firstOpeningEnd(text, definition.end);
@@ -72,7 +75,8 @@
                 continue;
             }
             sawDelimiter = true;
-            const closing = closingOf(text, i + delimiter.open.length, delimiter.close);
+            const closing = delimiter.isGroup ? groupClosing(text, i + delimiter.open.length)
+                : closingOf(text, i + delimiter.open.length, delimiter.close);
             reach = Math.max(reach, closing.reach);
             if (closing.at < 0) {
                 i += delimiter.open.length;
@@ -105,6 +109,39 @@
         run += text.slice(runStart);
         if (run !== "")
             yield { text: run, end: n, reach: n };
+    }
+
+    function isDefinitionCommand(text, i) {
+        DefinitionCommand.lastIndex = i;
+        return DefinitionCommand.test(text);
+    }
+
+    function isBlankBetween(text, from, to) {
+        let j = to - 1;
+        while (j >= from && /\s/.test(text[j]))
+            --j;
+        return j < from;
+    }
+
+    // Whether only spaces stand before i on its line.
+    function isLineStart(text, i) {
+        let j = i - 1;
+        while (j >= 0 && (text[j] === " " || text[j] === "\t"))
+            --j;
+        return j < 0 || text[j] === "\n";
+    }
+
+    // Whether a definition ending at end stands alone: the rest of its line
+    // is blank, a formula or another definition.
+    function isAloneAfter(text, end) {
+        let j = end;
+        while (text[j] === " " || text[j] === "\t")
+            ++j;
+        if (j >= text.length || text[j] === "\n" || text[j] === "\r")
+            return true;
+        if (text[j] === "$" || (text[j] === "\\" && openingAt(text, j) !== null))
+            return true;
+        return isDefinitionCommand(text, j);
     }
 
     // Where the first opening delimiter at or after from ends, or -1.
@@ -154,12 +191,17 @@
                 j += text[j] === "\\" ? 2 : 1;
         }
         j = j >= 0 ? skipSpaces(text, j) : -1;
-        const end = j >= 0 && j < limit && text[j] === "{" ? groupEnd(text, j, limit) : -1;
-        if (end >= 0)
-            return { end: end, reach: end };
-        const lineEnd = text.indexOf("\n", i);
-        return { end: lineEnd >= 0 ? lineEnd : text.length,
-            reach: blank !== null ? blank.index + blank[0].length : text.length };
+        let end = -1;
+        if (introduction === "let")
+            end = j >= 0 ? nameEnd(text, skipSpaces(text, text[j] === "=" ? j + 1 : j)) : -1;
+        else
+            end = j >= 0 && j < limit && text[j] === "{" ? groupEnd(text, j, limit) : -1;
+        // Only a whole definition standing alone is one: prose that names
+        // the command (in quotes or between backticks) stays prose.
+        if (end < 0 || !isAloneAfter(text, end))
+            return null;
+        const lineEnd = text.indexOf("\n", end);
+        return { end: end, reach: lineEnd >= 0 ? lineEnd + 1 : text.length };
     }
 
     function skipSpaces(text, j) {
@@ -211,11 +253,25 @@
             return { open: "\\(", close: "\\)", display: false };
         if (d === "[")
             return { open: "\\[", close: "\\]", display: true };
+        // \ensuremath{...} in the prose is its content as a formula.
+        if (d === "e" && text.startsWith("\\ensuremath{", i))
+            return { open: "\\ensuremath", close: "", display: false, isEnvironment: true, isGroup: true };
         EnvironmentOpening.lastIndex = i;
         const match = EnvironmentOpening.exec(text);
         if (match === null || !DisplayEnvironments.has(match[1]))
             return null;
         return { open: match[0], close: "\\end{" + match[1] + "}", display: true, isEnvironment: true };
+    }
+
+    // The end of the group opening at from, as a closing (the group ends its
+    // formula); one left open is no formula, and its search ends at the
+    // paragraph.
+    function groupClosing(text, from) {
+        BlankLine.lastIndex = from;
+        const blank = BlankLine.exec(text);
+        const limit = blank !== null ? blank.index : text.length;
+        const end = groupEnd(text, from, limit);
+        return end >= 0 ? { at: end, reach: end } : { at: -1, reach: blank !== null ? blank.index + blank[0].length : limit };
     }
 
     // Where the closing delimiter is (at, or -1) and how far the search

@@ -14,7 +14,8 @@
             displayMode: display,
             output: output,
             throwOnError: true,
-            trust: false,
+            // Only the marks the preview's own commands make (commands.js).
+            trust: typeof texCommands !== "undefined" ? texCommands.trust : false,
             strict: "ignore",
             maxExpand: 1000,
             maxSize: 50,
@@ -31,30 +32,81 @@
         "\\tamsel@operatorWithLimits": "\\def#1{\\operatorname*{#2}}",
     };
 
-    // A preamble's \newcommand may name a command the typesetter has and
-    // LaTeX lacks (\R, say); it then takes the place of the typesetter's.
-    // Only a name defined by the user before counts as taken.
-    function newCommand(context) {
-        let star = "";
-        if (context.future().text === "*") {
-            context.popToken();
-            star = "*";
+    // \newcommand, \renewcommand and \providecommand as LaTeX reads them:
+    // a star (which only says the arguments are short) is passed over, and
+    // an optional first argument may have a default,
+    // \newcommand{\seq}[2][n]{...}. A preamble's \newcommand may name a
+    // command the typesetter has and LaTeX lacks (\R, say); it then takes the
+    // place of the typesetter's. Only a name defined by the user before
+    // counts as taken; \providecommand leaves such a name as it is.
+    function defineCommand(kind) {
+        return (context) => {
+            if (context.future().text === "*")
+                context.popToken();
+            const tokens = context.consumeArg().tokens;
+            if (tokens.length !== 1 || !tokens[0].text.startsWith("\\"))
+                throw new katex.ParseError("\\" + kind + "command's first argument must be a macro name");
+            const name = tokens[0].text;
+            const isTaken = Object.prototype.hasOwnProperty.call(context.macros.current, name);
+            if (kind === "new" && isTaken)
+                throw new katex.ParseError("\\newcommand{" + name + "} attempting to redefine " + name + "; use \\renewcommand");
+            if (kind === "renew" && !context.isDefined(name))
+                throw new katex.ParseError("\\renewcommand{" + name + "} when command " + name
+                    + " does not yet exist; use \\newcommand");
+            const count = bracketed(context);
+            if (count !== null && !/^\s*[0-9]\s*$/.test(count.map((token) => token.text).join("")))
+                throw new katex.ParseError("Invalid number of arguments: " + count.map((token) => token.text).join(""));
+            const numArgs = count !== null ? parseInt(count.map((token) => token.text).join(""), 10) : 0;
+            const optional = numArgs > 0 ? bracketed(context) : null;
+            const body = context.consumeArg().tokens;
+            if (kind === "provide" && isTaken)
+                return "";
+            if (optional === null) {
+                context.macros.set(name, { tokens: body, numArgs: numArgs });
+                return "";
+            }
+            // As LaTeX does it: the command looks for a bracket and hands
+            // its helper the default when there is none.
+            const helper = name + "@tamsel@optional";
+            const delimiters = [["["], ["]"]].concat(Array.from({ length: numArgs - 1 }, () => []));
+            context.macros.set(helper, { tokens: body, numArgs: numArgs, delimiters: delimiters });
+            context.macros.set(name, "\\@ifnextchar[{" + helper + "}{" + helper + "[" + textOf(optional) + "]}");
+            return "";
+        };
+    }
+
+    // The tokens of an argument in brackets, in order, or null when none
+    // comes next.
+    function bracketed(context) {
+        context.consumeSpaces();
+        if (context.future().text !== "[")
+            return null;
+        context.popToken();
+        const tokens = [];
+        let depth = 0;
+        for (let token = context.popToken(); token.text !== "]" || depth > 0; token = context.popToken()) {
+            if (token.text === "EOF")
+                throw new katex.ParseError("Unexpected end of input in an argument in brackets");
+            depth += token.text === "{" ? 1 : token.text === "}" ? -1 : 0;
+            tokens.push(token);
         }
-        const tokens = context.consumeArg().tokens;
-        if (tokens.length !== 1 || !tokens[0].text.startsWith("\\"))
-            throw new katex.ParseError("\\newcommand's first argument must be a macro name");
-        const name = tokens[0].text;
-        if (Object.prototype.hasOwnProperty.call(context.macros.current, name))
-            throw new katex.ParseError("\\newcommand{" + name + "} attempting to redefine " + name
-                + "; use \\renewcommand");
-        return (context.isDefined(name) ? "\\renewcommand" : "\\providecommand") + star + "{" + name + "}";
+        return tokens;
+    }
+
+    function textOf(tokens) {
+        return tokens.map((token, index) => {
+            const next = tokens[index + 1];
+            return /^\\[A-Za-z@]+$/.test(token.text) && next !== undefined && /^[A-Za-z@]/.test(next.text)
+                ? token.text + " " : token.text;
+        }).join("");
     }
 
     // Makes the definitions of one definition into macros; throws the
     // typesetter's error for a faulty one, after what it defined before the
     // error. The helpers are there only meanwhile.
     function define(source, macros) {
-        const helpers = Object.assign({ "\\newcommand": newCommand }, OperatorHelpers);
+        const helpers = Object.assign({ "\\newcommand": defineCommand("new"), "\\renewcommand": defineCommand("renew"),
+            "\\providecommand": defineCommand("provide") }, OperatorHelpers);
         const added = Object.keys(helpers).filter((name) => !Object.prototype.hasOwnProperty.call(macros, name));
         for (const name of added)
             macros[name] = helpers[name];
@@ -70,7 +122,7 @@
 
     // A line that starts a definition, and so ends one left open.
     const DefinitionLine
-        = /^\s*\\(?:newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef)(?![A-Za-z@])/;
+        = /^\s*\\(?:newcommand|renewcommand|providecommand|DeclareMathOperator|def|gdef|edef|xdef|let)(?![A-Za-z@])/;
 
     // How much a line opens braces, escaped braces and comments aside.
     function braceBalance(line) {

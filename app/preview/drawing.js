@@ -51,6 +51,15 @@
         holder.replaceChildren(code, message);
     }
 
+    // A formula drawn in spite of an error says why after its drawing.
+    function addMessage(holder, error) {
+        holder.classList.add("preview-partial");
+        const message = document.createElement("span");
+        message.className = "preview-message";
+        message.textContent = describe(error);
+        holder.append(message);
+    }
+
     // KaTeX writes a few styles as style attributes (on the SVG parts of
     // stretched delimiters and accents, and in the MathML copy of \pmb or
     // \fcolorbox), which the page's policy refuses. On this page such an
@@ -68,7 +77,7 @@
     };
 
     Object.defineProperty(window, "formulaDrawing", {
-        value: Object.freeze({ materialize: materialize, showError: showError, describe: describe }),
+        value: Object.freeze({ materialize: materialize, showError: showError, addMessage: addMessage, describe: describe }),
         writable: false,
         configurable: false,
     });

@@ -25,7 +25,7 @@
         if (typesetterState !== "absent")
             return;
         typesetterState = "loading";
-        const sources = ["katex/katex.min.js", "katex/contrib/mhchem.js"];
+        const sources = ["katex/katex.min.js", "katex/contrib/mhchem.js", "commands.js"];
         sources.forEach((source, index) => {
             const script = document.createElement("script");
             script.src = source;
@@ -45,8 +45,10 @@
             .filter((node) => node.previewFormula !== undefined);
     }
 
+    // A formula drawn with a command it lacks marked in red leaves only as
+    // its TeX, as a formula that could not be typeset does.
     function isError(node) {
-        return node.classList.contains("preview-error");
+        return node.classList.contains("preview-error") || node.classList.contains("preview-partial");
     }
 
     // The formula whose drawn box holds the point; a display formula's row
@@ -76,6 +78,8 @@
                 text += "\n";
             if (node.previewFormula !== undefined)
                 text += node.previewFormula.tex;
+            else if (node.proseSource !== undefined)
+                text += node.proseSource;
             else if (node.nodeType === Node.TEXT_NODE)
                 text += range === undefined ? node.data : selectedPart(node, range);
             else
@@ -152,7 +156,7 @@
             return null;
         const formula = current.node.previewFormula;
         const scratch = document.createElement("span");
-        katex.render(formula.source, scratch,
+        katex.render(texCommands.prepare(formula.source), scratch,
             texDefinitions.options(formula.display, "mathml", macrosBefore(formula.chain)));
         const math = scratch.querySelector("math");
         return math === null ? "" : xmlText(new XMLSerializer().serializeToString(math));

@@ -26,6 +26,18 @@
         return !isDefinition && chain.length === 0 && source.length <= MaxSourceLength && !DefiningWords.test(source);
     }
 
+    // What only a worker's drawing does: a multline rewritten before it is
+    // read, the labels of a display formula found in its parse tree.
+    function needsWorker(source, display) {
+        return source.includes("multline") || (display && source.includes("\\label"));
+    }
+
+    // A command the typesetter lacks: a worker draws the formula with that
+    // command marked in red, which beats hiding it behind its message.
+    function lacksCommand(error) {
+        return error instanceof katex.ParseError && /^KaTeX parse error: Undefined control sequence/.test(error.message);
+    }
+
     function hasTime() {
         const now = performance.now();
         if (now - windowStart > WindowMs) {
@@ -49,14 +61,15 @@
     }
 
     function typeset(holder, source, display, chain, isDefinition) {
-        if (typeof katex === "undefined" || !isBounded(source, chain, isDefinition) || !hasTime())
+        if (typeof katex === "undefined" || !isBounded(source, chain, isDefinition) || needsWorker(source, display)
+            || !hasTime())
             return null;
         const start = performance.now();
-        const answer = {};
+        let answer = {};
         try {
             katex.render(source, holder, texDefinitions.options(display, "htmlAndMathml", {}));
         } catch (error) {
-            answer.error = describe(error);
+            answer = lacksCommand(error) ? null : { error: describe(error) };
         }
         spent += performance.now() - start;
         return answer;

@@ -207,7 +207,7 @@
         areErrorsStale = false;
         reportedSerial = serial;
         void document.body.offsetHeight;
-        host.errorsShown(serial, pageUpdate.errors());
+        host.errorsShown(serial, pageUpdate.errors().concat(pageReferences.warnings()).sort((a, b) => a.start - b.start));
         host.shown(serial, performance.now() - givenAt);
         if (!isShownOnce) {
             isShownOnce = true;

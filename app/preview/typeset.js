@@ -12,7 +12,7 @@
 // { id, error }; for an HTML job also the definitions after the formula when
 // it changed them. A job with isFileCheck answers the definitions after its
 // chain, a macros file, and the faults found in the file.
-importScripts("katex/katex.min.js", "katex/contrib/mhchem.js", "definitions.js");
+importScripts("katex/katex.min.js", "katex/contrib/mhchem.js", "commands.js", "definitions.js");
 
 // The typesetter builds its output through the document's calls; here they
 // make plain records the page turns into elements: a string is a text node;
@@ -187,6 +187,27 @@ function checkFile(job) {
         faults: fileDefinitions.faults };
 }
 
+// Draws the formula; a command the typesetter lacks is drawn in red in its
+// place, its formula with it, and the answer keeps the error. The labels of
+// a display formula come with its drawing.
+function draw(job, macros, answer) {
+    const source = texCommands.prepare(job.source);
+    const options = texDefinitions.options(job.display, job.output, macros);
+    try {
+        answer.tree = record(katex.__renderToDomTree(source, options).toNode());
+    } catch (error) {
+        if (!(error instanceof katex.ParseError) || !/^KaTeX parse error: Undefined control sequence/.test(error.message))
+            throw error;
+        const tree = katex.__renderToDomTree(source, Object.assign({}, options, { throwOnError: false }));
+        if (tree.classes.includes("katex-error"))
+            throw error;
+        answer.tree = record(tree.toNode());
+        answer.error = describe(error);
+    }
+    if (job.display && job.output === "html" && source.includes("\\label"))
+        answer.labels = texCommands.labelsOf(source, Object.assign({}, options, { macros: Object.assign({}, macros) }));
+}
+
 function typeset(job) {
     if (job.isFileCheck)
         return checkFile(job);
@@ -197,8 +218,7 @@ function typeset(job) {
         if (job.isDefinition)
             texDefinitions.define(job.source, macros);
         else
-            answer.tree = record(katex.__renderToDomTree(job.source,
-                texDefinitions.options(job.display, job.output, macros)).toNode());
+            draw(job, macros, answer);
     } catch (error) {
         answer.error = describe(error);
     }

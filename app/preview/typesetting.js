@@ -38,6 +38,10 @@
                         }
                         holder.append(formulaDrawing.materialize(answer.tree));
                         screenReaderCopies.addLater(holder, source, display, chain);
+                        // A formula drawn with a command it lacks marked in
+                        // red says why below it.
+                        if (answer.error !== undefined)
+                            formulaDrawing.addMessage(holder, answer.error);
                     } else if (answer.error !== undefined) {
                         formulaDrawing.showError(holder, source, answer.error);
                     }

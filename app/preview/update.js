@@ -87,8 +87,10 @@
     // typesetting is done. A definition in the text shows nothing, unless it
     // fails.
     function build(part, key, state) {
-        if (part.text !== undefined)
-            return { key: key, node: document.createTextNode(part.text) };
+        if (part.text !== undefined) {
+            const built = prose.build(part.text);
+            return { key: key, node: built.node, proseMarks: built.marks };
+        }
         const holder = document.createElement(part.display ? "div" : "span");
         holder.className = part.isDefinition ? "preview-definition"
             : part.display ? "preview-display" : "preview-inline";
@@ -98,6 +100,7 @@
         entry.typeset = typesetting.typeset(holder, part.source, part.display, state.chain, (answer) => {
             entry.isAnswered = true;
             entry.error = answer.error;
+            entry.labels = answer.labels;
             if (!entry.mayDefine || answer.definitions === undefined)
                 return;
             const definer = part.isDefinition ? { source: part.source, display: false, isDefinition: true }
@@ -274,6 +277,8 @@
         shown = next;
         shownText = text;
         equationNumbers.renumber(shown);
+        prose.renumber(shown);
+        pageReferences.resolve(shown);
     }
 
     // Where the shown entries take over after a formula just cut: the index

@@ -6,6 +6,7 @@
 #include <QHelpEvent>
 #include <QTest>
 #include <QToolTip>
+#include <QVariantMap>
 
 // After a refresh, each formula the preview could not typeset is marked in
 // the editor where the typesetter stopped, with its reason; the text, its
@@ -110,4 +111,29 @@ TEST(ErrorMarks, MarksFollowTheEditorThroughALongText)
     editor.ensureCursorVisible();
     EXPECT_TRUE(isMarked(errors.last()));
     EXPECT_EQ(marks.messageAt(errors[3000].errorAt), QStringLiteral("no 3000"));
+}
+
+// A warning (a reference without its label) marks only its place, in
+// another colour than an error, with its message; the page's report says
+// which it is.
+TEST(ErrorMarks, AWarningMarksOnlyItsPlace)
+{
+    TMemo editor(nullptr);
+    editor.show();
+    ErrorMarks marks(&editor);
+    const QString text = QStringLiteral("See \\ref{x} and $\\nope$.");
+    editor.setPlainText(text);
+    const QList<FormulaError> errors = FormulaError::listFrom({
+        QVariantMap { { "start", 0 }, { "end", 16 }, { "errorAt", 4 }, { "errorEnd", 5 }, { "reach", 16 },
+            { "message", "Reference 'x' undefined." }, { "isWarning", true } },
+        QVariantMap { { "start", 16 }, { "end", 23 }, { "errorAt", 17 }, { "errorEnd", 22 }, { "reach", 23 },
+            { "message", "Undefined control sequence: \\nope" } },
+    });
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[0].isWarning && !errors[1].isWarning);
+    marks.show(text, errors);
+    const auto selections = editor.extraSelections();
+    ASSERT_EQ(selections.size(), 3) << "the warning's place; the error's formula and place";
+    EXPECT_NE(selections[0].format.underlineColor(), selections[2].format.underlineColor());
+    EXPECT_EQ(marks.messageAt(4), QStringLiteral("Reference 'x' undefined."));
 }

@@ -191,6 +191,22 @@ TEST_F(FormulaExportTest, EachFormulaLeavesInEveryFormThatAppliesAndCarriesItsTe
     }
 }
 
+// The MathML of a formula is made with the definitions that come before it
+// in the text, as its drawing is.
+TEST_F(FormulaExportTest, MathmlHoldsTheDefinitionsBeforeTheFormula)
+{
+    ASSERT_TRUE(show(QStringLiteral("\\newcommand{\\qq}{Q}\nsee $\\gdef\\ww{W}$ and $\\qq\\ww$")));
+    const QVariantMap box = js(QStringLiteral("(() => { const r = Array.from(document.querySelectorAll('#content .katex-html'))"
+                                              ".pop().getBoundingClientRect(); return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()"));
+    const ExportTarget target = describe(QPoint(box["x"].toInt(), box["y"].toInt()));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return js(QStringLiteral("({ ready: typeof katex !== 'undefined' })"))["ready"].toBool(); },
+        TimeoutMs));
+    const auto mathml = make(FormulaExporter::MathML, target);
+    ASSERT_TRUE(mathml);
+    const QByteArray xml = mathml->data(QStringLiteral("application/mathml+xml"));
+    EXPECT_TRUE(xml.contains("<mi>Q</mi>") && xml.contains("<mi>W</mi>")) << xml.toStdString();
+}
+
 TEST_F(FormulaExportTest, APointOnNoFormulaStandsForTheWholePreview)
 {
     ASSERT_TRUE(show(QStringLiteral("see $a$ and\n$$b$$\nend")));

@@ -110,13 +110,15 @@ protected:
     }
 
     // Each piece as a word: a text run (t), a definition (m), a formula by
-    // what it shows, one that failed as ! and its source; marked = when it
+    // what it shows, one that failed as ! and its source (or what it draws,
+    // its unknown command in red); marked = when it
     // kept its node from the text before.
     QString typesetPieces()
     {
         return js("Array.from(document.querySelectorAll('#content > div')).flatMap((b) => Array.from(b.childNodes))"
                   "  .map((n) => (n.nodeType === 3 ? 't' : n.classList.contains('preview-error')"
                   "    ? '!' + n.querySelector('.preview-source').textContent"
+                  "    : n.classList.contains('preview-partial') ? '!' + n.querySelector('.katex-html').textContent"
                   "    : n.classList.contains('preview-definition') ? 'm' : n.querySelector('.katex-html').textContent)"
                   "    + (n.isKept ? '=' : '')).join(' ')");
     }
