@@ -65,6 +65,8 @@ void MemoView::changeText(int from, const QString& removed, const QString& text)
 
 void MemoView::replace(int from, int to, const QString& text, EditKind kind)
 {
+    if (from == to && text.isEmpty())
+        return;
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     const MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
@@ -102,6 +104,7 @@ void MemoView::undo()
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.inserted, step.removed);
+    m_goalX = -1;
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
     emit undoAvailable(m_undo->canUndo());
@@ -118,6 +121,7 @@ void MemoView::redo()
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.removed, step.inserted);
+    m_goalX = -1;
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
     emit redoAvailable(m_undo->canRedo());
@@ -143,6 +147,7 @@ void MemoView::selectAll()
     MemoText::move(m_cursor, 0);
     MemoText::move(m_cursor, m_document->characterCount() - 1, QTextCursor::KeepAnchor);
     m_undo->seal();
+    m_goalX = -1;
     onCaretMoved(oldPosition, oldAnchor);
 }
 
