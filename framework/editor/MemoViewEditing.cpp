@@ -201,9 +201,20 @@ QString MemoView::textOf(const QMimeData* data) const
     return TextOfOtherData ? TextOfOtherData(data) : QString();
 }
 
+// A paste over the whole text of the very same text (the restore hand-over
+// gives back what the minimise took) changes nothing and records no step:
+// a history of such pastes would hold a copy of the text for each.
 void MemoView::insertPastedText(const QString& text)
 {
-    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+    const QString lines = withLineFeeds(text);
+    const int end = m_document->characterCount() - 1;
+    const bool whole = m_cursor.selectionStart() == 0 && m_cursor.selectionEnd() == end;
+    if (whole && lines.size() == end && QString(lines).replace(u'\n', QChar::ParagraphSeparator) == MemoText::read(m_document, 0, end)) {
+        setCaret(end);
+        ensureCursorVisible();
+        return;
+    }
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), lines);
 }
 
 void MemoView::setTextCursor(const QTextCursor& cursor)

@@ -19,7 +19,8 @@ namespace {
 // - Ctrl+Del and Ctrl+Ins are the menu's keys: neither is sent.
 // - Undo steps: the stock editor joins typing to a paste, and keeps a line
 //   break apart from the typing around it; ours does the reverse. The stock
-//   side's undo follows our steps (StockUndo below).
+//   side's undo follows our steps (StockUndo below), in which a paste of
+//   the whole text over itself, as the restore hand-over makes, is no step.
 // - A copy keeps a non-breaking space: none is typed or in a text.
 // - The mouse's drag-scroll is faster: no mouse here.
 // Not yet alike, and so not sent: PageUp and PageDown (the stock view

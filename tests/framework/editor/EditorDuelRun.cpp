@@ -53,6 +53,10 @@ public:
         // A key that moved the caret ends the open step; one that did
         // nothing (Backspace at the start) leaves it open. A line break
         // typed over a selected line break changes no text but is a step.
+        const bool wholeSelected = std::min(before.anchor, before.position) == 0
+            && std::max(before.anchor, before.position) == before.text.size();
+        if (kind == Kind::Other && wholeSelected && before.text == after.text)
+            kind = Kind::None; // a paste of the text already held
         if (kind == Kind::None || before == after) {
             if (kind == Kind::None)
                 m_open = Kind::None;
