@@ -16,6 +16,9 @@ namespace {
 // screen and those around the caret many times over.
 constexpr int KeptCharacters = 1 << 20;
 
+// Up to this many pieces before a place are measured rather than estimated.
+constexpr int ExactPieces = 256;
+
 bool isMeasured(const MemoPiece& piece, int epoch)
 {
     return piece.epoch == epoch;
@@ -160,6 +163,20 @@ void MemoLayout::measureAround(const QTextBlock& block, int index)
         layoutOf(block, i);
 }
 
+// The pieces before one are measured, so that a place in the line is where
+// the line laid out whole would have it, and Up and Down keep the column
+// to the pixel. Far into a line of many megabytes the estimate stands in
+// for them; a measure, once taken, is kept until the piece changes.
+void MemoLayout::measureBefore(const QTextBlock& block, int index)
+{
+    if (index > ExactPieces)
+        return;
+    for (int i = 0; i < index; ++i) {
+        if (!isMeasured(MemoPieces::of(block).pieces[i], m_epoch))
+            layoutOf(block, i);
+    }
+}
+
 int MemoLayout::rowsOf(const QTextBlock& block)
 {
     if (m_wrapWidth <= 0)
@@ -202,6 +219,7 @@ MemoLayout::Place MemoLayout::placeOf(int position)
     const MemoPieces& pieces = piecesOf(block);
     const int offset = position - block.position();
     const int index = pieces.indexOf(offset);
+    measureBefore(block, index);
     measureAround(block, index);
     Place place { block.firstLineNumber(), 0 };
     for (int i = 0; i < index; ++i) {
@@ -233,11 +251,11 @@ int MemoLayout::positionAt(int row, qreal x)
     const QTextBlock block = document()->findBlockByLineNumber(std::max(0, row));
     const MemoPieces& pieces = piecesOf(block);
     int rowInLine = std::max(0, row) - block.firstLineNumber();
-    // Find the piece twice: laying out the one found and its neighbours may
-    // change the estimates that found it.
+    // Find the piece again until it stays: laying out the one found, its
+    // neighbours and those before it changes the estimates that found it.
     int index = 0;
     qreal left = 0;
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0, found = -1; pass < 4; ++pass) {
         index = 0;
         left = 0;
         int rowsBefore = 0;
@@ -256,10 +274,13 @@ int MemoLayout::positionAt(int row, qreal x)
                 left += width;
             }
         }
-        if (pass == 0)
-            measureAround(block, index);
-        else
+        if (index == found || pass == 3) {
             rowInLine -= rowsBefore;
+            break;
+        }
+        found = index;
+        measureBefore(block, index);
+        measureAround(block, index);
     }
     const QTextLayout* layout = layoutOf(block, index);
     const QTextLine line = layout->lineAt(std::clamp(rowInLine, 0, layout->lineCount() - 1));

@@ -91,6 +91,7 @@ private:
     qreal widthOfPiece(const MemoPiece& piece, qreal charWidth) const;
     QTextLayout* layoutOf(const QTextBlock& block, int index);
     void measureAround(const QTextBlock& block, int index);
+    void measureBefore(const QTextBlock& block, int index);
     int rowsOf(const QTextBlock& block);
     qreal widthOf(const QTextBlock& block);
     void noteWidth(qreal width);

@@ -8,48 +8,6 @@
 
 namespace {
 
-// Boundaries are looked for in this much text around a position; a word
-// longer than that is stepped through in stretches of this length.
-constexpr int Reach = 256;
-
-struct Window {
-    QString text;
-    int start = 0; // document position of text[0]
-};
-
-// The stretch of the position's line around it, at most Reach characters on
-// either side.
-Window windowAround(const QTextDocument* document, int position)
-{
-    const QTextBlock block = document->findBlock(position);
-    const int lineStart = block.position();
-    const int lineEnd = lineStart + block.length() - 1;
-    const int from = std::max(lineStart, position - Reach);
-    const int to = std::min(lineEnd, position + Reach);
-    return { MemoText::read(document, from, to), from };
-}
-
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c.isMark();
-}
-
-// Within a window: the first or last boundary of the given kind after or
-// before the index; -1 when the window holds none.
-int boundaryAfter(const Window& window, int index, QTextBoundaryFinder::BoundaryType type)
-{
-    QTextBoundaryFinder finder(type, window.text);
-    finder.setPosition(index);
-    return int(finder.toNextBoundary());
-}
-
-int boundaryBefore(const Window& window, int index, QTextBoundaryFinder::BoundaryType type)
-{
-    QTextBoundaryFinder finder(type, window.text);
-    finder.setPosition(index);
-    return int(finder.toPreviousBoundary());
-}
-
 int lineStartOf(const QTextDocument* document, int position)
 {
     return document->findBlock(position).position();
@@ -59,6 +17,71 @@ int lineEndOf(const QTextDocument* document, int position)
 {
     const QTextBlock block = document->findBlock(position);
     return block.position() + block.length() - 1;
+}
+
+// How a word move sees a character: white space, one of the separators a
+// word move stops at (as the toolkit's editors have them), or part of a word.
+enum class Class { Space, Separator, Word };
+
+Class classOf(QChar c)
+{
+    if (c.isSpace())
+        return Class::Space;
+    static const QString separators = QStringLiteral(".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\");
+    return separators.contains(c) ? Class::Separator : Class::Word;
+}
+
+// The first position from a start, going forward up to a limit or back
+// down to it, whose character (the one after it, or before it going back)
+// is not of the given class. The text is read in stretches that double, so
+// a long run costs its length and a short one little.
+int skip(const QTextDocument* document, int position, int limit, Class skipped)
+{
+    const bool forward = limit >= position;
+    for (int stretch = 64; position != limit; stretch = std::min(stretch * 2, 1 << 16)) {
+        const int from = forward ? position : std::max(limit, position - stretch);
+        const int to = forward ? std::min(limit, position + stretch) : position;
+        const QString text = MemoText::read(document, from, to);
+        if (forward) {
+            for (const QChar c : text) {
+                if (classOf(c) != skipped)
+                    return position;
+                ++position;
+            }
+        } else {
+            for (qsizetype i = text.size() - 1; i >= 0; --i) {
+                if (classOf(text[i]) != skipped)
+                    return position;
+                --position;
+            }
+        }
+    }
+    return position;
+}
+
+Class classAt(const QTextDocument* document, int position)
+{
+    return classOf(document->characterAt(position));
+}
+
+// The grapheme boundary after or before a position in its line, found in a
+// stretch around it that grows until the boundary lies inside it.
+int graphemeStep(const QTextDocument* document, int position, bool forward)
+{
+    const int lineStart = lineStartOf(document, position);
+    const int lineEnd = lineEndOf(document, position);
+    for (int reach = 16;; reach *= 4) {
+        const int from = std::max(lineStart, position - reach);
+        const int to = std::min(lineEnd, position + reach);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, MemoText::read(document, from, to));
+        finder.setPosition(position - from);
+        const int found = int(forward ? finder.toNextBoundary() : finder.toPreviousBoundary());
+        const bool atEdge = forward ? found + from == to && to < lineEnd : found + from == from && from > lineStart;
+        if (found >= 0 && !atEdge)
+            return from + found;
+        if (from == lineStart && to == lineEnd)
+            return forward ? position + 1 : position - 1;
+    }
 }
 
 } // namespace
@@ -125,97 +148,63 @@ int nextCharacter(const QTextDocument* document, int position)
 {
     if (position >= lineEndOf(document, position))
         return std::min(position + 1, document->characterCount() - 1);
-    const Window window = windowAround(document, position);
-    const int next = boundaryAfter(window, position - window.start, QTextBoundaryFinder::Grapheme);
-    return next < 0 ? position + 1 : window.start + next;
+    return graphemeStep(document, position, true);
 }
 
 int previousCharacter(const QTextDocument* document, int position)
 {
     if (position <= lineStartOf(document, position))
         return std::max(position - 1, 0);
-    const Window window = windowAround(document, position);
-    const int previous = boundaryBefore(window, position - window.start, QTextBoundaryFinder::Grapheme);
-    return previous < 0 ? position - 1 : window.start + previous;
+    return graphemeStep(document, position, false);
 }
 
-// Forward to the start of the next word: past the rest of this word, then
-// past the spaces after it; a line's end is a stop of its own.
+int previousCodePoint(const QTextDocument* document, int position)
+{
+    if (position >= 2 && document->characterAt(position - 1).isLowSurrogate()
+        && document->characterAt(position - 2).isHighSurrogate())
+        return position - 2;
+    return std::max(position - 1, 0);
+}
+
+// Forward past the rest of a run of separators or of a word, then past the
+// white space after it; a line's end is a stop of its own.
 int nextWordStart(const QTextDocument* document, int position)
 {
     const int end = lineEndOf(document, position);
     if (position >= end)
         return nextCharacter(document, position);
-    while (position < end) {
-        const Window window = windowAround(document, position);
-        const QString& text = window.text;
-        int i = position - window.start;
-        const int limit = int(text.size());
-        if (i < limit && isWordCharacter(text[i]))
-            while (i < limit && isWordCharacter(text[i]))
-                ++i;
-        else if (i < limit && !text[i].isSpace())
-            while (i < limit && !isWordCharacter(text[i]) && !text[i].isSpace())
-                ++i;
-        while (i < limit && text[i].isSpace())
-            ++i;
-        position = window.start + i;
-        if (i < limit)
-            return position;
-    }
-    return end;
+    const Class first = classAt(document, position);
+    if (first != Class::Space)
+        position = skip(document, position, end, first);
+    return skip(document, position, end, Class::Space);
 }
 
+// Back past white space, then past a run of separators or a word.
 int previousWordStart(const QTextDocument* document, int position)
 {
     const int start = lineStartOf(document, position);
     if (position <= start)
         return previousCharacter(document, position);
-    while (position > start) {
-        const Window window = windowAround(document, position);
-        const QString& text = window.text;
-        int i = position - window.start;
-        while (i > 0 && text[i - 1].isSpace())
-            --i;
-        if (i > 0 && isWordCharacter(text[i - 1]))
-            while (i > 0 && isWordCharacter(text[i - 1]))
-                --i;
-        else
-            while (i > 0 && !isWordCharacter(text[i - 1]) && !text[i - 1].isSpace())
-                --i;
-        position = window.start + i;
-        if (i > 0)
-            return position;
-    }
-    return start;
+    position = skip(document, position, start, Class::Space);
+    if (position == start)
+        return start;
+    return skip(document, position, start, classAt(document, position - 1));
 }
 
 int wordEnd(const QTextDocument* document, int position)
 {
-    const int end = lineEndOf(document, position);
-    if (position >= end)
-        return nextCharacter(document, position);
-    const auto [from, to] = wordAround(document, position);
-    return to > position ? to : nextCharacter(document, position);
+    return nextWordStart(document, position);
 }
 
 std::pair<int, int> wordAround(const QTextDocument* document, int position)
 {
-    const Window window = windowAround(document, position);
-    const QString& text = window.text;
-    const int index = position - window.start;
-    if (text.isEmpty())
+    const int start = lineStartOf(document, position);
+    const int end = lineEndOf(document, position);
+    if (start == end)
         return { position, position };
-    const int at = std::min(index, int(text.size()) - 1);
-    const auto kind = [](QChar c) { return isWordCharacter(c) ? 0 : c.isSpace() ? 1 : 2; };
-    const int wanted = kind(text[at]);
-    int from = at;
-    int to = at + 1;
-    while (from > 0 && kind(text[from - 1]) == wanted)
-        --from;
-    while (to < text.size() && kind(text[to]) == wanted)
-        ++to;
-    return { window.start + from, window.start + to };
+    const int at = std::min(position, end - 1);
+    const Class wanted = classAt(document, at);
+    return { skip(document, at, start, wanted), skip(document, at, end, wanted) };
 }
 
 } // namespace MemoText

@@ -37,10 +37,15 @@ QString read(const QTextDocument* document, int from, int to);
 // and a step back from a line's start to the previous line's end.
 int nextCharacter(const QTextDocument* document, int position);
 int previousCharacter(const QTextDocument* document, int position);
+// The position one character (a code point, not a whole cluster) back, as
+// Backspace deletes: a mark typed after a letter goes alone.
+int previousCodePoint(const QTextDocument* document, int position);
 int nextWordStart(const QTextDocument* document, int position);
 int previousWordStart(const QTextDocument* document, int position);
+// Where a deletion to the end of a word stops: the next word's start.
 int wordEnd(const QTextDocument* document, int position);
-// The word (or run of other characters) around a position, for a double click.
+// The word (or run of separators or of white space) around a position, for a
+// double click.
 std::pair<int, int> wordAround(const QTextDocument* document, int position);
 
 } // namespace MemoText

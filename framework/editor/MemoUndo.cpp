@@ -2,7 +2,9 @@
 
 void MemoUndo::record(const Step& step)
 {
-    m_steps.resize(m_done);
+    while (m_steps.size() > m_done)
+        m_held -= sizeOf(m_steps.takeLast());
+    m_held += sizeOf(step);
     if (!m_sealed && !m_steps.isEmpty() && joins(m_steps.last(), step)) {
         Step& last = m_steps.last();
         if (step.inserted.isEmpty() && step.position < last.position) {
@@ -19,6 +21,15 @@ void MemoUndo::record(const Step& step)
     }
     m_done = m_steps.size();
     m_sealed = !step.joinable;
+    keepWithinBound();
+}
+
+void MemoUndo::keepWithinBound()
+{
+    while (m_held > m_bound && !m_steps.isEmpty()) {
+        m_held -= sizeOf(m_steps.takeFirst());
+        --m_done;
+    }
 }
 
 // Typing continues where the last typing ended; a deletion continues where
@@ -39,6 +50,7 @@ void MemoUndo::clear()
 {
     m_steps.clear();
     m_done = 0;
+    m_held = 0;
     m_sealed = true;
 }
 

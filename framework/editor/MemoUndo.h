@@ -9,6 +9,18 @@
 // other edit, or a caret moved in between, starts a new one.
 class MemoUndo {
 public:
+    // The history keeps at most this many characters of text (twice as many
+    // bytes): a few pastes of a line of many megabytes can be taken back,
+    // while select-all-and-paste cycles of such a text no longer pile up
+    // copies without end. The oldest steps go first; a step larger than the
+    // whole bound is not kept, and the history before it is gone too.
+    static constexpr qsizetype DefaultCharacterBound = qsizetype(32) << 20;
+
+    explicit MemoUndo(qsizetype characterBound = DefaultCharacterBound)
+        : m_bound(characterBound)
+    {
+    }
+
     struct Step {
         int position = 0;
         QString removed;
@@ -34,7 +46,12 @@ public:
 private:
     bool joins(const Step& last, const Step& step) const;
 
+    static qsizetype sizeOf(const Step& step) { return step.removed.size() + step.inserted.size(); }
+    void keepWithinBound();
+
     QList<Step> m_steps;
     qsizetype m_done = 0;
+    qsizetype m_bound;
+    qsizetype m_held = 0; // characters of text in the steps
     bool m_sealed = true;
 };

@@ -73,7 +73,9 @@ void MemoView::moveCursor(QTextCursor::MoveOperation operation, QTextCursor::Mov
 {
     const int position = m_cursor.position();
     const QTextBlock line = m_document->findBlock(position);
+    const bool collapses = mode == QTextCursor::MoveAnchor && m_cursor.hasSelection();
     int target = position;
+    bool toEdge = false;
     switch (operation) {
     case QTextCursor::Start: target = 0; break;
     case QTextCursor::End: target = m_document->characterCount() - 1; break;
@@ -81,23 +83,50 @@ void MemoView::moveCursor(QTextCursor::MoveOperation operation, QTextCursor::Mov
     case QTextCursor::StartOfBlock: target = line.position(); break;
     case QTextCursor::EndOfLine:
     case QTextCursor::EndOfBlock: target = line.position() + line.length() - 1; break;
+    // A step left or right without Shift collapses a selection at its start
+    // or its end.
     case QTextCursor::Left:
-    case QTextCursor::PreviousCharacter: target = MemoText::previousCharacter(m_document, position); break;
+    case QTextCursor::PreviousCharacter:
+        target = collapses ? m_cursor.selectionStart() : MemoText::previousCharacter(m_document, position);
+        break;
     case QTextCursor::Right:
-    case QTextCursor::NextCharacter: target = MemoText::nextCharacter(m_document, position); break;
+    case QTextCursor::NextCharacter:
+        target = collapses ? m_cursor.selectionEnd() : MemoText::nextCharacter(m_document, position);
+        break;
     case QTextCursor::WordLeft:
     case QTextCursor::PreviousWord: target = MemoText::previousWordStart(m_document, position); break;
     case QTextCursor::WordRight:
     case QTextCursor::NextWord: target = MemoText::nextWordStart(m_document, position); break;
-    case QTextCursor::Up: target = rowStep(-1); break;
-    case QTextCursor::Down: target = rowStep(1); break;
+    // Up or Down past the first or last row leaves the caret where it is,
+    // and with Shift selects to the start or end of the text.
+    case QTextCursor::Up:
+        target = rowStep(-1);
+        toEdge = target == position && mode == QTextCursor::KeepAnchor && m_layout->placeOf(position).row == 0;
+        if (toEdge)
+            target = 0;
+        break;
+    case QTextCursor::Down:
+        target = rowStep(1);
+        toEdge = target == position && mode == QTextCursor::KeepAnchor
+            && m_layout->placeOf(position).row == m_layout->rowCount() - 1;
+        if (toEdge)
+            target = m_document->characterCount() - 1;
+        break;
     default: {
         QTextCursor moved = m_cursor;
         moved.movePosition(operation, mode);
         target = moved.position();
     }
     }
-    setCaret(target, mode, operation == QTextCursor::Up || operation == QTextCursor::Down);
+    // A column kept through Up and Down, unless Shift took the caret to the
+    // start or end of the text instead.
+    const bool vertical = (operation == QTextCursor::Up || operation == QTextCursor::Down) && !toEdge;
+    if (vertical && target == position && mode == QTextCursor::MoveAnchor) {
+        // Nowhere to go: a selection stays as it is.
+        m_undo->seal();
+        return;
+    }
+    setCaret(target, mode, vertical);
     ensureCursorVisible();
 }
 
@@ -107,11 +136,10 @@ int MemoView::rowStep(int rows)
     const MemoLayout::Place place = m_layout->placeOf(m_cursor.position());
     const qreal x = m_goalX >= 0 ? m_goalX : place.x;
     m_goalX = x;
-    const int row = place.row + rows;
-    if (row < 0)
-        return 0;
-    if (row >= m_layout->rowCount())
-        return m_document->characterCount() - 1;
+    // Past the first or the last row the caret stays where it is.
+    const int row = std::clamp(place.row + rows, 0, m_layout->rowCount() - 1);
+    if (row == place.row)
+        return m_cursor.position();
     return m_layout->positionAt(row, x);
 }
 

@@ -65,6 +65,8 @@ void MemoView::changeText(int from, const QString& removed, const QString& text)
 
 void MemoView::replace(int from, int to, const QString& text, EditKind kind)
 {
+    if (from == to && text.isEmpty())
+        return;
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     const MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
@@ -102,6 +104,7 @@ void MemoView::undo()
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.inserted, step.removed);
+    m_goalX = -1;
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
     emit undoAvailable(m_undo->canUndo());
@@ -118,6 +121,7 @@ void MemoView::redo()
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.removed, step.inserted);
+    m_goalX = -1;
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
     emit redoAvailable(m_undo->canRedo());
@@ -143,6 +147,7 @@ void MemoView::selectAll()
     MemoText::move(m_cursor, 0);
     MemoText::move(m_cursor, m_document->characterCount() - 1, QTextCursor::KeepAnchor);
     m_undo->seal();
+    m_goalX = -1;
     onCaretMoved(oldPosition, oldAnchor);
 }
 
@@ -203,9 +208,20 @@ QString MemoView::textOf(const QMimeData* data) const
     return data->hasText() ? data->text() : QString();
 }
 
+// A paste over the whole text of the very same text (the restore hand-over
+// gives back what the minimise took) changes nothing and records no step:
+// a history of such pastes would hold a copy of the text for each.
 void MemoView::insertPastedText(const QString& text)
 {
-    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
+    const QString lines = withLineFeeds(text);
+    const int end = m_document->characterCount() - 1;
+    const bool whole = m_cursor.selectionStart() == 0 && m_cursor.selectionEnd() == end;
+    if (whole && lines.size() == end && QString(lines).replace(u'\n', QChar::ParagraphSeparator) == MemoText::read(m_document, 0, end)) {
+        setCaret(end);
+        ensureCursorVisible();
+        return;
+    }
+    replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), lines);
 }
 
 void MemoView::setTextCursor(const QTextCursor& cursor)

@@ -55,9 +55,16 @@ const QKeySequence::StandardKey EditorKeys[] = {
     QKeySequence::MoveToPreviousPage, QKeySequence::SelectNextPage, QKeySequence::SelectPreviousPage,
 };
 
+// Text a key types: printable characters, judged whole (a character outside
+// the basic plane is two UTF-16 halves, neither printable on its own), and
+// the invisible formatting characters that join or part others.
 bool isPrintable(const QString& text)
 {
-    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint() || c == u'\t'; });
+    const QList<uint> characters = text.toUcs4();
+    return !characters.isEmpty() && std::all_of(characters.cbegin(), characters.cend(), [](uint c) {
+        return QChar::isPrint(c) || c == u'\t' || QChar::category(c) == QChar::Other_Format
+            || QChar::category(c) == QChar::Other_PrivateUse;
+    });
 }
 
 } // namespace
@@ -153,10 +160,11 @@ bool MemoView::handleEdit(QKeyEvent* event)
     } else if (event->matches(QKeySequence::Redo)) {
         redo();
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        m_goalX = -1; // even where nothing is deleted, the column starts again
         if (selected)
             removeSelection(EditKind::Deleting);
         else if (position > 0)
-            replace(MemoText::previousCharacter(m_document, position), position, QString(), EditKind::Deleting);
+            replace(MemoText::previousCodePoint(m_document, position), position, QString(), EditKind::Deleting);
     } else if (event->matches(QKeySequence::Delete)) {
         if (selected)
             removeSelection(EditKind::Deleting);

@@ -66,3 +66,21 @@ TEST(MemoPieces, FollowAPasteOfAManyPieceLine)
         shown.expectPiecesCoverTheLine();
     }
 }
+
+// Cuts never part the halves of a pair, and an edit in the first piece of a
+// long line moves the starts of every piece after it.
+TEST(MemoPieces, CutBetweenCharactersAndFollowAnEditInTheFirstPiece)
+{
+    QString pairs;
+    for (int i = 0; i < 20000; ++i)
+        pairs += QStringLiteral("\U0001D400");
+    LaidOut line(QStringLiteral("a") + pairs);
+    line.expectPiecesCoverTheLine();
+    const int secondStart = MemoPieces::of(line.document.firstBlock()).pieces.value(1).start;
+    EXPECT_GT(secondStart, 0);
+    line.replace(10, 10, QStringLiteral("xyz"));
+    line.expectPiecesCoverTheLine();
+    EXPECT_EQ(MemoPieces::of(line.document.firstBlock()).pieces.value(1).start, secondStart + 3);
+    line.replace(1, 5, QString());
+    line.expectPiecesCoverTheLine();
+}
