@@ -2,7 +2,9 @@
 
 #include "app/AboutText.h"
 #include "app/EditorPreviewLink.h"
+#include "app/EditorText.h"
 #include "app/ErrorMarks.h"
+#include "app/HandOverHistory.h"
 #include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
@@ -44,6 +46,9 @@ constexpr int DesignedMemoHeight = 121;
 
 // The longest the start waits for the clipboard's owner, over all its reads.
 constexpr int StartClipboardTimeoutMs = 1500;
+
+// How long after the start the history file is looked at.
+constexpr int HistoryCheckDelayMs = 1000;
 
 // The preview file's text, or nothing when it is not a regular file that can
 // be read.
@@ -192,6 +197,7 @@ namespace {
 using F = TKelvaneMainForm;
 const F::MenuEntry MenuTable[] = {
     { nullptr, &F::File1, "File1", "&File", scNone, NoRadioGroup, 0, nullptr },
+    { &F::File1, &F::History1, "History1", "&History...", scCtrl | scShift | TShortCut('H'), NoRadioGroup, 0, &F::History1Click },
     { &F::File1, &F::Minimize1, "Minimize1", "&Minimize", VK_ESCAPE, NoRadioGroup, 0, &F::Minimize1Click },
     { &F::File1, &F::Exit1, "Exit1", "E&xit", scNone, NoRadioGroup, 0, &F::Exit1Click },
     { nullptr, &F::Update1, "Update1", "&Update", scNone, NoRadioGroup, 0, nullptr },
@@ -271,12 +277,15 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
     // The user's own definitions live beside them, named after the program too.
     WebBrowser1->setMacrosFile(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex"));
+    m_history = new HandOverHistory(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".history")), this);
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.
     ClipboardReader::Snapshot clipboard(StartClipboardTimeoutMs);
     recoverTextLeftByACrash(clipboard.reading());
     AppEvents1Restore(sender);
     m_lastText->follow(Memo1->document());
+    // A damaged history is set aside once the window is up, not before.
+    m_history->checkSoon(HistoryCheckDelayMs);
 }
 
 // A copy that crashed took its clipboard with it where no clipboard manager
@@ -408,6 +417,8 @@ void TKelvaneMainForm::AppEvents1Minimize(TObject*)
 {
     Memo1->SelectAll();
     Memo1->CopyToClipboard();
+    if (m_history)
+        m_history->handedOver(EditorText::of(*Memo1->document()));
 }
 
 // The restore hand-over: the clipboard's text replaces the selection (the
@@ -416,9 +427,23 @@ void TKelvaneMainForm::AppEvents1Restore(TObject* sender)
 {
     Memo1->PasteFromClipboard();
     Now1Click(sender);
+    if (m_history)
+        m_history->showPendingNotice();
 }
 
 void TKelvaneMainForm::Minimize1Click(TObject*)
 {
     Application->Minimize();
+}
+
+void TKelvaneMainForm::History1Click(TObject*)
+{
+    m_history->showWindow([this](const QString& text) { PutHistoryText(text); });
+}
+
+void TKelvaneMainForm::PutHistoryText(const QString& text)
+{
+    Memo1->selectAll();
+    Memo1->insertPlainText(text);
+    Memo1->setFocus();
 }

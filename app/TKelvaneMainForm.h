@@ -6,6 +6,7 @@
 #include <memory>
 
 class EditorPreviewLink;
+class HandOverHistory;
 class ErrorMarks;
 class LastTextRecord;
 class TAppEvents;
@@ -53,6 +54,7 @@ public:
     TWebBrowser* WebBrowser1 = nullptr;
     ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
     TMenuItem* EveryHalfSecond1 = nullptr;
+    TMenuItem* History1 = nullptr;
 
     void FormResize(TObject* sender);
     void FormCreate(TObject* sender);
@@ -74,6 +76,12 @@ public:
     void AppEvents1Restore(TObject* sender);
     void Minimize1Click(TObject* sender);
     void EveryHalfSecond1Click(TObject* sender);
+    void History1Click(TObject* sender);
+
+    // Puts a text of the history in place of the editor's, as one step that
+    // undo takes back.
+    void PutHistoryText(const QString& text);
+    HandOverHistory* History() const { return m_history; }
 
     // A row of the menu's table.
     struct MenuEntry;
@@ -101,6 +109,8 @@ private:
     ErrorMarks* m_errorMarks = nullptr;
     // The preview following the editor's caret, and the editor the preview.
     EditorPreviewLink* m_previewLink = nullptr;
+    // Every text handed over, and the History window.
+    HandOverHistory* m_history = nullptr;
 };
 
 // The main window, set when the application object creates it.

@@ -1,21 +1,10 @@
 #include "settings/ProfileFile.h"
 
-#include "core/DestructionScope.h"
 #include "platform/FileReplacement.h"
 #include "platform/RegularFile.h"
+#include "settings/ProfileLock.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QThread>
-
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,89 +20,6 @@ constexpr int LockTimeoutMs = 500;
 constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 
 } // namespace
-
-// The lock file beside the settings file, held with an advisory lock: the
-// system drops it when its holder ends, crash or not, so it never goes stale.
-// The holder deletes the file when it is done; a waiter that then finds it
-// holds the lock of a deleted file tries again.
-class ProfileLock {
-public:
-    ProfileLock(const QString& lockName, const QByteArray& settingsFile)
-        : m_path(QFile::encodeName(lockName))
-        , m_settingsFile(settingsFile)
-    {
-    }
-    ~ProfileLock()
-    {
-        if (m_fd < 0)
-            return;
-        if (m_ownsFile)
-            ::unlink(m_path.constData());
-        ::close(m_fd);
-    }
-    ProfileLock(const ProfileLock&) = delete;
-    ProfileLock& operator=(const ProfileLock&) = delete;
-
-    bool tryLock(int timeoutMs)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        do {
-            if (tryOnce())
-                return true;
-            waitAWhile();
-        } while (!deadline.hasExpired());
-        return false;
-    }
-
-private:
-    // On the user-interface thread the window keeps painting while the save
-    // waits, as it does behind a message box (input waits for the save).
-    // Inside a destruction no event loop may run, and another thread has no
-    // window: there the wait only sleeps.
-    static void waitAWhile()
-    {
-        const QCoreApplication* application = QCoreApplication::instance();
-        if (application && QThread::currentThread() == application->thread() && !DestructionScope::IsActive())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(2);
-    }
-
-    // A link, a FIFO or a device in the lock's place is never followed or
-    // waited on. Where the folder refuses the lock file (the settings file is
-    // writable in a folder that is not), every copy locks the settings file
-    // itself.
-    bool tryOnce()
-    {
-        m_ownsFile = true;
-        int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-        if (fd < 0 && (errno == EACCES || errno == EROFS)) {
-            m_ownsFile = false;
-            fd = ::open(m_settingsFile.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        }
-        if (fd < 0)
-            return false;
-        if (isHeld(fd)) {
-            m_fd = fd;
-            return true;
-        }
-        ::close(fd);
-        return false;
-    }
-
-    bool isHeld(int fd) const
-    {
-        struct stat held {};
-        struct stat named {};
-        const QByteArray& path = m_ownsFile ? m_path : m_settingsFile;
-        return ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
-            && ::lstat(path.constData(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-    }
-
-    QByteArray m_path;
-    QByteArray m_settingsFile;
-    int m_fd = -1;
-    bool m_ownsFile = true;
-};
 
 namespace {
 
