@@ -6,6 +6,9 @@
 #include "app/ErrorMarks.h"
 #include "app/HandOverHistory.h"
 #include "app/LastTextRecord.h"
+#include "app/PaneZoom.h"
+#include "app/PaneZoomViews.h"
+#include "app/ZoomKeys.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
 #include "platform/RegularFile.h"
@@ -144,6 +147,7 @@ void TKelvaneMainForm::createComponents()
     Timer1->SetOnTimer(TNotifyEvent(this, &TKelvaneMainForm::Timer1Timer));
 
     createProject();
+    createZoom();
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->SetName(QStringLiteral("FormStorage1"));
@@ -156,6 +160,8 @@ void TKelvaneMainForm::createComponents()
         QStringLiteral("Immediately1.Checked"),
         QStringLiteral("ManuallyOnly1.Checked"),
         QStringLiteral("Timer1.Interval"),
+        QStringLiteral("EditorZoom1.Percent"),
+        QStringLiteral("PreviewZoom1.Percent"),
     });
 
     AppEvents1 = new TAppEvents(this);
@@ -172,6 +178,21 @@ void TKelvaneMainForm::createProject()
 }
 
 using namespace ShortCuts;
+
+void TKelvaneMainForm::createZoom()
+{
+    EditorZoom1 = new PaneZoom(this);
+    EditorZoom1->SetName(QStringLiteral("EditorZoom1"));
+    PaneZoomViews::Follow(*EditorZoom1, *Memo1);
+    PreviewZoom1 = new PaneZoom(this);
+    PreviewZoom1->SetName(QStringLiteral("PreviewZoom1"));
+    PaneZoomViews::Follow(*PreviewZoom1, *WebBrowser1);
+    const auto isMenuKey = [this](TShortCut key) {
+        const QList<TMenuItem*> items = findChildren<TMenuItem*>();
+        return std::any_of(items.begin(), items.end(), [key](const TMenuItem* item) { return item->ShortCut() == key; });
+    };
+    qApp->installEventFilter(new ZoomKeys({ Memo1, EditorZoom1 }, { WebBrowser1, PreviewZoom1 }, isMenuKey, this));
+}
 
 namespace {
 constexpr int NoRadioGroup = -1;

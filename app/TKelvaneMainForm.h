@@ -7,6 +7,7 @@
 
 class EditorPreviewLink;
 class HandOverHistory;
+class PaneZoom;
 class ErrorMarks;
 class LastTextRecord;
 class TAppEvents;
@@ -55,6 +56,9 @@ public:
     ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
     TMenuItem* EveryHalfSecond1 = nullptr;
     TMenuItem* History1 = nullptr;
+    // The zoom of the editor and of the preview, kept in the settings.
+    PaneZoom* EditorZoom1 = nullptr;
+    PaneZoom* PreviewZoom1 = nullptr;
 
     void FormResize(TObject* sender);
     void FormCreate(TObject* sender);
@@ -96,6 +100,7 @@ private:
     void createComponents();
     void createMenu();
     void createProject();
+    void createZoom();
     TMenuItem* addMenuItem(TMenuItem* parent, const MenuEntry& entry);
     void chooseDelay(TMenuItem* item);
     void fitBrowserToPanel();
