@@ -2,6 +2,7 @@
 
 #include "app/AboutText.h"
 #include "app/EditorPreviewLink.h"
+#include "app/DesktopScheme.h"
 #include "app/EditorText.h"
 #include "app/ErrorMarks.h"
 #include "app/HandOverHistory.h"
@@ -97,6 +98,9 @@ TKelvaneMainForm::~TKelvaneMainForm()
 
 void TKelvaneMainForm::createComponents()
 {
+    // The application's palette follows the desktop's scheme from the start.
+    if (!DesktopScheme::Instance())
+        new DesktopScheme(qApp);
     Memo1 = new TMemo(ClientArea());
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, 0, DesignedClientWidth, DesignedMemoHeight);
