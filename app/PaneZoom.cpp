@@ -44,6 +44,7 @@ void PaneZoom::ZoomOut()
 void PaneZoom::SetOnChange(std::function<void(int percent)> apply)
 {
     m_apply = std::move(apply);
-    if (m_apply)
+    // A pane at the designed zoom is left as it was made.
+    if (m_apply && m_percent != Designed)
         m_apply(m_percent);
 }

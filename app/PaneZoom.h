@@ -24,7 +24,8 @@ public:
     void ZoomOut();
     void Reset() { SetPercent(Designed); }
 
-    // Makes the pane show the zoom; called at once and on every change.
+    // Makes the pane show the zoom: at once unless it is 100%, and on every
+    // change.
     void SetOnChange(std::function<void(int percent)> apply);
 
     static int Snapped(int percent);

@@ -120,3 +120,21 @@ TEST_F(Zoom, KeysWheelAndRestart)
     EXPECT_EQ(form->PreviewZoom1->Percent(), 100);
     EXPECT_DOUBLE_EQ(form->Memo1->font().pointSizeF(), designedSize);
 }
+
+// A zoomed editor takes a line of megabytes as an unzoomed one does.
+TEST_F(Zoom, ZoomedEditorTakesAHugeLine)
+{
+    const QString huge(10 * 1024 * 1024, u'x');
+    startWith(huge);
+    form->EditorZoom1->SetPercent(200);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    EXPECT_EQ(form->Memo1->Text().size(), huge.size());
+    form->EditorZoom1->SetPercent(100);
+    EXPECT_EQ(form->Memo1->Text().size(), huge.size());
+    // And a huge line that comes to an editor zoomed before.
+    form->Memo1->SetText(QString());
+    form->EditorZoom1->SetPercent(150);
+    form->Memo1->SetText(huge);
+    EXPECT_EQ(form->Memo1->Text().size(), huge.size());
+}
