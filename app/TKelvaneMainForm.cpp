@@ -2,8 +2,14 @@
 
 #include "app/AboutText.h"
 #include "app/EditorPreviewLink.h"
+#include "app/DesktopScheme.h"
+#include "app/EditorText.h"
 #include "app/ErrorMarks.h"
+#include "app/HandOverHistory.h"
 #include "app/LastTextRecord.h"
+#include "app/PaneZoom.h"
+#include "app/PaneZoomViews.h"
+#include "app/ZoomKeys.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
 #include "platform/RegularFile.h"
@@ -44,6 +50,9 @@ constexpr int DesignedMemoHeight = 121;
 
 // The longest the start waits for the clipboard's owner, over all its reads.
 constexpr int StartClipboardTimeoutMs = 1500;
+
+// How long after the start the history file is looked at.
+constexpr int HistoryCheckDelayMs = 1000;
 
 // The preview file's text, or nothing when it is not a regular file that can
 // be read.
@@ -89,6 +98,9 @@ TKelvaneMainForm::~TKelvaneMainForm()
 
 void TKelvaneMainForm::createComponents()
 {
+    // The application's palette follows the desktop's scheme from the start.
+    if (!DesktopScheme::Instance())
+        new DesktopScheme(qApp);
     Memo1 = new TMemo(ClientArea());
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, 0, DesignedClientWidth, DesignedMemoHeight);
@@ -139,6 +151,7 @@ void TKelvaneMainForm::createComponents()
     Timer1->SetOnTimer(TNotifyEvent(this, &TKelvaneMainForm::Timer1Timer));
 
     createProject();
+    createZoom();
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->SetName(QStringLiteral("FormStorage1"));
@@ -151,6 +164,8 @@ void TKelvaneMainForm::createComponents()
         QStringLiteral("Immediately1.Checked"),
         QStringLiteral("ManuallyOnly1.Checked"),
         QStringLiteral("Timer1.Interval"),
+        QStringLiteral("EditorZoom1.Percent"),
+        QStringLiteral("PreviewZoom1.Percent"),
     });
 
     AppEvents1 = new TAppEvents(this);
@@ -167,6 +182,21 @@ void TKelvaneMainForm::createProject()
 }
 
 using namespace ShortCuts;
+
+void TKelvaneMainForm::createZoom()
+{
+    EditorZoom1 = new PaneZoom(this);
+    EditorZoom1->SetName(QStringLiteral("EditorZoom1"));
+    PaneZoomViews::Follow(*EditorZoom1, *Memo1);
+    PreviewZoom1 = new PaneZoom(this);
+    PreviewZoom1->SetName(QStringLiteral("PreviewZoom1"));
+    PaneZoomViews::Follow(*PreviewZoom1, *WebBrowser1);
+    const auto isMenuKey = [this](TShortCut key) {
+        const QList<TMenuItem*> items = findChildren<TMenuItem*>();
+        return std::any_of(items.begin(), items.end(), [key](const TMenuItem* item) { return item->ShortCut() == key; });
+    };
+    qApp->installEventFilter(new ZoomKeys({ Memo1, EditorZoom1 }, { WebBrowser1, PreviewZoom1 }, isMenuKey, this));
+}
 
 namespace {
 constexpr int NoRadioGroup = -1;
@@ -192,6 +222,7 @@ namespace {
 using F = TKelvaneMainForm;
 const F::MenuEntry MenuTable[] = {
     { nullptr, &F::File1, "File1", "&File", scNone, NoRadioGroup, 0, nullptr },
+    { &F::File1, &F::History1, "History1", "&History...", scCtrl | scShift | TShortCut('H'), NoRadioGroup, 0, &F::History1Click },
     { &F::File1, &F::Minimize1, "Minimize1", "&Minimize", VK_ESCAPE, NoRadioGroup, 0, &F::Minimize1Click },
     { &F::File1, &F::Exit1, "Exit1", "E&xit", scNone, NoRadioGroup, 0, &F::Exit1Click },
     { nullptr, &F::Update1, "Update1", "&Update", scNone, NoRadioGroup, 0, nullptr },
@@ -271,6 +302,7 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
     // The user's own definitions live beside them, named after the program too.
     WebBrowser1->setMacrosFile(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex"));
+    m_history = new HandOverHistory(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".history")), this);
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.
     ClipboardReader::Snapshot clipboard(StartClipboardTimeoutMs);
@@ -278,6 +310,8 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     AppEvents1Restore(sender);
     m_lastText->follow(Memo1->document());
     tellWhereACrashedCopysTextIs();
+    // A damaged history is set aside once the window is up, not before.
+    m_history->checkSoon(HistoryCheckDelayMs);
 }
 
 // The text of a copy that did not end normally, when the editor took the
@@ -424,6 +458,8 @@ void TKelvaneMainForm::AppEvents1Minimize(TObject*)
     WebBrowser1->setStandingNotice(QString());
     Memo1->SelectAll();
     Memo1->CopyToClipboard();
+    if (m_history)
+        m_history->handedOver(EditorText::of(*Memo1->document()));
 }
 
 // The restore hand-over: the clipboard's text replaces the selection (the
@@ -432,9 +468,23 @@ void TKelvaneMainForm::AppEvents1Restore(TObject* sender)
 {
     Memo1->PasteFromClipboard();
     Now1Click(sender);
+    if (m_history)
+        m_history->showPendingNotice();
 }
 
 void TKelvaneMainForm::Minimize1Click(TObject*)
 {
     Application->Minimize();
+}
+
+void TKelvaneMainForm::History1Click(TObject*)
+{
+    m_history->showWindow([this](const QString& text) { PutHistoryText(text); });
+}
+
+void TKelvaneMainForm::PutHistoryText(const QString& text)
+{
+    Memo1->selectAll();
+    Memo1->insertPlainText(text);
+    Memo1->setFocus();
 }

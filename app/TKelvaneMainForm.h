@@ -6,6 +6,8 @@
 #include <memory>
 
 class EditorPreviewLink;
+class HandOverHistory;
+class PaneZoom;
 class ErrorMarks;
 class LastTextRecord;
 class TAppEvents;
@@ -53,6 +55,10 @@ public:
     TWebBrowser* WebBrowser1 = nullptr;
     ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
     TMenuItem* EveryHalfSecond1 = nullptr;
+    TMenuItem* History1 = nullptr;
+    // The zoom of the editor and of the preview, kept in the settings.
+    PaneZoom* EditorZoom1 = nullptr;
+    PaneZoom* PreviewZoom1 = nullptr;
 
     void FormResize(TObject* sender);
     void FormCreate(TObject* sender);
@@ -74,6 +80,12 @@ public:
     void AppEvents1Restore(TObject* sender);
     void Minimize1Click(TObject* sender);
     void EveryHalfSecond1Click(TObject* sender);
+    void History1Click(TObject* sender);
+
+    // Puts a text of the history in place of the editor's, as one step that
+    // undo takes back.
+    void PutHistoryText(const QString& text);
+    HandOverHistory* History() const { return m_history; }
 
     // A row of the menu's table.
     struct MenuEntry;
@@ -88,6 +100,7 @@ private:
     void createComponents();
     void createMenu();
     void createProject();
+    void createZoom();
     TMenuItem* addMenuItem(TMenuItem* parent, const MenuEntry& entry);
     void chooseDelay(TMenuItem* item);
     void fitBrowserToPanel();
@@ -102,6 +115,8 @@ private:
     ErrorMarks* m_errorMarks = nullptr;
     // The preview following the editor's caret, and the editor the preview.
     EditorPreviewLink* m_previewLink = nullptr;
+    // Every text handed over, and the History window.
+    HandOverHistory* m_history = nullptr;
 };
 
 // The main window, set when the application object creates it.

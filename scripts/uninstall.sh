@@ -138,8 +138,10 @@ fi
 
 # What the program makes beside itself: the settings and their lock and
 # temporary copies, the preview file, the records of the last text (also a
-# text kept aside after a crash) and their temporary copies, the macros file.
-user_patterns=(tamsel.ini tamsel.ini.lock 'tamsel.ini.??????' tamsel.tex 'tamsel.tex.*' tamsel-macros.tex)
+# text kept aside after a crash) and their temporary copies, the macros file,
+# the history with its lock, its temporary copies and damaged ones set aside.
+user_patterns=(tamsel.ini tamsel.ini.lock 'tamsel.ini.??????' tamsel.tex 'tamsel.tex.*' tamsel-macros.tex
+  tamsel.history 'tamsel.history.*')
 kept=()
 shopt -s nullglob
 for pattern in "${user_patterns[@]}"; do

@@ -424,6 +424,9 @@ void TWebBrowser::pushPalette()
     m_page->setBackgroundColor(background);
     if (!m_isPageReady)
         return;
-    m_page->runJavaScript(QStringLiteral("preview.setPalette('%1', '%2', '%3')")
-                              .arg(cssColor(background), cssColor(text), cssColor(error)));
+    const bool isDark = background.lightnessF() < 0.5;
+    m_page->runJavaScript(QStringLiteral("preview.setPalette('%1', '%2', '%3', '%4', '%5', '%6')")
+                              .arg(cssColor(background), cssColor(text), cssColor(error),
+                                  cssColor(pal.color(QPalette::Highlight)), cssColor(pal.color(QPalette::HighlightedText)),
+                                  isDark ? QStringLiteral("dark") : QStringLiteral("light")));
 }

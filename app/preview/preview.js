@@ -223,11 +223,19 @@
         });
     }
 
-    function setPalette(background, text, error) {
+    // The selection's colours and the scheme (the scroll bars' "dark" or
+    // "light") come with the desktop's palette too.
+    function setPalette(background, text, error, selection, selectedText, scheme) {
         const style = document.documentElement.style;
         style.setProperty("--preview-bg", background);
         style.setProperty("--preview-fg", text);
         style.setProperty("--preview-error", error);
+        if (selection) {
+            style.setProperty("--preview-selection", selection);
+            style.setProperty("--preview-selected-text", selectedText);
+        }
+        if (scheme)
+            style.colorScheme = scheme;
     }
 
     typesetting.whenSettled(reportWhenShown);

@@ -337,10 +337,15 @@ void MemoView::SetHideSelection(bool hideSelection)
 void MemoView::updateSelectionPalette()
 {
     const QPalette inherited = parentWidget() ? parentWidget()->palette() : QGuiApplication::palette();
-    QPalette colours = palette();
-    const QPalette& source = m_hideSelection ? colours : inherited;
+    const QPalette current = palette();
+    const QPalette& source = m_hideSelection ? current : inherited;
     const QBrush highlight = source.brush(QPalette::Inactive, m_hideSelection ? QPalette::Base : QPalette::Highlight);
     const QBrush highlightedText = source.brush(QPalette::Inactive, m_hideSelection ? QPalette::Text : QPalette::HighlightedText);
+    // Only these two colours are the editor's own: a copy of its whole
+    // palette would fix every other colour too, and the editor would no
+    // longer follow a change of the application's palette (a dark scheme).
+    QPalette colours;
+    colours.setResolveMask(0);
     colours.setBrush(QPalette::Inactive, QPalette::Highlight, highlight);
     colours.setBrush(QPalette::Inactive, QPalette::HighlightedText, highlightedText);
     m_isUpdatingPalette = true;

@@ -62,7 +62,7 @@ TEST_F(MainForm, MenuAsDesigned)
     QStringList file;
     for (QAction* action : bar[0]->menu()->actions())
         file << action->text();
-    EXPECT_EQ(file, QStringList({ "&Minimize\tEsc", "E&xit" }));
+    EXPECT_EQ(file, QStringList({ "&History...\tShift+Ctrl+H", "&Minimize\tEsc", "E&xit" }));
 }
 
 TEST_F(MainForm, MenuKeysActBeforeTheEditorSeesThem)

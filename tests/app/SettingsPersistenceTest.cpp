@@ -76,13 +76,14 @@ TEST_F(SettingsPersistence, FirstRunReadsDefaultsAndWritesOnlyAtClose)
     EXPECT_EQ(keys(), (QStringList { "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos" + s, "MinMaxPos", "NormPos" + s,
                           "NormPos", "Visible", "Every10Seconds1_Checked", "EveryHalfSecond1_Checked", "Every1Second1_Checked",
                           "Every2Seconds1_Checked", "Every5Seconds1_Checked", "Immediately1_Checked", "ManuallyOnly1_Checked",
-                          "Timer1_Interval" }));
+                          "Timer1_Interval", "EditorZoom1_Percent", "PreviewZoom1_Percent" }));
     const QByteArray text = ini();
     EXPECT_TRUE(text.startsWith(Section + "Flags=0\r\nShowCmd=1\r\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("NormPos=282,150,")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("Visible=0\r\nEvery10Seconds1_Checked=False\r\nEveryHalfSecond1_Checked=False\r\n"
                               "Every1Second1_Checked=False\r\nEvery2Seconds1_Checked=True\r\nEvery5Seconds1_Checked=False\r\n"
-                              "Immediately1_Checked=False\r\nManuallyOnly1_Checked=False\r\nTimer1_Interval=2000\r\n"));
+                              "Immediately1_Checked=False\r\nManuallyOnly1_Checked=False\r\nTimer1_Interval=2000\r\n"
+                              "EditorZoom1_Percent=100\r\nPreviewZoom1_Percent=100\r\n"));
 }
 
 TEST_F(SettingsPersistence, StoredDelayIsRestoredInListOrder)
