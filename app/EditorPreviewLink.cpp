@@ -2,7 +2,7 @@
 
 #include "app/EditorText.h"
 #include "app/preview/TWebBrowser.h"
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 #include "controls/TMemo.h"
 #include "core/ExceptionBoundary.h"
 

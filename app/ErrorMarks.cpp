@@ -1,7 +1,7 @@
 #include "app/ErrorMarks.h"
 
 #include "app/EditorText.h"
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QHelpEvent>

@@ -1,6 +1,6 @@
 #include "application/TApplication.h"
 
-#include "controls/MemoAccessible.h"
+#include "editor/MemoAccessible.h"
 #include "core/DestructionScope.h"
 #include "platform/FileNames.h"
 #include "application/TScreen.h"

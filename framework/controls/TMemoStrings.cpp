@@ -1,6 +1,6 @@
 #include "controls/TMemoStrings.h"
 
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 #include "core/Exception.h"
 #include "platform/FileReplacement.h"
 

@@ -1,4 +1,4 @@
-#include "controls/MemoUndo.h"
+#include "editor/MemoUndo.h"
 
 void MemoUndo::record(const Step& step)
 {

@@ -1,4 +1,4 @@
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 
 #include <QTextBlock>
 #include <QTextBoundaryFinder>

@@ -31,7 +31,7 @@ void press(TMemo& memo, const QKeySequence& keys)
 // laid out in; the caret is drawn where a click finds it again, with the
 // lines running on or wrapped; and a listener that asks where text is
 // while the document reports each change sees the place after it.
-TEST(TMemoEditing, KeysEditALongLineAsTheyEditAShortOne)
+TEST(MemoViewEditing, KeysEditALongLineAsTheyEditAShortOne)
 {
     const QString tail = QStringLiteral("alpha beta \U0001F600gamma");
     const Step steps[] = {
@@ -81,7 +81,7 @@ TEST(TMemoEditing, KeysEditALongLineAsTheyEditAShortOne)
 
 // Wrapped rows: Up and Down keep the column the caret came from, across a
 // short row; a line's rows all have the line's text.
-TEST(TMemoEditing, UpAndDownKeepTheColumnThroughWrappedRows)
+TEST(MemoViewEditing, UpAndDownKeepTheColumnThroughWrappedRows)
 {
     TMemo memo(nullptr);
     memo.resize(200, 200);
@@ -106,7 +106,7 @@ TEST(TMemoEditing, UpAndDownKeepTheColumnThroughWrappedRows)
 
 // What an input method composes shows in the editor but is not its text
 // until it is committed; the commit is one edit, undone as one.
-TEST(TMemoEditing, InputMethodComposesThenCommits)
+TEST(MemoViewEditing, InputMethodComposesThenCommits)
 {
     TMemo memo(nullptr);
     memo.show();
@@ -129,7 +129,7 @@ TEST(TMemoEditing, InputMethodComposesThenCommits)
 
 // A double click selects the word under the pointer, a third click soon
 // after the line with its break.
-TEST(TMemoEditing, ClicksSelectAWordThenItsLine)
+TEST(MemoViewEditing, ClicksSelectAWordThenItsLine)
 {
     TMemo memo(nullptr);
     memo.resize(300, 120);

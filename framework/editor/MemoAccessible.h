@@ -5,7 +5,7 @@
 #include <memory>
 
 class QTextDocument;
-class TMemo;
+class MemoView;
 
 // What screen readers and other assistive tools see of the editor: an
 // editable text they can read by ranges, whose caret and selection they can
@@ -17,7 +17,7 @@ class MemoAccessible : public QAccessibleWidget,
                        public QAccessibleTextInterface,
                        public QAccessibleEditableTextInterface {
 public:
-    explicit MemoAccessible(TMemo* memo);
+    explicit MemoAccessible(MemoView* memo);
     ~MemoAccessible() override;
 
     // Makes every editor known to assistive tools; once is enough. Nothing
@@ -61,7 +61,7 @@ public:
 private:
     // Tells the tools of the editor's changes, caret moves and selections.
     void followEditor();
-    TMemo* memo() const;
+    MemoView* memo() const;
     QTextDocument* document() const;
     void select(int anchor, int position);
     // The row (a document line, or a wrapped row when lines wrap) a step of

@@ -1,7 +1,7 @@
 // The editor's keys and input methods.
-#include "controls/TMemo.h"
+#include "editor/MemoView.h"
 
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QInputMethodEvent>
@@ -62,7 +62,7 @@ bool isPrintable(const QString& text)
 
 } // namespace
 
-bool TMemo::event(QEvent* event)
+bool MemoView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -74,7 +74,7 @@ bool TMemo::event(QEvent* event)
     return QAbstractScrollArea::event(event);
 }
 
-bool TMemo::isEditorShortcut(QKeyEvent* event) const
+bool MemoView::isEditorShortcut(QKeyEvent* event) const
 {
     const Qt::KeyboardModifiers plain = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
     if (plain == Qt::NoModifier) {
@@ -96,7 +96,7 @@ bool TMemo::isEditorShortcut(QKeyEvent* event) const
     return std::any_of(std::begin(EditorKeys), std::end(EditorKeys), [&](auto key) { return event->matches(key); });
 }
 
-void TMemo::keyPressEvent(QKeyEvent* event)
+void MemoView::keyPressEvent(QKeyEvent* event)
 {
     guarded(this, [&] {
         if (handleMove(event) || handleEdit(event)) {
@@ -108,7 +108,7 @@ void TMemo::keyPressEvent(QKeyEvent* event)
     });
 }
 
-bool TMemo::handleMove(QKeyEvent* event)
+bool MemoView::handleMove(QKeyEvent* event)
 {
     for (const Move& move : Moves) {
         if (event->matches(move.key)) {
@@ -137,7 +137,7 @@ bool TMemo::handleMove(QKeyEvent* event)
     return false;
 }
 
-bool TMemo::handleEdit(QKeyEvent* event)
+bool MemoView::handleEdit(QKeyEvent* event)
 {
     if (m_readOnly)
         return false;
@@ -187,14 +187,14 @@ bool TMemo::handleEdit(QKeyEvent* event)
 }
 
 // Tab types a tab when the editor wants tabs, and moves the focus otherwise.
-bool TMemo::focusNextPrevChild(bool next)
+bool MemoView::focusNextPrevChild(bool next)
 {
     if (m_wantTabs && !m_readOnly)
         return false;
     return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
-void TMemo::inputMethodEvent(QInputMethodEvent* event)
+void MemoView::inputMethodEvent(QInputMethodEvent* event)
 {
     guarded(this, [&] {
         if (m_readOnly) {
@@ -227,7 +227,7 @@ void TMemo::inputMethodEvent(QInputMethodEvent* event)
     });
 }
 
-QVariant TMemo::inputMethodQuery(Qt::InputMethodQuery query) const
+QVariant MemoView::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     // The text around the caret that an input method may look at: its line,
     // or a stretch of it in a very long line.

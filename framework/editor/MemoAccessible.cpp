@@ -1,7 +1,7 @@
-#include "controls/MemoAccessible.h"
+#include "editor/MemoAccessible.h"
 
-#include "controls/MemoText.h"
-#include "controls/TMemo.h"
+#include "editor/MemoText.h"
+#include "editor/MemoView.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QTextBlock>
@@ -62,7 +62,7 @@ private:
 
 QAccessibleInterface* create(const QString&, QObject* object)
 {
-    if (auto* memo = qobject_cast<TMemo*>(object))
+    if (auto* memo = qobject_cast<MemoView*>(object))
         return new MemoAccessible(memo);
     return nullptr;
 }
@@ -72,7 +72,7 @@ QAccessibleInterface* create(const QString&, QObject* object)
 // line end among the removed and the added characters, though it stays. The
 // removed text is gone by now: an edit of the editor's own says what it was,
 // any other is reported by its length alone, as spaces.
-void reportChange(TMemo* memo, int from, int removed, int added, int lengthBefore)
+void reportChange(MemoView* memo, int from, int removed, int added, int lengthBefore)
 {
     const int length = memo->document()->characterCount() - 1;
     removed = std::clamp(removed, 0, std::max(0, lengthBefore - from));
@@ -91,13 +91,13 @@ void reportChange(TMemo* memo, int from, int removed, int added, int lengthBefor
     }
 }
 
-void reportCaret(TMemo* memo)
+void reportCaret(MemoView* memo)
 {
     QAccessibleTextCursorEvent event(memo, memo->textCursor().position());
     QAccessible::updateAccessibility(&event);
 }
 
-void reportSelection(TMemo* memo)
+void reportSelection(MemoView* memo)
 {
     const QTextCursor cursor = memo->textCursor();
     QAccessibleTextSelectionEvent event(memo, cursor.selectionStart(), cursor.selectionEnd());
@@ -106,7 +106,7 @@ void reportSelection(TMemo* memo)
 
 } // namespace
 
-MemoAccessible::MemoAccessible(TMemo* memo)
+MemoAccessible::MemoAccessible(MemoView* memo)
     : QAccessibleWidget(memo, QAccessible::EditableText)
     , m_follower(std::make_unique<QObject>())
 {
@@ -129,26 +129,26 @@ void MemoAccessible::install()
 // right lengths.
 void MemoAccessible::followEditor()
 {
-    TMemo* editor = memo();
+    MemoView* editor = memo();
     QObject::connect(editor->document(), &QTextDocument::contentsChange, m_follower.get(),
         [editor, length = characterCount()](int from, int removed, int added) mutable {
             const int lengthBefore = std::exchange(length, editor->document()->characterCount() - 1);
             if (QAccessible::isActive() && (removed != 0 || added != 0))
                 guarded(editor, [&] { reportChange(editor, from, removed, added, lengthBefore); });
         });
-    QObject::connect(editor, &TMemo::cursorPositionChanged, m_follower.get(), [editor] {
+    QObject::connect(editor, &MemoView::cursorPositionChanged, m_follower.get(), [editor] {
         if (QAccessible::isActive())
             guarded(editor, [editor] { reportCaret(editor); });
     });
-    QObject::connect(editor, &TMemo::selectionChanged, m_follower.get(), [editor] {
+    QObject::connect(editor, &MemoView::selectionChanged, m_follower.get(), [editor] {
         if (QAccessible::isActive())
             guarded(editor, [editor] { reportSelection(editor); });
     });
 }
 
-TMemo* MemoAccessible::memo() const
+MemoView* MemoAccessible::memo() const
 {
-    return static_cast<TMemo*>(widget());
+    return static_cast<MemoView*>(widget());
 }
 
 QTextDocument* MemoAccessible::document() const

@@ -1,7 +1,7 @@
-#include "controls/MemoLayout.h"
+#include "editor/MemoLayout.h"
 
-#include "controls/MemoPieces.h"
-#include "controls/MemoText.h"
+#include "editor/MemoPieces.h"
+#include "editor/MemoText.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "controls/MemoPieces.h"
+#include "editor/MemoPieces.h"
 
-#include "controls/MemoText.h"
+#include "editor/MemoText.h"
 
 #include <QTextDocument>
 

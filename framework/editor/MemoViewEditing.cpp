@@ -1,10 +1,9 @@
 // The editor's text: assignment, edits and their undo history, the
 // selection and the clipboard.
-#include "controls/TMemo.h"
+#include "editor/MemoView.h"
 
-#include "controls/MemoText.h"
-#include "controls/MemoUndo.h"
-#include "controls/TMemoStrings.h"
+#include "editor/MemoText.h"
+#include "editor/MemoUndo.h"
 #include "core/ExceptionBoundary.h"
 #include "platform/ClipboardReader.h"
 
@@ -19,29 +18,20 @@
 // the document turns into a line of its own.
 using MemoText::withLineFeeds;
 
-QString TMemo::Text() const
+void MemoView::assignText(const QString& lines)
 {
-    return m_lines->Text();
-}
-
-void TMemo::SetText(const QString& text)
-{
-    const QString lines = withLineFeeds(text);
-    if (QString(lines).replace(u'\n', QStringLiteral("\r\n")) == Text())
-        return;
     m_isAssigningText = true;
     setPlainText(lines);
     m_isAssigningText = false;
-    guarded(this, [this] { OnChange(this); });
 }
 
-QString TMemo::toPlainText() const
+QString MemoView::toPlainText() const
 {
     return m_document->toPlainText();
 }
 
 // An assignment starts a new history, with the caret at the start.
-void TMemo::setPlainText(const QString& text)
+void MemoView::setPlainText(const QString& text)
 {
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
@@ -53,14 +43,14 @@ void TMemo::setPlainText(const QString& text)
     onCaretMoved(oldPosition, oldAnchor);
 }
 
-void TMemo::insertPlainText(const QString& text)
+void MemoView::insertPlainText(const QString& text)
 {
     replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
 }
 
 // Puts text in place of a stretch of the document; the stretch's old text
 // is known to the editor's listeners while the document reports the change.
-void TMemo::changeText(int from, const QString& removed, const QString& text)
+void MemoView::changeText(int from, const QString& removed, const QString& text)
 {
     QTextCursor range = MemoText::cursor(m_document, from, from + int(removed.size()));
     m_isEditing = true;
@@ -73,7 +63,7 @@ void TMemo::changeText(int from, const QString& removed, const QString& text)
     m_isEditing = false;
 }
 
-void TMemo::replace(int from, int to, const QString& text, EditKind kind)
+void MemoView::replace(int from, int to, const QString& text, EditKind kind)
 {
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
@@ -91,20 +81,20 @@ void TMemo::replace(int from, int to, const QString& text, EditKind kind)
     ensureCursorVisible();
 }
 
-std::optional<QString> TMemo::removedText(int position, int length) const
+std::optional<QString> MemoView::removedText(int position, int length) const
 {
     if (m_removal.position != position || m_removal.text.size() != length)
         return std::nullopt;
     return withLineFeeds(m_removal.text);
 }
 
-void TMemo::removeSelection(EditKind kind)
+void MemoView::removeSelection(EditKind kind)
 {
     if (m_cursor.hasSelection())
         replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), QString(), kind);
 }
 
-void TMemo::undo()
+void MemoView::undo()
 {
     if (!m_undo->canUndo())
         return;
@@ -120,7 +110,7 @@ void TMemo::undo()
     ensureCursorVisible();
 }
 
-void TMemo::redo()
+void MemoView::redo()
 {
     if (!m_undo->canRedo())
         return;
@@ -135,18 +125,18 @@ void TMemo::redo()
     ensureCursorVisible();
 }
 
-QString TMemo::selectedText() const
+QString MemoView::selectedText() const
 {
     // The clipboard of this platform carries LF line breaks.
     return withLineFeeds(m_cursor.selectedText());
 }
 
-void TMemo::SelectAll()
+void MemoView::SelectAll()
 {
     selectAll();
 }
 
-void TMemo::selectAll()
+void MemoView::selectAll()
 {
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
@@ -156,18 +146,18 @@ void TMemo::selectAll()
     onCaretMoved(oldPosition, oldAnchor);
 }
 
-void TMemo::CopyToClipboard()
+void MemoView::CopyToClipboard()
 {
     if (m_cursor.hasSelection())
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
-void TMemo::copy()
+void MemoView::copy()
 {
     CopyToClipboard();
 }
 
-void TMemo::cut()
+void MemoView::cut()
 {
     if (m_readOnly || !m_cursor.hasSelection())
         return;
@@ -175,12 +165,12 @@ void TMemo::cut()
     removeSelection(EditKind::Other);
 }
 
-QString TMemo::ClipboardText()
+QString MemoView::ClipboardText()
 {
     return ClipboardReader::text().value_or(QString());
 }
 
-void TMemo::PasteFromClipboard()
+void MemoView::PasteFromClipboard()
 {
     QString text = ClipboardText();
     if (text.isEmpty() && TextOfOtherData)
@@ -189,7 +179,7 @@ void TMemo::PasteFromClipboard()
         insertPastedText(text);
 }
 
-void TMemo::paste()
+void MemoView::paste()
 {
     if (!m_readOnly)
         PasteFromClipboard();
@@ -197,7 +187,7 @@ void TMemo::paste()
 
 // What a drop or a paste of mime data inserts: its text, or what the owner
 // of the editor makes of other data.
-QString TMemo::textOf(const QMimeData* data) const
+QString MemoView::textOf(const QMimeData* data) const
 {
     if (!data)
         return {};
@@ -206,12 +196,12 @@ QString TMemo::textOf(const QMimeData* data) const
     return TextOfOtherData ? TextOfOtherData(data) : QString();
 }
 
-void TMemo::insertPastedText(const QString& text)
+void MemoView::insertPastedText(const QString& text)
 {
     replace(m_cursor.selectionStart(), m_cursor.selectionEnd(), withLineFeeds(text));
 }
 
-void TMemo::setTextCursor(const QTextCursor& cursor)
+void MemoView::setTextCursor(const QTextCursor& cursor)
 {
     if (cursor.document() != m_document)
         return;
@@ -224,7 +214,7 @@ void TMemo::setTextCursor(const QTextCursor& cursor)
     ensureCursorVisible();
 }
 
-void TMemo::setCaret(int position, QTextCursor::MoveMode mode, bool keepColumn)
+void MemoView::setCaret(int position, QTextCursor::MoveMode mode, bool keepColumn)
 {
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();

@@ -1,8 +1,8 @@
 // The editor's mouse, drag and drop, and context menu.
-#include "controls/TMemo.h"
+#include "editor/MemoView.h"
 
-#include "controls/MemoText.h"
-#include "controls/MemoUndo.h"
+#include "editor/MemoText.h"
+#include "editor/MemoUndo.h"
 #include "core/ExceptionBoundary.h"
 
 #include <QApplication>
@@ -15,7 +15,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-void TMemo::mousePressEvent(QMouseEvent* event)
+void MemoView::mousePressEvent(QMouseEvent* event)
 {
     guarded(this, [&] {
         const int position = positionAt(event->position().toPoint());
@@ -44,7 +44,7 @@ void TMemo::mousePressEvent(QMouseEvent* event)
     });
 }
 
-bool TMemo::isTripleClick()
+bool MemoView::isTripleClick()
 {
     const bool soon = m_sinceDoubleClick.isValid() && m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval();
     m_sinceDoubleClick.invalidate();
@@ -52,7 +52,7 @@ bool TMemo::isTripleClick()
 }
 
 // The line with its break, so that a drag or a typed key takes the whole line.
-void TMemo::selectLineAt(int position)
+void MemoView::selectLineAt(int position)
 {
     const QTextBlock line = m_document->findBlock(position);
     const QTextBlock next = line.next();
@@ -62,7 +62,7 @@ void TMemo::selectLineAt(int position)
     m_mayDragSelection = false;
 }
 
-void TMemo::mouseDoubleClickEvent(QMouseEvent* event)
+void MemoView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     guarded(this, [&] {
         if (event->button() != Qt::LeftButton)
@@ -78,7 +78,7 @@ void TMemo::mouseDoubleClickEvent(QMouseEvent* event)
     });
 }
 
-void TMemo::mouseMoveEvent(QMouseEvent* event)
+void MemoView::mouseMoveEvent(QMouseEvent* event)
 {
     guarded(this, [&] {
         m_mousePoint = event->position().toPoint();
@@ -100,7 +100,7 @@ void TMemo::mouseMoveEvent(QMouseEvent* event)
 }
 
 // While a selection is dragged out past the view's edge, the view follows.
-void TMemo::autoScroll()
+void MemoView::autoScroll()
 {
     const QRect area = viewport()->rect();
     if (m_mousePoint.y() < area.top())
@@ -123,7 +123,7 @@ void TMemo::autoScroll()
         QTextCursor::KeepAnchor);
 }
 
-void TMemo::mouseReleaseEvent(QMouseEvent* event)
+void MemoView::mouseReleaseEvent(QMouseEvent* event)
 {
     guarded(this, [&] {
         m_scrollTimer.stop();
@@ -138,7 +138,7 @@ void TMemo::mouseReleaseEvent(QMouseEvent* event)
 
 // The selection dragged elsewhere: moved, or copied with Ctrl held. A move
 // into this editor is done by the drop itself.
-void TMemo::dragSelection()
+void MemoView::dragSelection()
 {
     m_mayDragSelection = false;
     auto* data = new QMimeData;
@@ -153,14 +153,14 @@ void TMemo::dragSelection()
         replace(from, to, QString());
 }
 
-void TMemo::dragEnterEvent(QDragEnterEvent* event)
+void MemoView::dragEnterEvent(QDragEnterEvent* event)
 {
     if (m_readOnly || textOf(event->mimeData()).isEmpty())
         return event->ignore();
     event->acceptProposedAction();
 }
 
-void TMemo::dragMoveEvent(QDragMoveEvent* event)
+void MemoView::dragMoveEvent(QDragMoveEvent* event)
 {
     if (m_readOnly || textOf(event->mimeData()).isEmpty())
         return event->ignore();
@@ -169,13 +169,13 @@ void TMemo::dragMoveEvent(QDragMoveEvent* event)
     event->acceptProposedAction();
 }
 
-void TMemo::dragLeaveEvent(QDragLeaveEvent*)
+void MemoView::dragLeaveEvent(QDragLeaveEvent*)
 {
     m_dropCaret = -1;
     viewport()->update();
 }
 
-void TMemo::dropEvent(QDropEvent* event)
+void MemoView::dropEvent(QDropEvent* event)
 {
     guarded(this, [&] {
         const int at = m_dropCaret >= 0 ? m_dropCaret : positionAt(event->position().toPoint());
@@ -202,7 +202,7 @@ void TMemo::dropEvent(QDropEvent* event)
     });
 }
 
-QMenu* TMemo::createStandardContextMenu()
+QMenu* MemoView::createStandardContextMenu()
 {
     auto* menu = new QMenu(this);
     const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled, auto slot) {
@@ -211,19 +211,19 @@ QMenu* TMemo::createStandardContextMenu()
         action->setEnabled(enabled);
     };
     const bool selected = m_cursor.hasSelection();
-    add(tr("&Undo"), QKeySequence::Undo, !m_readOnly && m_undo->canUndo(), &TMemo::undo);
-    add(tr("&Redo"), QKeySequence::Redo, !m_readOnly && m_undo->canRedo(), &TMemo::redo);
+    add(tr("&Undo"), QKeySequence::Undo, !m_readOnly && m_undo->canUndo(), &MemoView::undo);
+    add(tr("&Redo"), QKeySequence::Redo, !m_readOnly && m_undo->canRedo(), &MemoView::redo);
     menu->addSeparator();
-    add(tr("Cu&t"), QKeySequence::Cut, !m_readOnly && selected, &TMemo::cut);
-    add(tr("&Copy"), QKeySequence::Copy, selected, &TMemo::copy);
-    add(tr("&Paste"), QKeySequence::Paste, !m_readOnly, &TMemo::paste);
+    add(tr("Cu&t"), QKeySequence::Cut, !m_readOnly && selected, &MemoView::cut);
+    add(tr("&Copy"), QKeySequence::Copy, selected, &MemoView::copy);
+    add(tr("&Paste"), QKeySequence::Paste, !m_readOnly, &MemoView::paste);
     add(tr("Delete"), QKeySequence::Delete, !m_readOnly && selected, [this] { removeSelection(EditKind::Other); });
     menu->addSeparator();
-    add(tr("Select All"), QKeySequence::SelectAll, !m_document->isEmpty(), &TMemo::selectAll);
+    add(tr("Select All"), QKeySequence::SelectAll, !m_document->isEmpty(), &MemoView::selectAll);
     return menu;
 }
 
-void TMemo::contextMenuEvent(QContextMenuEvent* event)
+void MemoView::contextMenuEvent(QContextMenuEvent* event)
 {
     guarded(this, [&] {
         QMenu* menu = createStandardContextMenu();
