@@ -3,6 +3,7 @@
 #include "app/AboutText.h"
 #include "app/EditorPreviewLink.h"
 #include "app/ErrorMarks.h"
+#include "app/typing/TexEditor.h"
 #include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
@@ -99,6 +100,7 @@ void TKelvaneMainForm::createComponents()
     Memo1->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
     Memo1->setAccessibleName(QStringLiteral("TeX source"));
     Memo1->setAccessibleDescription(QStringLiteral("The text typeset in the preview below"));
+    m_texEditor = new TexEditor(Memo1);
 
     Panel1 = new TPanel(ClientArea());
     Panel1->setObjectName(QStringLiteral("Panel1"));

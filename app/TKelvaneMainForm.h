@@ -12,6 +12,7 @@ class TAppEvents;
 class TFormStorage;
 class TMainMenu;
 class TMemo;
+class TexEditor;
 class TMenuItem;
 class TPanel;
 class TProject;
@@ -52,6 +53,7 @@ public:
     TMenuItem* Minimize1 = nullptr;
     TWebBrowser* WebBrowser1 = nullptr;
     ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
+    TexEditor* TexEditor1() const { return m_texEditor; }
     TMenuItem* EveryHalfSecond1 = nullptr;
 
     void FormResize(TObject* sender);
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<LastTextRecord> m_lastText;
     // The editor's marks of the formulas the preview could not typeset.
     ErrorMarks* m_errorMarks = nullptr;
+    TexEditor* m_texEditor = nullptr;
     // The preview following the editor's caret, and the editor the preview.
     EditorPreviewLink* m_previewLink = nullptr;
 };

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr int Stretch = 1 << 16;
+constexpr int Stretch = 1 << 14;
 // Read before a position too, as a scan looks back a character or two.
 constexpr int Behind = 256;
 
