@@ -2,6 +2,9 @@
 
 #include <QObject>
 
+class QKeyEvent;
+
+class FindBar;
 class MemoView;
 class PairMarks;
 class TexColouring;
@@ -17,9 +20,17 @@ public:
 
     TexSource* source() const { return m_source; }
     PairMarks* pairs() const { return m_pairs; }
+    FindBar* findBar() const { return m_findBar; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool takeKey(QKeyEvent* key);
+
+    MemoView* m_view;
     TexSource* m_source;
     TexColouring* m_colouring;
     PairMarks* m_pairs;
+    FindBar* m_findBar;
 };
