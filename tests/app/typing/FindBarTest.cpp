@@ -131,11 +131,11 @@ TEST_F(FindBarTest, TabToReplaceAndAltAReplacesAll)
 // A replacement that would make the text too long is refused whole.
 TEST_F(FindBarTest, ReplacementPastTheLimitIsRefused)
 {
-    const QString big(1024, u'x');
+    const QString big(4096, u'x');
     view->setPlainText(big);
     bar->open(true);
     bar->findField()->setText(QStringLiteral("x"));
-    bar->replaceField()->setText(QString(int(FindEngine::MaxTextLength / 1000), u'y'));
+    bar->replaceField()->setText(QString(int(2 * FindEngine::MaxTextLength / big.size()), u'y'));
     bar->replaceAll();
     ASSERT_TRUE(waitUntil([&] { return bar->message().startsWith(QLatin1String("Not replaced")); }));
     EXPECT_EQ(view->toPlainText(), big);
