@@ -1,5 +1,6 @@
 #include "app/typing/TexEditor.h"
 
+#include "app/typing/AutoPairs.h"
 #include "app/typing/FindBar.h"
 #include "app/typing/PairMarks.h"
 #include "app/typing/TexColouring.h"
@@ -16,6 +17,7 @@ TexEditor::TexEditor(MemoView* view)
     , m_colouring(new TexColouring(view, m_source))
     , m_pairs(new PairMarks(view, m_source))
     , m_findBar(new FindBar(view))
+    , m_autoPairs(new AutoPairs(view))
 {
     view->installEventFilter(this);
 }
@@ -36,5 +38,5 @@ bool TexEditor::takeKey(QKeyEvent* key)
         m_findBar->open(key->key() == Qt::Key_H);
         return true;
     }
-    return false;
+    return m_autoPairs->takeKey(key);
 }

@@ -4,6 +4,7 @@
 
 class QKeyEvent;
 
+class AutoPairs;
 class FindBar;
 class MemoView;
 class PairMarks;
@@ -33,4 +34,5 @@ private:
     TexColouring* m_colouring;
     PairMarks* m_pairs;
     FindBar* m_findBar;
+    AutoPairs* m_autoPairs;
 };
