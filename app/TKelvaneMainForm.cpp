@@ -3,6 +3,7 @@
 #include "app/AboutText.h"
 #include "app/EditorPreviewLink.h"
 #include "app/ErrorMarks.h"
+#include "app/preview/MacrosFile.h"
 #include "app/typing/TexEditor.h"
 #include "app/LastTextRecord.h"
 #include "platform/FileNames.h"
@@ -272,7 +273,12 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     m_previewFileName = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".tex"));
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
     // The user's own definitions live beside them, named after the program too.
-    WebBrowser1->setMacrosFile(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex"));
+    const QString macrosFile = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex");
+    WebBrowser1->setMacrosFile(macrosFile);
+    // The completion offers the commands it defines, as read at the start.
+    MacrosFile macros(macrosFile);
+    macros.refresh();
+    m_texEditor->setMacrosText(macros.text());
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.
     ClipboardReader::Snapshot clipboard(StartClipboardTimeoutMs);

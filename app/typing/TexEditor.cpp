@@ -1,6 +1,7 @@
 #include "app/typing/TexEditor.h"
 
 #include "app/typing/AutoPairs.h"
+#include "app/typing/CompletionList.h"
 #include "app/typing/FindBar.h"
 #include "app/typing/PairMarks.h"
 #include "app/typing/TexColouring.h"
@@ -18,17 +19,37 @@ TexEditor::TexEditor(MemoView* view)
     , m_pairs(new PairMarks(view, m_source))
     , m_findBar(new FindBar(view))
     , m_autoPairs(new AutoPairs(view))
+    , m_completion(new CompletionList(view))
 {
     view->installEventFilter(this);
+    connect(view, &MemoView::textChanged, this, [this] {
+        if (m_isKeyTyped)
+            guarded(this, [this] { m_completion->update(true); });
+    });
+    connect(view, &MemoView::cursorPositionChanged, this, [this] {
+        if (!m_isKeyTyped)
+            guarded(this, [this] { m_completion->update(false); });
+    });
+}
+
+void TexEditor::setMacrosText(const QString& text)
+{
+    m_completion->setMacrosText(text);
 }
 
 bool TexEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_view || event->type() != QEvent::KeyPress)
         return false;
+    auto* key = static_cast<QKeyEvent*>(event);
     bool isTaken = false;
-    guarded(this, [&] { isTaken = takeKey(static_cast<QKeyEvent*>(event)); });
-    return isTaken;
+    guarded(this, [&] { isTaken = takeKey(key); });
+    if (isTaken)
+        return true;
+    // The list follows what the key types, once the editor has it.
+    m_isKeyTyped = !key->text().isEmpty() && key->text().at(0).isPrint();
+    QMetaObject::invokeMethod(this, [this] { m_isKeyTyped = false; }, Qt::QueuedConnection);
+    return false;
 }
 
 bool TexEditor::takeKey(QKeyEvent* key)
@@ -38,5 +59,5 @@ bool TexEditor::takeKey(QKeyEvent* key)
         m_findBar->open(key->key() == Qt::Key_H);
         return true;
     }
-    return m_autoPairs->takeKey(key);
+    return m_completion->takeKey(key) || m_autoPairs->takeKey(key);
 }

@@ -5,6 +5,7 @@
 class QKeyEvent;
 
 class AutoPairs;
+class CompletionList;
 class FindBar;
 class MemoView;
 class PairMarks;
@@ -22,6 +23,9 @@ public:
     TexSource* source() const { return m_source; }
     PairMarks* pairs() const { return m_pairs; }
     FindBar* findBar() const { return m_findBar; }
+    CompletionList* completion() const { return m_completion; }
+    // The definitions of the macros file, offered with the commands.
+    void setMacrosText(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,4 +39,6 @@ private:
     PairMarks* m_pairs;
     FindBar* m_findBar;
     AutoPairs* m_autoPairs;
+    CompletionList* m_completion;
+    bool m_isKeyTyped = false;
 };
