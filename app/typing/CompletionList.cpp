@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextDocument>
 
@@ -30,9 +31,13 @@ QFont glyphFont(int size)
 } // namespace
 
 CompletionList::CompletionList(MemoView* view)
-    : QListWidget(view->viewport())
+    : QListWidget(view)
     , m_view(view)
 {
+    // A window of its own, so the list may reach past the editor's edge; it
+    // never takes the focus from the editor.
+    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(QStringLiteral("CompletionList"));
     setFocusPolicy(Qt::NoFocus);
     setIconSize(QSize(24, 24));
@@ -126,10 +131,13 @@ void CompletionList::showFor(const QString& prefix)
     const int width = std::max(180, sizeHintForColumn(0) + 2 * frameWidth() + verticalScrollBar()->sizeHint().width());
     const QRect caret = m_view->cursorRect(MemoText::cursor(m_view->document(), m_start, m_start));
     QPoint at(caret.left(), caret.bottom() + 2);
-    const QRect area = m_view->viewport()->rect();
-    if (at.y() + height > area.bottom() && caret.top() - height - 2 >= 0)
-        at.setY(caret.top() - height - 2);
-    at.setX(std::clamp(at.x(), 0, std::max(0, area.width() - width)));
+    at = m_view->viewport()->mapToGlobal(at);
+    if (const QScreen* screen = m_view->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (at.y() + height > area.bottom())
+            at.setY(m_view->viewport()->mapToGlobal(caret.topLeft()).y() - height - 2);
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width)));
+    }
     setGeometry(QRect(at, QSize(width, height)));
     show();
     raise();

@@ -39,6 +39,8 @@ void TexEditor::setMacrosText(const QString& text)
 
 bool TexEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view && event->type() == QEvent::FocusOut)
+        m_completion->hide();
     if (watched != m_view || event->type() != QEvent::KeyPress)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);

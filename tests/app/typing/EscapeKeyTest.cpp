@@ -24,14 +24,14 @@ TEST_F(Escape, ClosesTheListOrTheBarElseMinimizes)
     };
     const Case cases[] = {
         { "list", [](TexEditor* editor) {
-             QTest::keyClicks(editor->completion()->parentWidget()->parentWidget(), QStringLiteral("\\fr"));
-             return editor->completion()->isVisible() ? editor->completion()->parentWidget()->parentWidget() : nullptr;
+             QTest::keyClicks(editor->completion()->parentWidget(), QStringLiteral("\\fr"));
+             return editor->completion()->isVisible() ? editor->completion()->parentWidget() : nullptr;
          }, false },
         { "bar", [](TexEditor* editor) {
              editor->findBar()->open(false);
              return editor->findBar()->isVisible() ? editor->findBar()->findField() : nullptr;
          }, false },
-        { "nothing", [](TexEditor* editor) { return editor->completion()->parentWidget()->parentWidget(); }, true },
+        { "nothing", [](TexEditor* editor) { return editor->completion()->parentWidget(); }, true },
     };
     for (const Case& c : cases) {
         startWith(QStringLiteral("x"));
