@@ -123,17 +123,30 @@ int findEnd(TexText& text, int from, int limit, const QString& close, bool areBr
 }
 
 // Where the closing delimiter starts (or -1), and how far the search read.
+// An inline formula never runs past a blank line; the blank line is looked
+// for only up to the closing delimiter found without it, so a long text
+// with many formulas is not read to its end for each of them.
 int closingOf(TexText& text, int from, int lookLimit, const QString& close, int& reach)
 {
-    int limit = lookLimit;
-    reach = lookLimit;
-    if (close == u"$")
-        limit = blankLineAt(text, from, lookLimit, reach);
-    int at = findEnd(text, from, limit, close, true);
+    int at = findEnd(text, from, lookLimit, close, true);
+    const int plain = findEnd(text, from, at >= 0 ? at + 1 : lookLimit, close, false);
+    if (close == u"$") {
+        const int far = std::max(at, plain) >= 0 ? std::max(at, plain) : lookLimit;
+        int after = 0;
+        const int blank = blankLineAt(text, from, far, after);
+        if (blank < far) {
+            reach = after;
+            at = findEnd(text, from, blank, close, true);
+            if (at < 0)
+                at = findEnd(text, from, blank, close, false);
+            if (at >= 0)
+                reach = at + int(close.size());
+            return at;
+        }
+    }
     if (at < 0)
-        at = findEnd(text, from, limit, close, false);
-    if (at >= 0)
-        reach = at + int(close.size());
+        at = plain;
+    reach = at >= 0 ? at + int(close.size()) : lookLimit;
     return at;
 }
 
