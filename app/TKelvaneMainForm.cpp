@@ -6,6 +6,8 @@
 #include "app/EditorText.h"
 #include "app/ErrorMarks.h"
 #include "app/HandOverHistory.h"
+#include "app/preview/MacrosFile.h"
+#include "app/typing/TexEditor.h"
 #include "app/LastTextRecord.h"
 #include "app/PaneZoom.h"
 #include "app/PaneZoomViews.h"
@@ -111,6 +113,7 @@ void TKelvaneMainForm::createComponents()
     Memo1->TextOfOtherData = [](const QMimeData* data) { return FormulaImage::texOf(data).value_or(QString()); };
     Memo1->setAccessibleName(QStringLiteral("TeX source"));
     Memo1->setAccessibleDescription(QStringLiteral("The text typeset in the preview below"));
+    m_texEditor = new TexEditor(Memo1);
 
     Panel1 = new TPanel(ClientArea());
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -301,7 +304,12 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     m_previewFileName = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".tex"));
     FormStorage1->SetIniFileName(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".ini")));
     // The user's own definitions live beside them, named after the program too.
-    WebBrowser1->setMacrosFile(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex"));
+    const QString macrosFile = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex");
+    WebBrowser1->setMacrosFile(macrosFile);
+    // The completion offers the commands it defines, as read at the start.
+    MacrosFile macros(macrosFile);
+    macros.refresh();
+    m_texEditor->setMacrosText(macros.text());
     m_history = new HandOverHistory(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".history")), this);
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.

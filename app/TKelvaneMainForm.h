@@ -14,6 +14,7 @@ class TAppEvents;
 class TFormStorage;
 class TMainMenu;
 class TMemo;
+class TexEditor;
 class TMenuItem;
 class TPanel;
 class TProject;
@@ -54,6 +55,7 @@ public:
     TMenuItem* Minimize1 = nullptr;
     TWebBrowser* WebBrowser1 = nullptr;
     ErrorMarks* ErrorMarks1() const { return m_errorMarks; }
+    TexEditor* TexEditor1() const { return m_texEditor; }
     TMenuItem* EveryHalfSecond1 = nullptr;
     TMenuItem* History1 = nullptr;
     // The zoom of the editor and of the preview, kept in the settings.
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<LastTextRecord> m_lastText;
     // The editor's marks of the formulas the preview could not typeset.
     ErrorMarks* m_errorMarks = nullptr;
+    TexEditor* m_texEditor = nullptr;
     // The preview following the editor's caret, and the editor the preview.
     EditorPreviewLink* m_previewLink = nullptr;
     // Every text handed over, and the History window.

@@ -7,6 +7,7 @@
 //   long_line_bench [line length in characters, default 10 MiB] [keys, default 15]
 
 #include "PaintProbe.h"
+#include "app/typing/TexEditor.h"
 #include "controls/TMemo.h"
 
 #include <QApplication>
@@ -96,6 +97,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const qsizetype length = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10 * 1024 * 1024;
     const int keys = argc > 2 ? QByteArray(argv[2]).toInt() : 15;
+    // "tex": the line is TeX prose with formulas instead of one letter.
+    const bool isTex = argc > 3 && QByteArray(argv[3]) == "tex";
+    QString line(length, u'x');
+    if (isTex) {
+        const QString sentence = QStringLiteral("For $n \\ge 1$ the sum $\\sum_{k=1}^{n} k = \\frac{n(n+1)}{2}$ holds. ");
+        for (qsizetype i = 0; i < length; ++i)
+            line[i] = sentence[i % sentence.size()];
+    }
 
     const qint64 residentBefore = residentMiB("VmRSS:");
     TMemo memo(nullptr);
@@ -104,7 +113,7 @@ int main(int argc, char** argv)
     memo.show();
     QElapsedTimer clock;
     clock.start();
-    memo.SetText(QString(length, u'x'));
+    memo.SetText(line);
     memo.setFocus();
     memo.activateWindow();
     PaintProbe probe(clock);
@@ -133,12 +142,25 @@ int main(int argc, char** argv)
     bare.resize(memo.size());
     bare.move(memo.pos() + QPoint(0, memo.height() + 40));
     bare.show();
-    bare.setPlainText(QString(length, u'x'));
+    bare.setPlainText(line);
     PaintProbe bareProbe(clock);
     bareProbe.watch(bare.viewport());
     bareProbe.settle(500, 120000);
 
-    Subject subjects[] = { { "editor", &memo, &probe, {}, {} }, { "bare widget", &bare, &bareProbe, {}, {} } };
+    // The same editor knowing TeX: its text coloured, pairs marked.
+    TMemo coloured(nullptr);
+    coloured.SetScrollBars(TMemo::ssBoth);
+    coloured.resize(memo.size());
+    coloured.move(bare.pos() + QPoint(0, bare.height() + 40));
+    new TexEditor(&coloured);
+    coloured.show();
+    coloured.SetText(line);
+    PaintProbe colouredProbe(clock);
+    colouredProbe.watch(coloured.viewport());
+    colouredProbe.settle(500, 120000);
+
+    Subject subjects[] = { { "editor", &memo, &probe, {}, {} }, { "bare widget", &bare, &bareProbe, {}, {} },
+        { "TeX colours", &coloured, &colouredProbe, {}, {} } };
     for (int i = 0; i < keys; ++i) {
         for (Subject& subject : subjects) {
             subject.editor->setFocus();

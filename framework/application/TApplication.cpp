@@ -1,5 +1,6 @@
 #include "application/TApplication.h"
 
+#include "controls/KeyClaims.h"
 #include "editor/MemoAccessible.h"
 #include "core/DestructionScope.h"
 #include "platform/FileNames.h"
@@ -232,9 +233,12 @@ __attribute__((no_sanitize("vptr"))) bool TApplication::offerKeyToMenu(QObject* 
 {
     if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
         return false;
-    auto* form = qobject_cast<TForm*>(static_cast<QWidget*>(receiver)->window());
-    // Menu shortcuts are matched before the focused control sees the key.
-    return form && form->IsShortCut(static_cast<QKeyEvent*>(event));
+    auto* control = static_cast<QWidget*>(receiver);
+    auto* form = qobject_cast<TForm*>(control->window());
+    // Menu shortcuts are matched before the focused control sees the key,
+    // unless the control keeps the key for now.
+    return form && !KeyClaims::isClaimed(control, static_cast<QKeyEvent*>(event))
+        && form->IsShortCut(static_cast<QKeyEvent*>(event));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -136,8 +136,20 @@ QTextLayout* MemoLayout::layoutOf(const QTextBlock& block, int index)
     QTextOption option = document()->defaultTextOption();
     option.setWrapMode(m_wrapWidth > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout->setTextOption(option);
-    layout->beginLayout();
+    if (m_colouring)
+        layout->setFormats(m_colouring(start, start + piece.length));
     qreal width = 0;
+    const int rows = layOutLines(layout, width);
+    piece.epoch = m_epoch;
+    piece.width = width;
+    piece.rows = std::max(1, rows);
+    m_layouts.insert(piece.id, layout, std::max(1, piece.length));
+    return m_layouts.object(piece.id);
+}
+
+int MemoLayout::layOutLines(QTextLayout* layout, qreal& width) const
+{
+    layout->beginLayout();
     int rows = 0;
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
         line.setLineWidth(m_wrapWidth > 0 ? m_wrapWidth : 1e9);
@@ -146,11 +158,27 @@ QTextLayout* MemoLayout::layoutOf(const QTextBlock& block, int index)
         ++rows;
     }
     layout->endLayout();
-    piece.epoch = m_epoch;
-    piece.width = width;
-    piece.rows = std::max(1, rows);
-    m_layouts.insert(piece.id, layout, std::max(1, piece.length));
-    return m_layouts.object(piece.id);
+    return rows;
+}
+
+void MemoLayout::setColouring(Colouring colouring)
+{
+    m_colouring = std::move(colouring);
+    relayOut();
+}
+
+// A piece is coloured when it is laid out; an edit before it may change its
+// colours without changing its text, so a piece drawn is asked again.
+void MemoLayout::recolour(QTextLayout* layout, int start, int end) const
+{
+    if (!m_colouring)
+        return;
+    QList<QTextLayout::FormatRange> formats = m_colouring(start, end);
+    if (formats == layout->formats())
+        return;
+    layout->setFormats(formats);
+    qreal width = 0;
+    layOutLines(layout, width);
 }
 
 // The pieces next to one that is shown are laid out with it: a window is
@@ -358,6 +386,7 @@ void MemoLayout::drawPiece(QPainter* painter, const QTextBlock& block, int index
     const bool isLast = index == MemoPieces::of(block).pieces.size() - 1;
     const int start = block.position() + piece.start;
     const int end = start + piece.length;
+    recolour(layout, start, end);
     const auto holds = [&](int position) { return position >= start && (position < end || (isLast && position == end)); };
 
     QList<QTextLayout::FormatRange> ranges;

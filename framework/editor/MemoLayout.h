@@ -8,6 +8,8 @@
 #include <QTextCharFormat>
 #include <QTextLayout>
 
+#include <functional>
+
 class QPainter;
 class MemoPieces;
 struct MemoPiece;
@@ -33,6 +35,12 @@ public:
     // The width lines wrap at; 0 lets them run on.
     void setWrapWidth(qreal width);
     qreal wrapWidth() const { return m_wrapWidth; }
+
+    // Colours of stretches of the text (positions from the document's
+    // start), asked for each piece as it is laid out and drawn; the
+    // highlights are drawn over them.
+    using Colouring = std::function<QList<QTextLayout::FormatRange>(int from, int to)>;
+    void setColouring(Colouring colouring);
 
     int rowHeight() const { return m_rowHeight; }
     int rowCount() const;
@@ -95,6 +103,8 @@ private:
     int rowsOf(const QTextBlock& block);
     qreal widthOf(const QTextBlock& block);
     void noteWidth(qreal width);
+    int layOutLines(QTextLayout* layout, qreal& width) const;
+    void recolour(QTextLayout* layout, int start, int end) const;
     void drawLine(QPainter* painter, const QTextBlock& block, QPointF topLeft, const QRectF& clip,
         const QList<Highlight>& highlights, int caret, const Composition& composition);
     void drawPiece(QPainter* painter, const QTextBlock& block, int index, QPointF topLeft, const QRectF& clip,
@@ -108,4 +118,5 @@ private:
     qreal m_widestLine = 0;
     int m_epoch = 1;
     QCache<quint64, QTextLayout> m_layouts;
+    Colouring m_colouring;
 };

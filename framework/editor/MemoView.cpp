@@ -197,6 +197,23 @@ QRect MemoView::cursorRect(const QTextCursor& cursor) const
     return QRect(int(std::floor(at.x())), int(at.y()), 1, m_layout->rowHeight());
 }
 
+void MemoView::setMarks(const QString& name, const QList<QTextEdit::ExtraSelection>& marks)
+{
+    if (marks.isEmpty() && !m_marks.contains(name))
+        return;
+    if (marks.isEmpty())
+        m_marks.remove(name);
+    else
+        m_marks.insert(name, marks);
+    viewport()->update();
+}
+
+void MemoView::setColouring(MemoLayout::Colouring colouring)
+{
+    m_layout->setColouring(std::move(colouring));
+    viewport()->update();
+}
+
 void MemoView::setExtraSelections(const QList<QTextEdit::ExtraSelection>& selections)
 {
     m_extraSelections = selections;
@@ -264,6 +281,10 @@ void MemoView::paintEvent(QPaintEvent* event)
         QList<MemoLayout::Highlight> highlights;
         for (const QTextEdit::ExtraSelection& extra : std::as_const(m_extraSelections))
             highlights.append({ extra.cursor.selectionStart(), extra.cursor.selectionEnd(), extra.format });
+        for (const QList<QTextEdit::ExtraSelection>& marks : std::as_const(m_marks)) {
+            for (const QTextEdit::ExtraSelection& mark : marks)
+                highlights.append({ mark.cursor.selectionStart(), mark.cursor.selectionEnd(), mark.format });
+        }
         if (m_cursor.hasSelection()) {
             QTextCharFormat selected;
             selected.setBackground(palette().brush(group, QPalette::Highlight));

@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 #include <QTextCursor>
+#include <QMap>
 #include <QTextEdit>
 
 #include <functional>
@@ -74,8 +75,13 @@ public:
     // Where a cursor's caret is drawn, in viewport coordinates.
     QRect cursorRect(const QTextCursor& cursor) const;
     QRect cursorRect() const { return cursorRect(m_cursor); }
+    // Colours the text by stretches (see MemoLayout); none for one colour.
+    void setColouring(MemoLayout::Colouring colouring);
     void setExtraSelections(const QList<QTextEdit::ExtraSelection>& selections);
     QList<QTextEdit::ExtraSelection> extraSelections() const { return m_extraSelections; }
+    // Marks of their own beside the extra selections, one list per name
+    // (a matching brace, the matches of a search), drawn over them.
+    void setMarks(const QString& name, const QList<QTextEdit::ExtraSelection>& marks);
     void ensureCursorVisible();
     void centerCursor();
     QString toPlainText() const;
@@ -181,6 +187,7 @@ private:
     QTextCursor m_cursor;
     std::unique_ptr<MemoUndo> m_undo;
     QList<QTextEdit::ExtraSelection> m_extraSelections;
+    QMap<QString, QList<QTextEdit::ExtraSelection>> m_marks;
     MemoLayout::Composition m_composition;
     TScrollStyle m_scrollBars = ssNone;
     bool m_wordWrap = true;
