@@ -3,11 +3,14 @@
 #include "controls/TForm.h"
 #include "platform/ClipboardReader.h"
 
+class PreviewSource;
+
 #include <memory>
 
 class EditorPreviewLink;
 class ErrorMarks;
 class LastTextRecord;
+class PreviewFileWriter;
 class TAppEvents;
 class TFormStorage;
 class TMainMenu;
@@ -80,6 +83,8 @@ public:
 
     // The full path of the preview file, fixed when the window is created.
     QString PreviewFileName() const { return m_previewFileName; }
+    // For tests: what writes that file.
+    PreviewFileWriter* PreviewWriter() const { return m_previewWriter; }
 
 protected:
     void Loaded() override;
@@ -93,6 +98,7 @@ private:
     void fitBrowserToPanel();
     void recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard);
     void savePreviewFileIfBehind();
+    void showWrittenPreview(const PreviewSource& source);
     void tellWhereACrashedCopysTextIs();
 
     QString m_previewFileName;
@@ -102,6 +108,8 @@ private:
     ErrorMarks* m_errorMarks = nullptr;
     // The preview following the editor's caret, and the editor the preview.
     EditorPreviewLink* m_previewLink = nullptr;
+    // Writes the preview file, a long text off the interface thread.
+    PreviewFileWriter* m_previewWriter = nullptr;
 };
 
 // The main window, set when the application object creates it.
