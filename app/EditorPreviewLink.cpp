@@ -15,7 +15,10 @@ EditorPreviewLink::EditorPreviewLink(TMemo* editor, TWebBrowser* preview)
     , m_editor(editor)
     , m_preview(preview)
 {
-    connect(editor->document(), &QTextDocument::contentsChange, this, [this] { m_isEdited = true; });
+    connect(editor->document(), &QTextDocument::contentsChange, this, [this] {
+        m_isEdited = true;
+        m_isEditedSinceHandOver = true;
+    });
     connect(editor, &TMemo::cursorPositionChanged, this, [this] { guarded(this, [this] { onCaretMoved(); }); });
     connect(preview, &TWebBrowser::formulaActivated, this,
         [this](qsizetype place) { guarded(this, [&] { onFormulaActivated(place); }); });
@@ -24,6 +27,21 @@ EditorPreviewLink::EditorPreviewLink(TMemo* editor, TWebBrowser* preview)
 
 void EditorPreviewLink::refreshed()
 {
+    handedOver();
+    shown();
+}
+
+// Until the preview has the text, the caret's place is still not one of the
+// text the preview shows.
+void EditorPreviewLink::handedOver()
+{
+    m_isEditedSinceHandOver = false;
+}
+
+void EditorPreviewLink::shown()
+{
+    if (m_isEditedSinceHandOver)
+        return;
     m_isEdited = false;
     m_preview->FollowCaret(m_editor->textCursor().position());
 }

@@ -20,6 +20,11 @@ public:
 
     // The editor's text was just handed to the preview.
     void refreshed();
+    // The same in two steps, for a text that reaches the preview later: the
+    // editor's text was taken for it, and the preview was just given it. The
+    // preview follows the caret only when the text was not edited between.
+    void handedOver();
+    void shown();
 
 private:
     void onCaretMoved();
@@ -31,4 +36,6 @@ private:
     // Whether the text was edited since the preview was given it, so the
     // caret's place is not yet a place of the preview's text.
     bool m_isEdited = true;
+    // Whether the text was edited since it was last taken for the preview.
+    bool m_isEditedSinceHandOver = true;
 };

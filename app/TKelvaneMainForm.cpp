@@ -12,6 +12,7 @@
 #include "app/PaneZoom.h"
 #include "app/PaneZoomViews.h"
 #include "app/ZoomKeys.h"
+#include "app/PreviewFileWriter.h"
 #include "platform/FileNames.h"
 #include "app/ProjectIdentity.h"
 #include "platform/RegularFile.h"
@@ -55,6 +56,11 @@ constexpr int StartClipboardTimeoutMs = 1500;
 
 // How long after the start the history file is looked at.
 constexpr int HistoryCheckDelayMs = 1000;
+
+// A refresh writes and reads back a text up to this long itself (well under a
+// millisecond's work); a longer one goes to a worker, so a key typed meanwhile
+// is not kept waiting.
+constexpr qsizetype MaxCharsWrittenAtOnce = 64 * 1024;
 
 // The preview file's text, or nothing when it is not a regular file that can
 // be read.
@@ -133,6 +139,11 @@ void TKelvaneMainForm::createComponents()
             guarded(this, [&] { m_errorMarks->show(shownText, errors); });
         });
     m_previewLink = new EditorPreviewLink(Memo1, WebBrowser1);
+    m_previewWriter = new PreviewFileWriter(this);
+    connect(m_previewWriter, &PreviewFileWriter::written, this, &TKelvaneMainForm::showWrittenPreview);
+    // As for a text written at once, a failure is not shown and the next
+    // refresh tries again; the close writes the text if none has.
+    connect(m_previewWriter, &PreviewFileWriter::failed, this, [this] { m_isPreviewFileBehind = true; });
 
     // The editor keeps its height, the bar lies below it and the panel takes
     // the rest; dragging the bar changes the editor's height.
@@ -369,14 +380,36 @@ void TKelvaneMainForm::WebBrowser1CommandStateChange(TObject*, int, bool)
 
 // The refresh: the timer goes off first, whatever happens next; a preview file
 // that cannot be written leaves the preview as it was, and nothing is shown.
+// A short text is written and shown at once. A long one, or any text while a
+// write is on its way, goes to a worker and is shown once the file holds it,
+// so the interface thread only takes a copy of the text; a refresh meanwhile
+// supersedes it.
 void TKelvaneMainForm::Now1Click(TObject*)
 {
     Timer1->SetEnabled(false);
     try {
-        Memo1->Lines()->SaveToFile(m_previewFileName);
-        m_isPreviewFileBehind = false;
-        WebBrowser1->Navigate(m_previewFileName);
-        m_previewLink->refreshed();
+        const QString text = Memo1->Lines()->RawText();
+        if (text.size() <= MaxCharsWrittenAtOnce && !m_previewWriter->isWriting()) {
+            m_previewWriter->writeNow(m_previewFileName, text);
+            m_isPreviewFileBehind = false;
+            WebBrowser1->Navigate(m_previewFileName);
+            m_previewLink->refreshed();
+        } else {
+            m_previewWriter->writeLater(m_previewFileName, text);
+            m_isPreviewFileBehind = false;
+            m_previewLink->handedOver();
+        }
+    } catch (...) {
+    }
+}
+
+// The second half of a refresh whose text a worker wrote; like the first,
+// it discards what it throws.
+void TKelvaneMainForm::showWrittenPreview(const PreviewSource& source)
+{
+    try {
+        WebBrowser1->ShowSource(source);
+        m_previewLink->shown();
     } catch (...) {
     }
 }
@@ -384,12 +417,15 @@ void TKelvaneMainForm::Now1Click(TObject*)
 // What was typed since the last refresh reaches the preview file before the
 // program ends: at the end of a session the clipboard goes with the display,
 // and the file is then the text's only copy, from which a start recovers it.
+//
+// A text a worker is writing is written here again, after it and in its
+// stead, so the file surely holds it when the program ends.
 void TKelvaneMainForm::savePreviewFileIfBehind()
 {
-    if (!m_isPreviewFileBehind)
+    if (!m_isPreviewFileBehind && !m_previewWriter->isWriting())
         return;
     try {
-        Memo1->Lines()->SaveToFile(m_previewFileName);
+        m_previewWriter->writeNow(m_previewFileName, Memo1->Lines()->RawText());
         m_isPreviewFileBehind = false;
     } catch (...) {
     }

@@ -3,6 +3,8 @@
 #include "controls/TForm.h"
 #include "platform/ClipboardReader.h"
 
+class PreviewSource;
+
 #include <memory>
 
 class EditorPreviewLink;
@@ -10,6 +12,7 @@ class HandOverHistory;
 class PaneZoom;
 class ErrorMarks;
 class LastTextRecord;
+class PreviewFileWriter;
 class TAppEvents;
 class TFormStorage;
 class TMainMenu;
@@ -94,6 +97,8 @@ public:
 
     // The full path of the preview file, fixed when the window is created.
     QString PreviewFileName() const { return m_previewFileName; }
+    // For tests: what writes that file.
+    PreviewFileWriter* PreviewWriter() const { return m_previewWriter; }
 
 protected:
     void Loaded() override;
@@ -108,6 +113,7 @@ private:
     void fitBrowserToPanel();
     void recoverTextLeftByACrash(const ClipboardReader::Reading& clipboard);
     void savePreviewFileIfBehind();
+    void showWrittenPreview(const PreviewSource& source);
     void tellWhereACrashedCopysTextIs();
 
     QString m_previewFileName;
@@ -120,6 +126,8 @@ private:
     EditorPreviewLink* m_previewLink = nullptr;
     // Every text handed over, and the History window.
     HandOverHistory* m_history = nullptr;
+    // Writes the preview file, a long text off the interface thread.
+    PreviewFileWriter* m_previewWriter = nullptr;
 };
 
 // The main window, set when the application object creates it.

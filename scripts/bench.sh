@@ -16,7 +16,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=ON >/dev/null
 fi
-targets=(preview_bench typing_bench splitter_bench long_line_bench error_marks_bench export_bench tamsel tamsel-clipboard)
+targets=(preview_bench typing_bench refresh_key_bench splitter_bench long_line_bench error_marks_bench export_bench tamsel tamsel-clipboard)
 if grep -q '^benchmark_DIR:PATH=/' "$build/CMakeCache.txt"; then
   targets+=(preview_source_bench framework_bench settings_bench)
 else
@@ -56,6 +56,9 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/export
 
 echo "== typing into 5000 formulas against one formula =="
 dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/typing_bench" 2>/dev/null
+
+echo "== keys typed while a 10 MB text is refreshed, against no refresh =="
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/refresh_key_bench" 2>/dev/null
 
 echo "== preview latency, first preview, memory =="
 # A screen of its own for the whole run; the web engine's own chatter on

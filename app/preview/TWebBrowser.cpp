@@ -197,7 +197,12 @@ void TWebBrowser::setMacrosFile(const QString& path)
 
 void TWebBrowser::Navigate(const QString& URL)
 {
-    m_source = PreviewSource::read(URL);
+    ShowSource(PreviewSource::read(URL));
+}
+
+void TWebBrowser::ShowSource(const PreviewSource& source)
+{
+    m_source = source;
     if (m_macros.refresh())
         m_areMacrosPending = true;
     m_hasSource = true;

@@ -55,6 +55,9 @@ public:
     // four values are accepted and not used.
     void Navigate(const QString& URL, QVariant& Flags, QVariant& TargetFrameName,
         QVariant& PostData, QVariant& Headers);
+    // What Navigate does once it has read the file: for a file read
+    // elsewhere (off the interface thread for a long text).
+    void ShowSource(const PreviewSource& source);
     // The user's macros file, whose definitions hold before every formula;
     // each Navigate checks whether it changed. None when empty.
     void setMacrosFile(const QString& path);

@@ -9,19 +9,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// The document keeps paragraph and line separators; the editor's text uses
-// CR LF for both.
-QString withCrLf(QString text)
-{
-    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return text;
-}
-
-} // namespace
-
 TMemoStrings::TMemoStrings(const QTextDocument* document)
     : m_document(document)
 {
@@ -51,7 +38,21 @@ QString TMemoStrings::Strings(int index) const
 
 QString TMemoStrings::Text() const
 {
-    return withCrLf(m_document->toRawText());
+    return WithCrLf(RawText());
+}
+
+QString TMemoStrings::RawText() const
+{
+    return m_document->toRawText();
+}
+
+// The document keeps paragraph and line separators; the editor's text uses
+// CR LF for both.
+QString TMemoStrings::WithCrLf(QString rawText)
+{
+    rawText.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    rawText.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return rawText;
 }
 
 // The file is replaced whole, so that a reader (the preview page, the crash

@@ -18,6 +18,11 @@ public:
     // One line without its break, cut to MaxLineLength characters.
     QString Strings(int index) const;
     QString Text() const;
+    // The text with the document's own line and paragraph separators, and
+    // the same turned into the text Text() gives: a copy of the document
+    // alone, and the rest on any thread.
+    QString RawText() const;
+    static QString WithCrLf(QString rawText);
 
     // Replaces the file's content with the whole text as UTF-8: nothing
     // added, no byte-order mark; a reader sees the old text or the new one.

@@ -5,6 +5,8 @@
 #include "controls/TMenuItem.h"
 #include "core/TTimer.h"
 #include "app/preview/TWebBrowser.h"
+#include "app/PreviewFileWriter.h"
+#include "platform/FileReplacement.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,7 +14,11 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QThreadPool>
 #include <QWebEnginePage>
+
+#include <atomic>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -185,6 +191,42 @@ TEST_F(RefreshCycle, UnwritableFolderLeavesThePreviewAndShowsNothing)
     EXPECT_FALSE(form->Timer1->IsArmed());
     EXPECT_TRUE(boxes.boxes().isEmpty());
     EXPECT_EQ(form->Memo1->Text(), "x^2y") << "the text is kept";
+
+    // A text long enough to be written by a worker fails the same way.
+    QSignalSpy failed(form->PreviewWriter(), &PreviewFileWriter::failed);
+    const QString longText(1024 * 1024, u'z');
+    form->Memo1->SetText(longText);
+    form->Now1Click(form->Now1);
+    ASSERT_TRUE(waitUntil([&] { return !form->PreviewWriter()->isWriting(); }, 60000));
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_FALSE(form->Timer1->IsArmed());
+    EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_EQ(form->Memo1->Text(), longText) << "the text is kept";
+}
+
+// Refreshes come faster than a long text is written, alternating between
+// 5 MB and a formula: the long texts are written off the interface thread,
+// and the page and the file end with the last text, whole.
+TEST_F(RefreshCycle, RapidRefreshesOfLongAndShortTextsEndWithTheLast)
+{
+    startWith(QStringLiteral("x"));
+    std::atomic<bool> isWrittenElsewhere = false;
+    FileReplacement::ReplacedObserver = [&](const QByteArray&) {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            isWrittenElsewhere = true;
+    };
+    const QString longText(5 * 1024 * 1024, u'a');
+    for (int i = 0; i < 6; ++i) {
+        form->Memo1->SetText(i % 2 ? QStringLiteral("y^{%1}").arg(i) : longText);
+        form->Now1Click(form->Now1);
+    }
+    const bool isSettled = waitUntil([&] { return !form->PreviewWriter()->isWriting(); }, 120000);
+    FileReplacement::ReplacedObserver = nullptr;
+    ASSERT_TRUE(isSettled);
+    EXPECT_TRUE(isWrittenElsewhere);
+    EXPECT_EQ(preview(), QByteArray("y^{5}"));
+    EXPECT_TRUE(waitUntil([&] { return shownSource() == "y^{5}"; }, 60000));
+    EXPECT_EQ(form->WebBrowser1->shownText(), "y^{5}");
 }
 
 TEST_F(RefreshCycle, HugeClipboardTextIsPastedAndSavedWhole)
@@ -197,6 +239,8 @@ TEST_F(RefreshCycle, HugeClipboardTextIsPastedAndSavedWhole)
     startWith(huge);
     const QByteArray expected = form->Memo1->Text().toUtf8();
     EXPECT_EQ(form->Memo1->Lines()->Count(), huge.count(u'\n'));
+    // So long a text is written by a worker.
+    ASSERT_TRUE(waitUntil([&] { return !form->PreviewWriter()->isWriting(); }, 60000));
     EXPECT_EQ(preview().size(), huge.toUtf8().size() + huge.count(u'\n'));
     EXPECT_EQ(preview(), expected);
 }
@@ -205,6 +249,7 @@ TEST_F(RefreshCycle, HugeSingleLineIsPastedAndSavedWhole)
 {
     const QString huge(10 * 1024 * 1024, u'x');
     startWith(huge);
+    ASSERT_TRUE(waitUntil([&] { return !form->PreviewWriter()->isWriting(); }, 60000));
     EXPECT_EQ(preview().size(), huge.size());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
@@ -236,4 +281,25 @@ TEST_F(RefreshCycle, PreviewFilesThatCannotBeWrittenNeverHoldTheStartOrGoElsewhe
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_EQ(form->Memo1->Text(), "y^2");
     EXPECT_TRUE(boxes.boxes().isEmpty());
+}
+
+// The program closing while a worker writes a long text: the close writes
+// the text itself, after that worker and in its stead, still copies it to the
+// clipboard, and the window goes without waiting for the worker, which then
+// leaves it alone.
+TEST_F(RefreshCycle, ClosingDuringALongWriteKeepsTheText)
+{
+    startWith(QStringLiteral("x"));
+    form->show();
+    const QString longText(5 * 1024 * 1024, u'b');
+    form->Memo1->SetText(longText);
+    form->Now1Click(form->Now1);
+    form->Exit1Click(form->Exit1);
+    EXPECT_EQ(preview(), longText.toUtf8());
+    EXPECT_EQ(QGuiApplication::clipboard()->text().size(), longText.size());
+    Application->ResetForTesting();
+    form = nullptr;
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview(), longText.toUtf8());
 }
