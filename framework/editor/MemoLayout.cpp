@@ -71,8 +71,13 @@ MemoLayout::~MemoLayout() = default;
 void MemoLayout::setFont(const QFont& font)
 {
     m_font = font;
-    const QFontMetrics metrics(font);
-    m_rowHeight = std::max(1, metrics.height());
+    // Rows lie as far apart as the toolkit's own text lines do: a line laid
+    // out is the font's height rounded up, and the stock editors page by it.
+    QTextLayout probe(QStringLiteral("x"), font);
+    probe.beginLayout();
+    const QTextLine line = probe.createLine();
+    probe.endLayout();
+    m_rowHeight = std::max(1, int(std::ceil(line.height())));
     m_charWidth = std::max(1.0, QFontMetricsF(font).averageCharWidth());
     relayOut();
 }

@@ -154,6 +154,7 @@ private:
     bool isEditorShortcut(QKeyEvent* event) const;
     int positionAt(const QPoint& point) const;
     int rowStep(int rows);
+    void movePage(bool down, QTextCursor::MoveMode mode);
     void dragSelection();
     bool isTripleClick();
     void selectLineAt(int position);
@@ -192,6 +193,9 @@ private:
     bool m_isUpdatingPalette = false;
     bool m_caretShown = true;
     qreal m_goalX = -1;
+    // The caret's height on the screen through a run of page keys; -1 when
+    // the caret moved otherwise since.
+    int m_pageHeight = -1;
     QBasicTimer m_blink;
     QBasicTimer m_scrollTimer;
     // The mouse: a selection being dragged out, or a drag of the selection about to start.
