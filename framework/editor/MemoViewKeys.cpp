@@ -171,6 +171,8 @@ void MemoView::movePage(bool down, QTextCursor::MoveMode mode)
         while (row > 0 && heightOf(row) > m_pageHeight)
             --row;
     }
+    if (row == caretRow)
+        return; // no row to go to: a selection stays as it is
     const int height = m_pageHeight;
     setCaret(rowStep(row - caretRow), mode, true);
     m_pageHeight = height;
