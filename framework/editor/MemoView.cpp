@@ -149,7 +149,6 @@ void MemoView::onCaretMoved(int oldPosition, int oldAnchor)
     const bool selectionChangedToo = moved || m_cursor.anchor() != oldAnchor;
     if (!moved && !selectionChangedToo)
         return;
-    m_pageHeight = -1;
     m_caretShown = true;
     if (m_blink.isActive())
         m_blink.start(QApplication::cursorFlashTime() / 2, this);
