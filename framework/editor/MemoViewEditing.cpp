@@ -86,6 +86,10 @@ void MemoView::replace(int from, int to, const QString& text, EditKind kind)
     emit redoAvailable(false);
     MemoText::move(m_cursor, step.caretAfter);
     m_goalX = -1;
+    // An edit that carries the caret along ends a run of page keys; one that
+    // removes what follows the caret leaves it, as in the stock editor.
+    if (!(text.isEmpty() && oldPosition == from))
+        m_pageHeight = -1;
     onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
 }
@@ -112,6 +116,7 @@ void MemoView::undo()
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.inserted, step.removed);
     m_goalX = -1;
+    m_pageHeight = -1;
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
     emit undoAvailable(m_undo->canUndo());
@@ -129,6 +134,7 @@ void MemoView::redo()
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.removed, step.inserted);
     m_goalX = -1;
+    m_pageHeight = -1;
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
     emit redoAvailable(m_undo->canRedo());

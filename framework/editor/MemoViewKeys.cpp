@@ -205,10 +205,15 @@ bool MemoView::handleEdit(QKeyEvent* event)
         else if (position < m_document->characterCount() - 1)
             replace(position, MemoText::nextCharacter(m_document, position), QString(), EditKind::Deleting);
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        if (selected)
+        if (selected) {
             removeSelection(EditKind::Deleting);
-        else
+        } else {
+            // The stock editor takes its caret to the word's start first, so
+            // a run of page keys goes on after this edit.
+            const int pageHeight = m_pageHeight;
             replace(MemoText::previousWordStart(m_document, position), position, QString(), EditKind::Deleting);
+            m_pageHeight = pageHeight;
+        }
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
         if (selected)
             removeSelection(EditKind::Deleting);
