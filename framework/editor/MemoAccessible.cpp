@@ -81,27 +81,27 @@ void reportChange(MemoView* memo, int from, int removed, int added, int lengthBe
     const QString gone = memo->removedText(from, removed).value_or(QString(removed, u' '));
     if (removed == 0 && added > 0) {
         QAccessibleTextInsertEvent event(memo, from, inserted);
-        QAccessible::updateAccessibility(&event);
+        MemoAccessible::tell(&event);
     } else if (added == 0 && removed > 0) {
         QAccessibleTextRemoveEvent event(memo, from, gone);
-        QAccessible::updateAccessibility(&event);
+        MemoAccessible::tell(&event);
     } else if (added > 0) {
         QAccessibleTextUpdateEvent event(memo, from, gone, inserted);
-        QAccessible::updateAccessibility(&event);
+        MemoAccessible::tell(&event);
     }
 }
 
 void reportCaret(MemoView* memo)
 {
     QAccessibleTextCursorEvent event(memo, memo->textCursor().position());
-    QAccessible::updateAccessibility(&event);
+    MemoAccessible::tell(&event);
 }
 
 void reportSelection(MemoView* memo)
 {
     const QTextCursor cursor = memo->textCursor();
     QAccessibleTextSelectionEvent event(memo, cursor.selectionStart(), cursor.selectionEnd());
-    QAccessible::updateAccessibility(&event);
+    MemoAccessible::tell(&event);
 }
 
 } // namespace
@@ -133,15 +133,15 @@ void MemoAccessible::followEditor()
     QObject::connect(editor->document(), &QTextDocument::contentsChange, m_follower.get(),
         [editor, length = characterCount()](int from, int removed, int added) mutable {
             const int lengthBefore = std::exchange(length, editor->document()->characterCount() - 1);
-            if (QAccessible::isActive() && (removed != 0 || added != 0))
+            if (toolsListen() && (removed != 0 || added != 0))
                 guarded(editor, [&] { reportChange(editor, from, removed, added, lengthBefore); });
         });
     QObject::connect(editor, &MemoView::cursorPositionChanged, m_follower.get(), [editor] {
-        if (QAccessible::isActive())
+        if (toolsListen())
             guarded(editor, [editor] { reportCaret(editor); });
     });
     QObject::connect(editor, &MemoView::selectionChanged, m_follower.get(), [editor] {
-        if (QAccessible::isActive())
+        if (toolsListen())
             guarded(editor, [editor] { reportSelection(editor); });
     });
 }

@@ -23,6 +23,10 @@ public:
     // Makes every editor known to assistive tools; once is enough. Nothing
     // is made for an editor until a tool asks about it.
     static void install();
+    // Whether a tool listens to the editor's changes, and how it is told of
+    // them: through the toolkit's bridge to the tools, or a test's stand-in.
+    static inline bool (*toolsListen)() = &QAccessible::isActive;
+    static inline void (*tell)(QAccessibleEvent* event) = &QAccessible::updateAccessibility;
 
     void* interface_cast(QAccessible::InterfaceType type) override;
     QAccessible::State state() const override;

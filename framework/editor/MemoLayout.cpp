@@ -40,6 +40,20 @@ qreal MemoLayout::widthOfPiece(const MemoPiece& piece, qreal charWidth) const
 
 namespace {
 
+// The line's tab stops as seen from a piece that starts at an origin in it,
+// as far as the piece's text can reach.
+QList<QTextOption::Tab> tabStops(qreal distance, qreal origin, const QString& text, const QFont& font)
+{
+    if (distance <= 0)
+        distance = 80;
+    const qsizetype tabs = text.count(u'\t');
+    const qreal reach = origin + (text.size() - tabs) * QFontMetricsF(font).maxWidth() + tabs * distance;
+    QList<QTextOption::Tab> stops;
+    for (qreal stop = (std::floor(origin / distance) + 1) * distance; stop <= reach + distance; stop += distance)
+        stops.append(QTextOption::Tab(stop - origin, QTextOption::LeftTab));
+    return stops;
+}
+
 } // namespace
 
 MemoLayout::MemoLayout(QTextDocument* document)
@@ -57,8 +71,13 @@ MemoLayout::~MemoLayout() = default;
 void MemoLayout::setFont(const QFont& font)
 {
     m_font = font;
-    const QFontMetrics metrics(font);
-    m_rowHeight = std::max(1, metrics.height());
+    // Rows lie as far apart as the toolkit's own text lines do: a line laid
+    // out is the font's height rounded up, and the stock editors page by it.
+    QTextLayout probe(QStringLiteral("x"), font);
+    probe.beginLayout();
+    const QTextLine line = probe.createLine();
+    probe.endLayout();
+    m_rowHeight = std::max(1, int(std::ceil(line.height())));
     m_charWidth = std::max(1.0, QFontMetricsF(font).averageCharWidth());
     relayOut();
 }
@@ -127,14 +146,21 @@ QTextLayout* MemoLayout::layoutOf(const QTextBlock& block, int index)
     MemoPieces& pieces = MemoPieces::of(block);
     MemoPiece& piece = pieces.pieces[index];
     if (isMeasured(piece, m_epoch)) {
-        if (QTextLayout* kept = m_layouts.object(piece.id))
+        QTextLayout* kept = m_layouts.object(piece.id);
+        // A piece with a tab is laid out again when the line before it moved.
+        if (kept && (!piece.hasTab || std::abs(originOf(pieces, index) - piece.origin) < 0.01))
             return kept;
     }
     const int start = block.position() + piece.start;
-    auto* layout = new QTextLayout(MemoText::read(document(), start, start + piece.length), m_font);
+    const QString text = MemoText::read(document(), start, start + piece.length);
+    piece.hasTab = text.contains(u'\t');
+    piece.origin = piece.hasTab ? originOf(pieces, index) : 0;
+    auto* layout = new QTextLayout(text, m_font);
     layout->setCacheEnabled(true);
     QTextOption option = document()->defaultTextOption();
     option.setWrapMode(m_wrapWidth > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    if (piece.hasTab)
+        option.setTabs(tabStops(option.tabStopDistance(), piece.origin, text, m_font));
     layout->setTextOption(option);
     if (m_colouring)
         layout->setFormats(m_colouring(start, start + piece.length));
@@ -179,6 +205,16 @@ void MemoLayout::recolour(QTextLayout* layout, int start, int end) const
     layout->setFormats(formats);
     qreal width = 0;
     layOutLines(layout, width);
+}
+
+// Where a piece starts in its line, as far as known. A wrapped line starts
+// a row with every piece, whose tabs then count from the row's start.
+qreal MemoLayout::originOf(const MemoPieces& pieces, int index) const
+{
+    qreal x = 0;
+    for (int i = 0; m_wrapWidth <= 0 && i < index; ++i)
+        x += widthOfPiece(pieces.pieces[i], pieces.charWidth);
+    return x;
 }
 
 // The pieces next to one that is shown are laid out with it: a window is
@@ -409,7 +445,11 @@ void MemoLayout::drawPiece(QPainter* painter, const QTextBlock& block, int index
         QTextLayout composed(layout->text(), m_font);
         composed.setTextOption(layout->textOption());
         composed.setPreeditArea(composition.position - start, composition.text);
-        composed.setFormats(composition.formats);
+        // The input method's formats count from the composition's start.
+        QList<QTextLayout::FormatRange> formats = composition.formats;
+        for (QTextLayout::FormatRange& format : formats)
+            format.start += composition.position - start;
+        composed.setFormats(formats);
         composed.beginLayout();
         int rows = 0;
         for (QTextLine line = composed.createLine(); line.isValid(); line = composed.createLine()) {

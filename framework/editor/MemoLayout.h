@@ -97,6 +97,7 @@ private:
     MemoPieces& piecesOf(const QTextBlock& block);
     int rowsOfPiece(const MemoPiece& piece, qreal charWidth) const;
     qreal widthOfPiece(const MemoPiece& piece, qreal charWidth) const;
+    qreal originOf(const MemoPieces& pieces, int index) const;
     QTextLayout* layoutOf(const QTextBlock& block, int index);
     void measureAround(const QTextBlock& block, int index);
     void measureBefore(const QTextBlock& block, int index);

@@ -14,6 +14,10 @@ struct MemoPiece {
     int epoch = 0; // the layout epoch its measures come from; 0 for none
     qreal width = 0;
     int rows = 1;
+    // Where in the line a piece that holds a tab was laid out from, so that
+    // its tabs stop where the line's do; 0 for other pieces.
+    qreal origin = 0;
+    bool hasTab = false;
 };
 
 // A line cut into pieces of about PieceLength characters, cut after a space

@@ -60,6 +60,16 @@ public:
     // Whether the caret blinks while the editor has the focus.
     bool IsCaretBlinking() const;
 
+    // The most characters the text holds: an edit that would make it longer
+    // (a paste of 100 MB, say) is refused whole with EOutOfResources, and
+    // the text, the caret and the undo history stay as they were. The
+    // bound leaves room for lines of many megabytes and keeps a paste's
+    // copies (the clipboard's, the document's, the listeners') within about
+    // a gigabyte.
+    static constexpr qsizetype DefaultCharacterBound = qsizetype(64) << 20;
+    qsizetype CharacterBound() const { return m_characterBound; }
+    void SetCharacterBound(qsizetype bound) { m_characterBound = bound; }
+
     TNotifyEvent OnChange;
     // What a paste or a drop that holds no text inserts instead (the source
     // of a picture, say); empty for nothing.
@@ -160,6 +170,7 @@ private:
     bool isEditorShortcut(QKeyEvent* event) const;
     int positionAt(const QPoint& point) const;
     int rowStep(int rows);
+    void movePage(bool down, QTextCursor::MoveMode mode);
     void dragSelection();
     bool isTripleClick();
     void selectLineAt(int position);
@@ -199,6 +210,10 @@ private:
     bool m_isUpdatingPalette = false;
     bool m_caretShown = true;
     qreal m_goalX = -1;
+    // The caret's height on the screen through a run of page keys; -1 when
+    // the caret moved otherwise since.
+    int m_pageHeight = -1;
+    qsizetype m_characterBound = DefaultCharacterBound;
     QBasicTimer m_blink;
     QBasicTimer m_scrollTimer;
     // The mouse: a selection being dragged out, or a drag of the selection about to start.

@@ -4,6 +4,7 @@
 
 #include "editor/MemoText.h"
 #include "editor/MemoUndo.h"
+#include "core/Exception.h"
 #include "core/ExceptionBoundary.h"
 #include "platform/ClipboardReader.h"
 
@@ -67,6 +68,12 @@ void MemoView::replace(int from, int to, const QString& text, EditKind kind)
 {
     if (from == to && text.isEmpty())
         return;
+    const qsizetype length = m_document->characterCount() - 1 - (to - from) + text.size();
+    if (text.size() > to - from && length > m_characterBound)
+        throw EOutOfResources(tr("The text would be too long: %L1 characters, where the editor holds at most %L2. "
+                                 "Nothing was changed.")
+                .arg(length)
+                .arg(m_characterBound));
     const int oldPosition = m_cursor.position();
     const int oldAnchor = m_cursor.anchor();
     const MemoUndo::Step step { from, MemoText::read(m_document, from, to), text, oldPosition, oldAnchor,
@@ -79,6 +86,10 @@ void MemoView::replace(int from, int to, const QString& text, EditKind kind)
     emit redoAvailable(false);
     MemoText::move(m_cursor, step.caretAfter);
     m_goalX = -1;
+    // An edit that carries the caret along ends a run of page keys; one that
+    // removes what follows the caret leaves it, as in the stock editor.
+    if (!(text.isEmpty() && oldPosition == from))
+        m_pageHeight = -1;
     onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
 }
@@ -105,6 +116,7 @@ void MemoView::undo()
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.inserted, step.removed);
     m_goalX = -1;
+    m_pageHeight = -1;
     MemoText::move(m_cursor, step.anchorBefore);
     MemoText::move(m_cursor, step.caretBefore, QTextCursor::KeepAnchor);
     emit undoAvailable(m_undo->canUndo());
@@ -122,6 +134,7 @@ void MemoView::redo()
     const int oldAnchor = m_cursor.anchor();
     changeText(step.position, step.removed, step.inserted);
     m_goalX = -1;
+    m_pageHeight = -1;
     MemoText::move(m_cursor, step.caretAfter);
     emit undoAvailable(true);
     emit redoAvailable(m_undo->canRedo());
@@ -233,6 +246,7 @@ void MemoView::setTextCursor(const QTextCursor& cursor)
     m_cursor = MemoText::cursor(m_document, cursor.anchor(), cursor.position());
     m_undo->seal();
     m_goalX = -1;
+    m_pageHeight = -1;
     onCaretMoved(oldPosition, oldAnchor);
     ensureCursorVisible();
 }
@@ -245,5 +259,7 @@ void MemoView::setCaret(int position, QTextCursor::MoveMode mode, bool keepColum
     m_undo->seal();
     if (!keepColumn)
         m_goalX = -1;
+    // A caret moved, not an edit, ends a run of page keys.
+    m_pageHeight = -1;
     onCaretMoved(oldPosition, oldAnchor);
 }

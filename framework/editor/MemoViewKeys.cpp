@@ -127,10 +127,7 @@ bool MemoView::handleMove(QKeyEvent* event)
     const bool pageUp = event->matches(QKeySequence::MoveToPreviousPage) || event->matches(QKeySequence::SelectPreviousPage);
     if (pageDown || pageUp) {
         const bool select = event->matches(QKeySequence::SelectNextPage) || event->matches(QKeySequence::SelectPreviousPage);
-        const int rows = visibleRows() * (pageDown ? 1 : -1);
-        const int target = rowStep(rows);
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + rows);
-        setCaret(target, select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor, true);
+        movePage(pageDown, select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
         return true;
     }
     if (event->matches(QKeySequence::SelectAll)) {
@@ -142,6 +139,43 @@ bool MemoView::handleMove(QKeyEvent* event)
         return true;
     }
     return false;
+}
+
+// PageDown and PageUp scroll by the rows the view shows whole, and the caret
+// keeps the height on the screen it had at the first key of a run of them.
+// Where the view shows the last (first) row already, the caret goes to it.
+void MemoView::movePage(bool down, QTextCursor::MoveMode mode)
+{
+    ensureCursorVisible();
+    QScrollBar* vertical = verticalScrollBar();
+    const int top = vertical->value();
+    // A row's height on the screen as the view now stands.
+    const auto heightOf = [this](int row) { return int(origin().y()) + row * m_layout->rowHeight(); };
+    const int caretRow = m_layout->placeOf(m_cursor.position()).row;
+    if (m_pageHeight < 0)
+        m_pageHeight = heightOf(caretRow);
+    const int lastRow = m_layout->rowCount() - 1;
+    int row = caretRow;
+    if (down && top >= vertical->maximum()) {
+        row = lastRow;
+    } else if (down) {
+        vertical->setValue(std::min(top + visibleRows(), vertical->maximum()));
+        row = std::min(caretRow + 1, lastRow);
+        while (row < lastRow && heightOf(row) < m_pageHeight)
+            ++row;
+    } else if (top <= 0) {
+        row = 0;
+    } else {
+        vertical->setValue(std::max(top - visibleRows(), 0));
+        row = std::max(caretRow - 1, 0);
+        while (row > 0 && heightOf(row) > m_pageHeight)
+            --row;
+    }
+    if (row == caretRow)
+        return; // no row to go to: a selection stays as it is
+    const int height = m_pageHeight;
+    setCaret(rowStep(row - caretRow), mode, true);
+    m_pageHeight = height;
 }
 
 bool MemoView::handleEdit(QKeyEvent* event)
@@ -171,10 +205,15 @@ bool MemoView::handleEdit(QKeyEvent* event)
         else if (position < m_document->characterCount() - 1)
             replace(position, MemoText::nextCharacter(m_document, position), QString(), EditKind::Deleting);
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        if (selected)
+        if (selected) {
             removeSelection(EditKind::Deleting);
-        else
+        } else {
+            // The stock editor takes its caret to the word's start first, so
+            // a run of page keys goes on after this edit.
+            const int pageHeight = m_pageHeight;
             replace(MemoText::previousWordStart(m_document, position), position, QString(), EditKind::Deleting);
+            m_pageHeight = pageHeight;
+        }
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
         if (selected)
             removeSelection(EditKind::Deleting);

@@ -207,7 +207,15 @@ QMenu* MemoView::createStandardContextMenu()
 {
     auto* menu = new QMenu(this);
     const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled, auto slot) {
-        QAction* action = menu->addAction(text, this, slot);
+        // The menu's actions run after the menu event: each is a boundary.
+        QAction* action = menu->addAction(text, this, [this, slot] {
+            guarded(this, [&] {
+                if constexpr (std::is_member_function_pointer_v<decltype(slot)>)
+                    (this->*slot)();
+                else
+                    slot();
+            });
+        });
         action->setShortcut(key);
         action->setEnabled(enabled);
     };

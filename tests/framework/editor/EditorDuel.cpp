@@ -23,9 +23,6 @@ namespace {
 //   the whole text over itself, as the restore hand-over makes, is no step.
 // - A copy keeps a non-breaking space: none is typed or in a text.
 // - The mouse's drag-scroll is faster: no mouse here.
-// Not yet alike, and so not sent: PageUp and PageDown (the stock view
-// scrolls further at the end of the text, and keeps the caret's row on the
-// screen).
 
 const char16_t* const Typed[] = {
     u"a", u"b", u"e", u"x", u"_", u"1", u" ", u" ", u".", u"(", u"\u00e9", u"\u03bb", u"\u0436", u"\u4e2d",
@@ -41,7 +38,7 @@ const Named Moves[] = {
     { Qt::Key_Left, {} }, { Qt::Key_Right, {} }, { Qt::Key_Up, {} }, { Qt::Key_Down, {} },
     { Qt::Key_Home, {} }, { Qt::Key_End, {} }, { Qt::Key_Left, Qt::ControlModifier },
     { Qt::Key_Right, Qt::ControlModifier }, { Qt::Key_Home, Qt::ControlModifier },
-    { Qt::Key_End, Qt::ControlModifier },
+    { Qt::Key_End, Qt::ControlModifier }, { Qt::Key_PageUp, {} }, { Qt::Key_PageDown, {} },
 };
 
 const Named Edits[] = {

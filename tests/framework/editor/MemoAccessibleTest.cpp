@@ -1,4 +1,5 @@
 #include "controls/TMemo.h"
+#include "editor/MemoAccessible.h"
 #include "TestSupport.h"
 
 #include <QAccessible>
@@ -22,6 +23,19 @@ QString at(QAccessibleTextInterface* text, int offset, QAccessible::TextBoundary
     int to = -1;
     const QString found = text->textAtOffset(offset, type, &from, &to);
     return found + u' ' + span(from, to);
+}
+
+// The text removals the tools were told of.
+QStringList& removals()
+{
+    static QStringList told;
+    return told;
+}
+
+void hearRemoval(QAccessibleEvent* event)
+{
+    if (event->type() == QAccessible::TextRemoved)
+        removals().append(static_cast<QAccessibleTextRemoveEvent*>(event)->textRemoved());
 }
 
 } // namespace
@@ -120,6 +134,30 @@ TEST(MemoAccessibleTest, ToolSeesAndEditsWhatTheEditorHolds)
                 return QString::number(0 < from && from <= 100 && 100 < to && to < 200 && beforeEnd == from);
             },
             "1" },
+        { "paragraph: the line with its break", [&] {
+             memo.SetText(QStringLiteral("alpha beta\r\ngamma"));
+             return at(text, 2, QAccessible::ParagraphBoundary);
+         },
+            "alpha beta\n 0-11" },
+        { "word far into a line, counted from the text's start",
+            [&] {
+                memo.SetText(QStringLiteral("word ").repeated(1000) + QStringLiteral("alpha beta"));
+                return at(text, 5007, QAccessible::WordBoundary);
+            },
+            "beta 5006-5010" },
+        { "removals told as the text they removed",
+            [&] {
+                memo.SetText(QStringLiteral("alpha beta\r\ngamma"));
+                caretAt(11, 11);
+                MemoAccessible::toolsListen = [] { return true; };
+                MemoAccessible::tell = hearRemoval;
+                QTest::keyClick(&memo, Qt::Key_Backspace);
+                tool->editableTextInterface()->deleteText(0, 6);
+                MemoAccessible::toolsListen = &QAccessible::isActive;
+                MemoAccessible::tell = &QAccessible::updateAccessibility;
+                return removals().join(u'|');
+            },
+            "\n|alpha " },
     };
     memo.OnChange = TNotifyEvent::fromFunction([&](TObject*) { ++changes; });
     for (const auto& row : rows)

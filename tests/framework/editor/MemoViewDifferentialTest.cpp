@@ -70,3 +70,34 @@ TEST(MemoViewDifferential, EditsAsTheStockEditorDoes)
     }
     std::printf("%d sequences in %lld ms\n", sent, qint64(clock.elapsed()));
 }
+
+// PageUp and PageDown over many lines, from the top, the middle and the
+// end, with and without Shift: a page of rows and the caret's height on the
+// screen kept through a run of page keys.
+TEST(MemoViewDifferential, PagesAsTheStockEditorDoes)
+{
+    Duel duel;
+    QString lines;
+    for (int i = 0; i < 40; ++i)
+        lines += QStringLiteral("line %1\n").arg(i);
+    const Key down { Qt::Key_PageDown, {}, {} };
+    const Key up { Qt::Key_PageUp, {}, {} };
+    const Key selectDown { Qt::Key_PageDown, Qt::ShiftModifier, {} };
+    const Key selectUp { Qt::Key_PageUp, Qt::ShiftModifier, {} };
+    const Key lineDown { Qt::Key_Down, {}, {} };
+    const Key end { Qt::Key_End, {}, {} };
+    const Key top { Qt::Key_Home, Qt::ControlModifier, {} };
+    const Case cases[] = {
+        { Corpus::Short, lines, 0, { top, down, down, down, down, up, up, up, up } },
+        { Corpus::Short, lines, 0, { lineDown, lineDown, lineDown, end, down, down, down, up, up, up } },
+        { Corpus::Short, lines, 200, { down, up, selectDown, selectUp, selectUp } },
+        { Corpus::Short, QStringLiteral("hello world\nabc"), 3, { down, up, selectDown } },
+    };
+    for (const Case& run : cases) {
+        State ours;
+        State stock;
+        const int parted = duel.run(run, &ours, &stock);
+        EXPECT_LT(parted, 0) << "after key " << parted << " from caret " << run.caret << "\nours:  "
+                             << ours.describe().toStdString() << "\nstock: " << stock.describe().toStdString();
+    }
+}

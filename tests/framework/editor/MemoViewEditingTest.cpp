@@ -1,4 +1,5 @@
 #include "controls/TMemo.h"
+#include "core/Exception.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
@@ -143,4 +144,45 @@ TEST(MemoViewEditing, ClicksSelectAWordThenItsLine)
     QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, onBeta);
     memo.CopyToClipboard();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("alpha beta\n"));
+}
+
+// Bad input: a paste past the editor's bound is refused whole and says so;
+// an input method's long commit, and a paste while it composes, lose nothing.
+TEST(MemoViewEditing, BadInputIsRefusedWholeOrTakenWhole)
+{
+    TMemo memo(nullptr);
+    memo.show();
+    memo.setFocus();
+    memo.SetText(QStringLiteral("a=b"));
+    memo.moveCursor(QTextCursor::End);
+    QGuiApplication::clipboard()->setText(QStringLiteral("0123456789"));
+    memo.SetCharacterBound(12);
+    EXPECT_THROW(memo.PasteFromClipboard(), EOutOfResources);
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b"));
+    EXPECT_EQ(memo.textCursor().position(), 3);
+    memo.SetCharacterBound(13);
+    memo.PasteFromClipboard();
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b0123456789"));
+    memo.undo();
+    memo.SetCharacterBound(MemoView::DefaultCharacterBound);
+
+    QString many;
+    while (many.size() < 10000)
+        many += many.size() % 7 == 0 ? QStringLiteral("\U0001D400") : QStringLiteral("x\u0301");
+    QInputMethodEvent committing;
+    committing.setCommitString(many);
+    QCoreApplication::sendEvent(&memo, &committing);
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b") + many);
+    memo.undo();
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b"));
+
+    QInputMethodEvent composing(QStringLiteral("\u00b4"), {});
+    QCoreApplication::sendEvent(&memo, &composing);
+    memo.PasteFromClipboard();
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b0123456789"));
+    EXPECT_EQ(memo.composition(), QStringLiteral("\u00b4"));
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00e9"));
+    QCoreApplication::sendEvent(&memo, &composed);
+    EXPECT_EQ(memo.Text(), QStringLiteral("a=b0123456789\u00e9"));
 }
