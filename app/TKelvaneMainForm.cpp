@@ -6,7 +6,6 @@
 #include "app/EditorText.h"
 #include "app/ErrorMarks.h"
 #include "app/HandOverHistory.h"
-#include "app/preview/MacrosFile.h"
 #include "app/typing/TexEditor.h"
 #include "app/LastTextRecord.h"
 #include "app/PaneZoom.h"
@@ -318,9 +317,7 @@ void TKelvaneMainForm::FormCreate(TObject* sender)
     const QString macrosFile = exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QString()) + QStringLiteral("-macros.tex");
     WebBrowser1->setMacrosFile(macrosFile);
     // The completion offers the commands it defines, as read at the start.
-    MacrosFile macros(macrosFile);
-    macros.refresh();
-    m_texEditor->setMacrosText(macros.text());
+    m_texEditor->setMacrosText(WebBrowser1->macrosText());
     m_history = new HandOverHistory(exeName.isEmpty() ? QString() : FileNames::ChangeFileExt(exeName, QStringLiteral(".history")), this);
     m_lastText = std::make_unique<LastTextRecord>(m_previewFileName, RunningInstanceName());
     // The clipboard is read once for the whole start, the paste included.

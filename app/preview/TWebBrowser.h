@@ -61,6 +61,8 @@ public:
     // The user's macros file, whose definitions hold before every formula;
     // each Navigate checks whether it changed. None when empty.
     void setMacrosFile(const QString& path);
+    // The macros file's text as last read.
+    QString macrosText() const { return m_macros.text(); }
 
     // A notice shown under every text from now on, beside what the text's own
     // reading has to say; none when empty. The text shown gets it at once.
